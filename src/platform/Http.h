@@ -1,0 +1,57 @@
+// HTTP client on the main loop (libsoup 3).
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Task.h"
+
+namespace vuko {
+
+struct HttpRequest {
+  enum class Cache {
+    // Caching as the protocol defines it.
+    useProtocol,
+    // Never answer from locally stored data (probes).
+    ignoreLocal,
+  };
+  std::string method = "GET";
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::optional<std::string> body;
+  std::chrono::milliseconds timeout{60000};
+  Cache cache = Cache::useProtocol;
+};
+
+struct HttpResponse {
+  int status = 0;
+  std::map<std::string, std::string> headers;  // names lower-cased
+  std::string body;
+};
+
+// A failed transfer (no connection, time-out, TLS or name failure). what() is
+// a Russian sentence ready to show to the user.
+class TransportError : public std::runtime_error {
+ public:
+  enum class Kind { cannotConnect, timedOut, hostNotFound, secureConnection, cancelled, badUrl, other };
+  TransportError(Kind kind, const std::string& description)
+      : std::runtime_error(description), kind_(kind) {}
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
+class Http {
+ public:
+  // Sends the request and waits for the whole response. Throws TransportError
+  // when no HTTP response arrives; an HTTP error status is a response.
+  // The request is cancelled (and throws kind cancelled) when guard ends.
+  static Task<HttpResponse> send(HttpRequest request, Lifetime::Guard guard = {});
+};
+
+}  // namespace vuko

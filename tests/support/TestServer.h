@@ -1,0 +1,56 @@
+// A small HTTP server on 127.0.0.1 inside the test process, on the same main
+// loop as the code under test.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vuko::test {
+
+struct Received {
+  std::string method;
+  std::string path;  // with the query, if any
+  std::map<std::string, std::string> headers;  // names lower-cased
+  std::string body;
+};
+
+struct Reply {
+  int status = 200;
+  std::string body;
+  std::string contentType = "application/json";
+  std::map<std::string, std::string> headers;
+};
+
+class TestServer {
+ public:
+  using Handler = std::function<Reply(const Received&)>;
+  TestServer();
+  ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+
+  // Answers requests for exactly this path (without query). Unknown paths 404.
+  void handle(const std::string& path, Handler h);
+  // "http://127.0.0.1:PORT"
+  std::string url() const;
+  int port() const { return port_; }
+  const std::vector<Received>& received() const { return received_; }
+  void clear() { received_.clear(); }
+  // Stops listening; later connections are refused.
+  void stop();
+
+  // A port on 127.0.0.1 where nothing listens.
+  static int closedPort();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  int port_ = 0;
+  std::map<std::string, Handler> handlers_;
+  std::vector<Received> received_;
+};
+
+}  // namespace vuko::test
