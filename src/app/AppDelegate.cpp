@@ -1,1 +1,86 @@
-// placeholder
+#include "app/AppDelegate.h"
+
+#include "hotkeys/Hotkeys.h"
+#include "web/MiniFocus.h"
+#include "web/WebController.h"
+
+namespace vuko {
+
+AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
+
+// Components are destroyed in the reverse order of their creation, the
+// registry (whose actions point at the windows) before the windows.
+AppDelegate::~AppDelegate() {
+  hotkeys_.reset();
+  mini_.reset();
+  main_.reset();
+}
+
+void AppDelegate::didFinishLaunching() {
+  if (launched_) return;
+  launched_ = true;
+  // Closing the last window must not end the client: reminders, hot keys and
+  // the status item keep working. Only the quit command ends it.
+  g_application_hold(G_APPLICATION(app_));
+
+  main_ = std::make_unique<WebController>();
+  gtk_application_add_window(app_, main_->window());
+
+  mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
+  gtk_application_add_window(app_, mini_->window());
+
+  auto alive = life_.guard();
+  auto act = [this, alive](void (AppDelegate::*step)()) {
+    return [this, alive, step] {
+      if (alive) (this->*step)();
+    };
+  };
+  hotkeys_ = std::make_unique<Hotkeys>(std::map<std::string, std::function<void()>>{
+      // The quick panel arrives with its own component; until then the key
+      // is registered but has nothing to open.
+      {"quick", [] {}},
+      {"show", act(&AppDelegate::toggleMainWindow)},
+      {"focus",
+       [this, alive] {
+         if (alive) mini_->toggle();
+       }},
+  });
+  main_->hotkeys = hotkeys_.get();
+  addQuitAction();
+  main_->show();
+}
+
+void AppDelegate::reopen() {
+  if (!launched_) {
+    didFinishLaunching();
+    return;
+  }
+  main_->show();
+}
+
+bool AppDelegate::isActive() const {
+  for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
+    if (gtk_window_is_active(GTK_WINDOW(w->data))) return true;
+  return false;
+}
+
+void AppDelegate::toggleMainWindow() {
+  if (gtk_widget_get_visible(GTK_WIDGET(main_->window())) && isActive())
+    gtk_widget_hide(GTK_WIDGET(main_->window()));
+  else
+    main_->show();
+}
+
+void AppDelegate::addQuitAction() {
+  GSimpleAction* quit = g_simple_action_new("quit", nullptr);
+  g_signal_connect(quit, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer app) {
+                     g_application_quit(G_APPLICATION(app));
+                   }),
+                   app_);
+  g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(quit));
+  g_object_unref(quit);
+  const char* accels[] = {"<Primary>q", nullptr};
+  gtk_application_set_accels_for_action(app_, "app.quit", accels);
+}
+
+}  // namespace vuko

@@ -40,6 +40,15 @@ TransportError describe(GError* e) {
   return {K::other, "Произошла ошибка сети."};
 }
 
+}  // namespace
+
+std::string describeNetworkError(std::uint32_t domain, int code) {
+  GError e{domain, code, nullptr};
+  return describe(&e).what();
+}
+
+namespace {
+
 struct Outcome {
   GBytes* bytes = nullptr;
   GError* error = nullptr;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -45,6 +46,10 @@ class TransportError : public std::runtime_error {
  private:
   Kind kind_;
 };
+
+// A Russian description of a failed transfer, from the GLib error domain
+// (a GQuark) and code of a network failure (GIO, resolver or TLS errors).
+std::string describeNetworkError(std::uint32_t domain, int code);
 
 class Http {
  public:

@@ -1,1 +1,132 @@
-// placeholder
+#include "server/Settings.h"
+
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Defaults.h"
+#include "platform/Http.h"
+
+namespace vuko::Settings {
+
+namespace {
+
+std::optional<Url>& testOverride() {
+  static std::optional<Url> u;
+  return u;
+}
+
+const char* testServerVariable() { return std::getenv("VUKO_TEST_SERVER"); }
+
+std::string trim(const std::string& s) {
+  const char* ws = " \t\n\r\v\f";
+  auto b = s.find_first_not_of(ws);
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(ws) - b + 1);
+}
+
+bool startsWith(const std::string& s, const std::string& p) { return s.rfind(p, 0) == 0; }
+bool endsWith(const std::string& s, const std::string& p) {
+  return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+}
+
+}  // namespace
+
+Defaults& d() { return Defaults::standard(); }
+
+const Url& publicServer() {
+  static const Url u = *Url::parse(kPublicServer);
+  return u;
+}
+
+Url server() {
+  if (const char* env = testServerVariable()) {
+    if (auto u = Url::parse(env)) return testOverride() ? *testOverride() : *u;
+  }
+  if (auto stored = d().string("server"))
+    if (auto u = Url::parse(*stored)) return *u;
+  return publicServer();
+}
+
+void setServer(const Url& address) {
+  if (testServerVariable()) {
+    testOverride() = address;
+    return;
+  }
+  d().setString("server", address.str());
+  if (address == publicServer()) return;
+  std::vector<std::string> list{address.str()};
+  for (auto& entry : recent())
+    if (entry != address.str()) list.push_back(entry);
+  setRecent(list);
+}
+
+std::vector<std::string> recent() {
+  // Entries of another type are skipped rather than losing the whole list.
+  std::vector<std::string> out;
+  if (auto v = d().array("recentServers"))
+    for (const auto& e : *v)
+      if (e.is_string()) out.push_back(e.get<std::string>());
+  return out;
+}
+
+void setRecent(const std::vector<std::string>& list) {
+  std::vector<std::string> kept(list.begin(), list.begin() + std::min(list.size(), kRecentLimit));
+  d().setStringArray("recentServers", kept);
+}
+
+bool dockBadge() { return d().boolean("dockBadge").value_or(true); }
+void setDockBadge(bool on) { d().setBool("dockBadge", on); }
+
+bool isPublic() { return server().host() == publicServer().host(); }
+
+Url url(const std::string& path) {
+  Url base = server();
+  return base.resolve(path).value_or(base);
+}
+
+std::optional<Url> normalize(const std::string& typed) {
+  std::string text = trim(typed);
+  while (!text.empty() && text.back() == '/') text.pop_back();
+  if (text.empty()) return std::nullopt;
+  if (text.find("://") == std::string::npos) {
+    bool local = startsWith(text, "localhost") || startsWith(text, "127.") ||
+                 startsWith(text, "192.168.") || startsWith(text, "10.") ||
+                 endsWith(text, ".local") || text.find(".local:") != std::string::npos;
+    text = (local ? "http://" : "https://") + text;
+  }
+  auto u = Url::parse(text);
+  if (!u) return std::nullopt;
+  if (u->scheme() != "http" && u->scheme() != "https") return std::nullopt;
+  if (!u->host()) return std::nullopt;
+  std::string host = *u->host();
+  // An IPv6 literal needs its brackets back to form an address.
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  std::string out = u->scheme() + "://" + host;
+  if (u->port()) out += ":" + std::to_string(*u->port());
+  return Url::parse(out);
+}
+
+Task<std::optional<std::string>> check(Url base) {
+  auto target = base.resolve("/api/health");
+  if (!target) co_return std::string(kNotOurServer);
+  HttpRequest req;
+  req.url = target->str();
+  req.timeout = std::chrono::seconds(6);
+  req.cache = HttpRequest::Cache::ignoreLocal;
+  HttpResponse res;
+  try {
+    res = co_await Http::send(req);
+  } catch (const TransportError& e) {
+    co_return "Не удалось подключиться: " + std::string(e.what());
+  }
+  auto body = nlohmann::json::parse(res.body, nullptr, false);
+  if (res.status == 200 && body.is_object() && body.contains("ok") && body["ok"].is_boolean() &&
+      body["ok"].get<bool>())
+    co_return std::nullopt;
+  co_return std::string(kNotOurServer);
+}
+
+void resetTestOverride() { testOverride().reset(); }
+
+}  // namespace vuko::Settings

@@ -1,1 +1,312 @@
-// placeholder
+#include "web/WebController.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/Http.h"
+#include "platform/WindowFrame.h"
+#include "server/Settings.h"
+#include "web/NavigationPolicy.h"
+#include "web/OfflinePage.h"
+
+namespace vuko {
+
+namespace {
+
+constexpr int kWidth = 1280, kHeight = 820;
+constexpr int kMinWidth = 420, kMinHeight = 520;
+constexpr auto kLoadTimeout = std::chrono::seconds(60);
+
+std::string describeLoadError(GError* error) {
+  if (error->domain == WEBKIT_POLICY_ERROR) return "Этот адрес не удаётся открыть в программе.";
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
+    return "Адрес с неподдерживаемой схемой.";
+  return describeNetworkError(error->domain, error->code);
+}
+
+bool softwareRenderingOnly() {
+  // Without a GPU render node WebKit composites in software, where the
+  // accelerated path only costs memory and start-up time.
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/dev/dri", ec))
+    if (e.path().filename().string().rfind("renderD", 0) == 0) return false;
+  return true;
+}
+
+std::optional<Url> currentUrl(WebKitWebView* view) {
+  const char* uri = webkit_web_view_get_uri(view);
+  if (!uri) return std::nullopt;
+  return Url::parse(uri);
+}
+
+}  // namespace
+
+WebController::WebController() {
+  setUpContext();
+  setUpWindow();
+  offline_ = false;
+  startOpen(Settings::server(), "/today");
+}
+
+WebController::~WebController() {
+  // Everything that may still call back into this controller is cut off
+  // first: running downloads, the web context's signals, then the widgets.
+  for (auto& [download, path] : downloads_) {
+    g_signal_handlers_disconnect_by_data(download, this);
+    webkit_download_cancel(download);
+  }
+  g_signal_handlers_disconnect_by_data(context_.get(), this);
+  for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
+  if (window_) gtk_widget_destroy(window_);
+}
+
+void WebController::setUpContext() {
+  WebKitWebsiteDataManager* data;
+  if (std::getenv("VUKO_TEST_DIR")) {
+    data = webkit_website_data_manager_new_ephemeral();
+  } else {
+    auto dataDir = std::filesystem::path(g_get_user_data_dir()) / "vuko" / "web";
+    auto cacheDir = std::filesystem::path(g_get_user_cache_dir()) / "vuko" / "web";
+    data = webkit_website_data_manager_new("base-data-directory", dataDir.c_str(),
+                                           "base-cache-directory", cacheDir.c_str(), nullptr);
+    // Cookies are kept in memory unless given a file; sign-ins must survive.
+    std::filesystem::create_directories(dataDir);
+    webkit_cookie_manager_set_persistent_storage(
+        webkit_website_data_manager_get_cookie_manager(data), (dataDir / "cookies.sqlite").c_str(),
+        WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  }
+  context_ = GObjectPtr<WebKitWebContext>::adopt(WEBKIT_WEB_CONTEXT(
+      g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, nullptr)));
+  g_object_unref(data);
+
+  settings_ = GObjectPtr<WebKitSettings>::adopt(webkit_settings_new());
+  webkit_settings_set_user_agent_with_application_details(settings_.get(), "VukoMac", "1.0");
+  webkit_settings_set_enable_fullscreen(settings_.get(), TRUE);
+  webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
+  if (softwareRenderingOnly())
+    webkit_settings_set_hardware_acceleration_policy(settings_.get(),
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  connectDownloads();
+}
+
+WebKitWebView* WebController::makeView(WebKitWebView* related) {
+  auto manager = GObjectPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
+  // Each view gets its own content manager so that a bridge message can be
+  // traced to the page that sent it; the related view still shares the web
+  // process and the data store.
+  webkit_user_content_manager_register_script_message_handler(manager.get(), "vuko");
+  g_object_set_data(G_OBJECT(manager.get()), "vuko-controller", this);
+  auto* view = WEBKIT_WEB_VIEW(
+      related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings",
+                             settings_.get(), "user-content-manager", manager.get(), nullptr)
+              : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(), "settings",
+                             settings_.get(), "user-content-manager", manager.get(), nullptr));
+  g_object_set_data(G_OBJECT(manager.get()), "vuko-view", view);
+  g_signal_connect(manager.get(), "script-message-received::vuko",
+                   G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result,
+                                  gpointer self) {
+                     auto* from = static_cast<WebKitWebView*>(g_object_get_data(G_OBJECT(m), "vuko-view"));
+                     JSCValue* value = webkit_javascript_result_get_js_value(result);
+                     gchar* json = jsc_value_to_json(value, 0);
+                     auto body = nlohmann::json::parse(json ? json : "", nullptr, false);
+                     g_free(json);
+                     static_cast<WebController*>(self)->handleMessage(from, body);
+                   }),
+                   this);
+  managers_.push_back(std::move(manager));
+  installBridge();
+  return view;
+}
+
+WebKitWebView* WebConfig::createView() const { return owner_->makeView(owner_->webView_); }
+
+void WebController::setUpWindow() {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(window(), "Vuko");
+  gtk_window_set_default_size(window(), kWidth, kHeight);
+  GdkGeometry geometry{};
+  geometry.min_width = kMinWidth;
+  geometry.min_height = kMinHeight;
+  gtk_window_set_geometry_hints(window(), nullptr, &geometry, GDK_HINT_MIN_SIZE);
+  if (!WindowFrame::restore(window(), "VukoMainWindow"))
+    gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
+  WindowFrame::keep(window(), "VukoMainWindow");
+  // Closing hides: the page, hot keys and reminders live on.
+  g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+                     gtk_widget_hide(w);
+                     return TRUE;
+                   }),
+                   nullptr);
+
+  webView_ = makeView(nullptr);
+  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
+  gtk_widget_show(GTK_WIDGET(webView_));
+  connectNavigation();
+  connectDialogs();
+  g_signal_connect(webView_, "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer) {
+                     webkit_web_view_reload(v);
+                   }),
+                   nullptr);
+}
+
+void WebController::open(const std::string& path) {
+  offline_ = false;
+  startOpen(Settings::server(), path);
+}
+
+void WebController::startOpen(const Url& server, const std::string& path) {
+  openRoutine(server, path).detach();
+}
+
+Task<> WebController::openRoutine(Url server, std::string path) {
+  auto alive = life_.guard();
+  auto message = co_await Settings::check(server);
+  if (!alive) co_return;
+  // The user may have switched servers while the probe ran: its result
+  // belongs to the old server and must not replace the new server's page.
+  if (!(server == Settings::server())) co_return;
+  if (message) {
+    showOffline(*message);
+  } else {
+    offline_ = false;
+    loadUrl(Settings::url(path));
+  }
+}
+
+void WebController::load(const std::string& path) {
+  offline_ = false;
+  loadUrl(Settings::url(path));
+}
+
+void WebController::loadUrl(const Url& url) {
+  webkit_web_view_load_uri(webView_, url.str().c_str());
+}
+
+void WebController::go(const std::string& path) {
+  show();
+  auto current = currentUrl(webView_);
+  auto currentHost = current ? current->host() : std::nullopt;
+  if (offline_ || currentHost != Settings::server().host()) {
+    load(path);
+    return;
+  }
+  // The path is quoted as a script string, so no path can break the script.
+  std::string script = "window.vukoGo ? (window.vukoGo(" +
+                       nlohmann::json(path).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) +
+                       "), true) : false";
+  [](WebController* self, Lifetime::Guard alive, std::string script, std::string path) -> Task<> {
+    auto routed = co_await evaluateJson(self->webView_, script);
+    if (!alive) co_return;
+    if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
+    self->load(path);
+  }(this, life_.guard(), std::move(script), path)
+                                                             .detach();
+}
+
+void WebController::show() {
+  gtk_widget_show(window_);
+  gtk_window_present_with_time(window(), GDK_CURRENT_TIME);
+}
+
+void WebController::reload() {
+  if (!offline_) {
+    webkit_web_view_reload(webView_);
+    return;
+  }
+  offline_ = false;
+  startOpen(Settings::server(), "/today");
+}
+
+Task<std::optional<std::string>> WebController::token() {
+  auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
+  if (value && value->is_string() && !value->get<std::string>().empty())
+    co_return value->get<std::string>();
+  co_return std::nullopt;
+}
+
+void WebController::showOffline(const std::string& message) {
+  offline_ = true;
+  loadTimer_.cancel();
+  std::string html = offlinePage(message, Settings::server().str());
+  webkit_web_view_load_html(webView_, html.c_str(), nullptr);
+}
+
+void WebController::evaluate(const std::string& script) {
+  webkit_web_view_evaluate_javascript(webView_, script.c_str(), -1, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr);
+}
+
+Future<std::optional<nlohmann::json>> WebController::evaluateJson(WebKitWebView* view,
+                                                                  const std::string& script) {
+  using Resolver = Future<std::optional<nlohmann::json>>::Resolver;
+  Future<std::optional<nlohmann::json>> result;
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* src, GAsyncResult* res, gpointer p) {
+        std::unique_ptr<Resolver> resolve(static_cast<Resolver*>(p));
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(src), res, &error);
+        if (!value) {
+          g_clear_error(&error);
+          (*resolve)(std::nullopt);
+          return;
+        }
+        std::optional<nlohmann::json> out;
+        if (jsc_value_is_undefined(value)) {
+          out = std::nullopt;
+        } else {
+          gchar* json = jsc_value_to_json(value, 0);
+          if (json) {
+            auto parsed = nlohmann::json::parse(json, nullptr, false);
+            if (!parsed.is_discarded()) out = std::move(parsed);
+          }
+          g_free(json);
+        }
+        g_object_unref(value);
+        (*resolve)(std::move(out));
+      },
+      new Resolver(result.resolver()));
+  return result;
+}
+
+void WebController::loadChanged(WebKitLoadEvent event) {
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      // The web engine has no request timeout of its own: a load that has
+      // not had its first answer within the limit fails like a timed-out
+      // request does.
+      loadTimer_ = Clock::main().schedule(kLoadTimeout, [this] {
+        webkit_web_view_stop_loading(webView_);
+        showOffline("Превышен лимит времени на запрос.");
+      });
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      loadTimer_.cancel();
+      break;
+    case WEBKIT_LOAD_FINISHED:
+      loadTimer_.cancel();
+      if (!offline_ && onLoggedOut && Navigation::isSignInPage(currentUrl(webView_), offline_))
+        onLoggedOut();
+      break;
+    default:
+      break;
+  }
+}
+
+gboolean WebController::loadFailed(WebKitLoadEvent event, GError* error) {
+  loadTimer_.cancel();
+  // Failures after the first answer leave the page as the engine shows it.
+  if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) return FALSE;
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return FALSE;
+  // A navigation answered with "download" or "cancel" ends this way too; the
+  // user asked for it, so it is no reason to show the offline page.
+  if (g_error_matches(error, WEBKIT_POLICY_ERROR,
+                      WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+      g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER))
+    return FALSE;
+  showOffline(describeLoadError(error));
+  return TRUE;
+}
+
+}  // namespace vuko

@@ -5,12 +5,24 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace vuko::test {
 
 struct TestServer::Impl {
   SoupServer* server = nullptr;
+  std::vector<SoupServerMessage*> held;
 };
+
+namespace {
+void respond(SoupServerMessage* msg, const Reply& reply) {
+  soup_server_message_set_status(msg, reply.status, nullptr);
+  auto* out = soup_server_message_get_response_headers(msg);
+  for (const auto& [k, v] : reply.headers) soup_message_headers_replace(out, k.c_str(), v.c_str());
+  soup_server_message_set_response(msg, reply.contentType.c_str(), SOUP_MEMORY_COPY,
+                                   reply.body.data(), reply.body.size());
+}
+}  // namespace
 
 TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
   impl_->server = soup_server_new(nullptr, nullptr);
@@ -38,11 +50,13 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
         reply.status = 404;
         reply.body = R"({"detail":"not found"})";
         if (auto h = s->handlers_.find(path); h != s->handlers_.end()) reply = h->second(r);
-        soup_server_message_set_status(msg, reply.status, nullptr);
-        auto* out = soup_server_message_get_response_headers(msg);
-        for (const auto& [k, v] : reply.headers) soup_message_headers_replace(out, k.c_str(), v.c_str());
-        soup_server_message_set_response(msg, reply.contentType.c_str(), SOUP_MEMORY_COPY,
-                                         reply.body.data(), reply.body.size());
+        if (reply.hold) {
+          g_object_ref(msg);
+          soup_server_message_pause(msg);
+          s->impl_->held.push_back(msg);
+          return;
+        }
+        respond(msg, reply);
       },
       this, nullptr);
   GError* error = nullptr;
@@ -57,9 +71,20 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
 }
 
 TestServer::~TestServer() {
+  for (SoupServerMessage* msg : impl_->held) g_object_unref(msg);
   stop();
   g_object_unref(impl_->server);
 }
+
+void TestServer::answerHeld(const Reply& reply) {
+  for (SoupServerMessage* msg : std::exchange(impl_->held, {})) {
+    respond(msg, reply);
+    soup_server_message_unpause(msg);
+    g_object_unref(msg);
+  }
+}
+
+size_t TestServer::heldCount() const { return impl_->held.size(); }
 
 void TestServer::handle(const std::string& path, Handler h) { handlers_[path] = std::move(h); }
 

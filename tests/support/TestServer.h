@@ -22,6 +22,8 @@ struct Reply {
   std::string body;
   std::string contentType = "application/json";
   std::map<std::string, std::string> headers;
+  // Keep the request waiting until answerHeld() is called.
+  bool hold = false;
 };
 
 class TestServer {
@@ -41,6 +43,9 @@ class TestServer {
   void clear() { received_.clear(); }
   // Stops listening; later connections are refused.
   void stop();
+  // Answers every request that is being held.
+  void answerHeld(const Reply& reply);
+  size_t heldCount() const;
 
   // A port on 127.0.0.1 where nothing listens.
   static int closedPort();

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: unit and HTTP tests
+# in a normal and a sanitizer build, then the tests that need a display and a
+# session bus under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVUKO_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs" --target unit_tests net_tests devserver_tests
+
+status=0
+echo "== sanitizer build: unit and HTTP tests"
+ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L 'unit|net' --output-on-failure -j"$jobs" || status=1
+echo "== all tests"
+scripts/with-display.sh ctest --test-dir build --output-on-failure -j"$jobs" --timeout 120 || status=1
+exit $status

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs a command inside a private X display (Xvfb with a light window
+# manager) and a private D-Bus session bus, and stops both afterwards.
+set -euo pipefail
+tmp=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb=$!
+cleanup() { kill "$xvfb" 2>/dev/null || true; [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null || true; rm -rf "$tmp"; }
+trap cleanup EXIT
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "Xvfb did not start:"; cat "$tmp/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n1 "$tmp/display")"
+export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+dbus-run-session -- "$@"

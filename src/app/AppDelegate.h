@@ -1,0 +1,48 @@
+// Creates the client's long-lived components once, when launching finishes,
+// and joins them with callbacks. Everything lives until the process ends.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "platform/Task.h"
+
+namespace vuko {
+
+class WebController;
+class MiniFocus;
+class Hotkeys;
+
+class AppDelegate {
+ public:
+  explicit AppDelegate(GtkApplication* app);
+  ~AppDelegate();
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // The start-up sequence; runs once.
+  void didFinishLaunching();
+  // A second launch (the counterpart of a Dock click) shows the main window.
+  void reopen();
+  // The "show" hot key: hide the main window when it is visible and the client
+  // is the active application, otherwise bring it forward.
+  void toggleMainWindow();
+  bool isActive() const;
+
+  WebController* main() const { return main_.get(); }
+  MiniFocus* mini() const { return mini_.get(); }
+  Hotkeys* hotkeys() const { return hotkeys_.get(); }
+
+ private:
+  void addQuitAction();
+
+  GtkApplication* app_;
+  std::unique_ptr<WebController> main_;
+  std::unique_ptr<Hotkeys> hotkeys_;
+  std::unique_ptr<MiniFocus> mini_;
+  bool launched_ = false;
+  Lifetime life_;
+};
+
+}  // namespace vuko

@@ -1,0 +1,125 @@
+#include "hotkeys/Hotkeys.h"
+
+#include "platform/Clock.h"
+
+namespace vuko {
+
+namespace {
+
+// The actions of the most recently made registry. The service's handler is a
+// plain function that reaches the actions through this, so it stays valid
+// whatever happens to the registry object itself.
+std::shared_ptr<const Hotkeys::Actions>& current() {
+  static std::shared_ptr<const Hotkeys::Actions> actions;
+  return actions;
+}
+
+std::string comboKey(const std::string& id) {
+  return "hotkey." + id;
+}
+std::string offKey(const std::string& id) {
+  return "hotkey." + id + ".off";
+}
+
+}  // namespace
+
+const std::map<std::string, std::uint32_t>& Hotkeys::ids() {
+  static const std::map<std::string, std::uint32_t> table = {
+      {"quick", 1}, {"show", 2}, {"focus", 3}};
+  return table;
+}
+
+const std::map<std::string, GlobalCombo>& Hotkeys::defaults() {
+  static const std::map<std::string, GlobalCombo> table = {
+      {"quick", GlobalCombo("Space", true, true)},
+      {"focus", GlobalCombo("KeyP", true, true)},
+  };
+  return table;
+}
+
+// The registry is meant to live for the whole run; like the platform's own
+// hot keys, its registrations are not undone when it goes away.
+Hotkeys::Hotkeys(Actions actions, std::shared_ptr<HotkeyService> service, Defaults& store)
+    : actions_(std::make_shared<const Actions>(std::move(actions))),
+      service_(service ? std::move(service) : HotkeyService::shared()),
+      store_(store) {
+  current() = actions_;
+  service_->setHandler(&Hotkeys::pressed);
+  registerAll();
+}
+
+std::optional<GlobalCombo> Hotkeys::combo(const std::string& id) const {
+  if (store_.boolean(offKey(id)).value_or(false)) return std::nullopt;
+  if (auto bytes = store_.data(comboKey(id))) {
+    auto json = nlohmann::json::parse(bytes->begin(), bytes->end(), nullptr, false);
+    if (auto stored = GlobalCombo::fromJson(json)) return stored;
+  }
+  if (auto it = defaults().find(id); it != defaults().end()) return it->second;
+  return std::nullopt;
+}
+
+void Hotkeys::set(const std::string& id, const std::optional<GlobalCombo>& combo) {
+  if (combo) {
+    try {
+      // Strict dumping throws on a code that is not valid UTF-8.
+      std::string text = combo->toJson().dump();
+      store_.setData(comboKey(id), Defaults::Bytes(text.begin(), text.end()));
+    } catch (const nlohmann::json::exception&) {
+      store_.remove(comboKey(id));
+    }
+    store_.setBool(offKey(id), false);
+  } else {
+    store_.remove(comboKey(id));
+    store_.setBool(offKey(id), true);
+  }
+  registerAll();
+  if (onChange) onChange();
+}
+
+std::map<std::string, std::optional<GlobalCombo>> Hotkeys::all() const {
+  std::map<std::string, std::optional<GlobalCombo>> out;
+  for (const auto& [id, number] : ids()) out[id] = combo(id);
+  return out;
+}
+
+void Hotkeys::pause() {
+  unregisterAll();
+}
+
+void Hotkeys::resume() {
+  registerAll();
+}
+
+void Hotkeys::registerAll() {
+  unregisterAll();
+  for (const auto& [id, number] : ids()) {
+    auto chosen = combo(id);
+    if (!chosen) continue;
+    auto key = chosen->carbonKey();
+    if (!key) continue;
+    // A refusal is not reported: the combination stays stored, just inactive.
+    auto reg = service_->registerHotKey(*key, chosen->carbonMods(), signature, number);
+    if (reg.status != HotkeyService::noErr || reg.ref == 0) continue;
+    refs_[id] = reg.ref;
+  }
+}
+
+void Hotkeys::unregisterAll() {
+  for (const auto& [id, ref] : refs_) service_->unregisterHotKey(ref);
+  refs_.clear();
+}
+
+void Hotkeys::pressed(std::uint32_t number) {
+  std::optional<std::string> id;
+  for (const auto& [name, n] : ids())
+    if (n == number) id = name;
+  // The action runs on a later turn of the loop, never inside the service's
+  // event dispatch, and from whichever registry is current by then.
+  Clock::main().defer([id] {
+    auto actions = current();
+    if (!id || !actions) return;
+    if (auto it = actions->find(*id); it != actions->end() && it->second) it->second();
+  });
+}
+
+}  // namespace vuko

@@ -1,0 +1,66 @@
+// The application's system-wide hot keys: three named actions, each with an
+// optional combination the user may change, kept in the defaults store and
+// registered with the platform's hot-key service so that they fire whichever
+// application is in front.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "hotkeys/GlobalCombo.h"
+#include "platform/Defaults.h"
+#include "platform/HotkeyService.h"
+
+namespace vuko {
+
+class Hotkeys {
+ public:
+  using Action = std::function<void()>;
+  using Actions = std::map<std::string, Action>;
+
+  // The four-character code "VUKO", the signature half of every identifier.
+  static constexpr std::uint32_t signature = 0x56554B4F;
+
+  // Hot-key id → the number the service reports on a press.
+  static const std::map<std::string, std::uint32_t>& ids();
+  // Hot-key id → its combination until the user chooses another.
+  static const std::map<std::string, GlobalCombo>& defaults();
+
+  // Becomes the process-wide current registry and registers the combinations
+  // in force.
+  explicit Hotkeys(Actions actions,
+                   std::shared_ptr<HotkeyService> service = HotkeyService::shared(),
+                   Defaults& store = Defaults::standard());
+  Hotkeys(const Hotkeys&) = delete;
+  Hotkeys& operator=(const Hotkeys&) = delete;
+
+  // The combination in force: none when turned off, else the stored one,
+  // else the default.
+  std::optional<GlobalCombo> combo(const std::string& id) const;
+  // Stores the combination (none turns the hot key off), registers again and
+  // calls onChange.
+  void set(const std::string& id, const std::optional<GlobalCombo>& combo);
+  // Every id, with no value for one that is off or unbound.
+  std::map<std::string, std::optional<GlobalCombo>> all() const;
+  void pause();
+  // Registers the stored combinations again.
+  void resume();
+
+  std::function<void()> onChange;
+
+ private:
+  void registerAll();
+  void unregisterAll();
+  static void pressed(std::uint32_t number);
+
+  std::map<std::string, HotkeyService::Ref> refs_;
+  std::shared_ptr<const Actions> actions_;
+  std::shared_ptr<HotkeyService> service_;
+  Defaults& store_;
+};
+
+}  // namespace vuko

@@ -1,0 +1,34 @@
+// An absolute URL (RFC 3986, parsed with GLib) with the parts the client reads.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vuko {
+
+class Url {
+ public:
+  // None when text is not an absolute URL.
+  static std::optional<Url> parse(const std::string& text);
+
+  // The scheme exactly as written (parsers elsewhere lower-case it).
+  const std::string& scheme() const { return scheme_; }
+  const std::optional<std::string>& host() const { return host_; }
+  const std::optional<int>& port() const { return port_; }
+  const std::string& path() const { return path_; }
+  const std::optional<std::string>& query() const { return query_; }
+  const std::optional<std::string>& fragment() const { return fragment_; }
+  const std::string& str() const { return text_; }
+
+  // Standard reference resolution against this URL; none when ref is unusable.
+  std::optional<Url> resolve(const std::string& ref) const;
+
+  bool operator==(const Url& o) const { return text_ == o.text_; }
+
+ private:
+  std::string text_, scheme_, path_;
+  std::optional<std::string> host_, query_, fragment_;
+  std::optional<int> port_;
+};
+
+}  // namespace vuko

@@ -1,0 +1,75 @@
+#include "web/MiniFocus.h"
+
+#include "platform/WindowFrame.h"
+#include "server/Settings.h"
+#include "web/WebController.h"
+
+namespace vuko {
+
+namespace {
+constexpr int kWidth = 300, kHeight = 420;
+constexpr int kRightInset = 320, kTopInset = 20;
+constexpr const char* kPath = "/mini-focus";
+}  // namespace
+
+MiniFocus::MiniFocus(const WebConfig& configuration) {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(window(), "Помодоро");
+  gtk_window_set_default_size(window(), kWidth, kHeight);
+  gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_UTILITY);
+  gtk_window_set_keep_above(window(), TRUE);
+  gtk_window_stick(window());
+  gtk_window_set_skip_taskbar_hint(window(), TRUE);
+  gtk_window_set_skip_pager_hint(window(), TRUE);
+  // A floating helper must not pull the focus away from the user's work.
+  gtk_window_set_accept_focus(window(), FALSE);
+  gtk_window_set_focus_on_map(window(), FALSE);
+  if (!WindowFrame::restore(window(), "VukoMiniFocus")) {
+    GdkRectangle area = WindowFrame::workArea();
+    gtk_window_move(window(), area.x + area.width - kRightInset, area.y + kTopInset);
+  }
+  WindowFrame::keep(window(), "VukoMiniFocus");
+  g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+                     gtk_widget_hide(w);
+                     return TRUE;
+                   }),
+                   nullptr);
+  webView_ = configuration.createView();
+  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
+  gtk_widget_show(GTK_WIDGET(webView_));
+}
+
+MiniFocus::~MiniFocus() {
+  if (window_) gtk_widget_destroy(window_);
+}
+
+bool MiniFocus::isVisible() const { return window_ && gtk_widget_get_visible(window_); }
+
+void MiniFocus::toggle() {
+  if (isVisible())
+    gtk_widget_hide(window_);
+  else
+    show();
+}
+
+void MiniFocus::show() {
+  const char* uri = webkit_web_view_get_uri(webView_);
+  auto current = uri ? Url::parse(uri) : std::nullopt;
+  bool loaded = current && current->host() == Settings::server().host() && current->path() == kPath;
+  if (!loaded) loadPage();
+  gtk_widget_show(window_);
+  if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_raise(w);
+}
+
+void MiniFocus::reload() {
+  if (isVisible())
+    loadPage();
+  else
+    webkit_web_view_load_html(webView_, "", nullptr);
+}
+
+void MiniFocus::loadPage() {
+  webkit_web_view_load_uri(webView_, Settings::url(kPath).str().c_str());
+}
+
+}  // namespace vuko

@@ -1,0 +1,91 @@
+#include "web/NavigationPolicy.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "server/Settings.h"
+
+namespace vuko::Navigation {
+
+const std::set<std::string>& authHosts() {
+  static const std::set<std::string> hosts{
+      "passport.yandex.ru",
+      "passport.yandex.com",
+      "oauth.yandex.ru",
+      "oauth.yandex.com",
+      "sso.passport.yandex.ru",
+      "sso.yandex.ru",
+
+      "id.vk.com",
+      "id.vk.ru",
+      "oauth.vk.com",
+      "login.vk.com",
+      "login.vk.ru",
+
+      "accounts.google.com",
+      "accounts.google.ru",
+      "accounts.youtube.com",
+      "gds.google.com",
+  };
+  return hosts;
+}
+
+bool isOurs(const std::optional<Url>& url) {
+  if (!url) return false;
+  const std::string& scheme = url->scheme();
+  if (scheme == "about" || scheme == "blob" || scheme == "data") return true;
+  const Url server = Settings::server();
+  if (url->host() != server.host()) return false;
+  // An explicit default port is still a different address from none at all.
+  return url->port() == server.port();
+}
+
+bool isAuthPage(const std::optional<Url>& url) {
+  if (!url || url->scheme() != "https" || !url->host()) return false;
+  return authHosts().contains(*url->host());
+}
+
+ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest,
+                           std::optional<bool> targetIsMainFrame) {
+  if (isDownloadRequest) return {Decision::download, false};
+  if (!url || isOurs(url) || isAuthPage(url)) return {Decision::allow, false};
+  const std::string& scheme = url->scheme();
+  if (scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel") {
+    // Embedded frames of the page may show anything; only whole-page moves leave.
+    if (targetIsMainFrame == false) return {Decision::allow, false};
+    return {Decision::cancel, true};
+  }
+  return {Decision::allow, false};
+}
+
+Decision decideResponse(bool canShowMimeType, const std::string& contentDisposition) {
+  if (!canShowMimeType) return Decision::download;
+  static constexpr std::string_view kAttachment = "attachment";
+  if (contentDisposition.size() < kAttachment.size()) return Decision::allow;
+  bool attachment = std::equal(
+      kAttachment.begin(), kAttachment.end(), contentDisposition.begin(),
+      [](char want, char got) { return want == std::tolower(static_cast<unsigned char>(got)); });
+  return attachment ? Decision::download : Decision::allow;
+}
+
+NewWindow decideNewWindow(const std::optional<Url>& url) {
+  if (!url) return NewWindow::ignore;
+  return isOurs(url) ? NewWindow::loadHere : NewWindow::openExternally;
+}
+
+bool isSignInPage(const std::optional<Url>& current, bool offline) {
+  if (offline || !current) return false;
+  if (current->host() != Settings::server().host()) return false;
+  return current->path() == "/login";
+}
+
+// The bootstrap script runs in every main-frame page, sign-in pages of the
+// identity providers included, so their messages must not drive the client.
+// The offline page is loaded from a string without a base address and shows
+// up as about:blank or with no address at all.
+bool trustsMessagesFrom(const std::optional<Url>& pageUrl, bool offline) {
+  if (!pageUrl) return offline;
+  return isOurs(pageUrl);
+}
+
+}  // namespace vuko::Navigation

@@ -1,0 +1,54 @@
+// What the main web view may show: the task server's own pages and the
+// identity providers' sign-in pages load inside; other web, mail and telephone
+// addresses go to the desktop's default handler. Every decision reads the
+// server in use at the time of the call.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/Url.h"
+
+namespace vuko::Navigation {
+
+// The identity providers' sign-in hosts, matched as whole host names.
+const std::set<std::string>& authHosts();
+
+// The address is one of the client's own pages (the server in use, or an
+// about:, blob: or data: address).
+bool isOurs(const std::optional<Url>& url);
+
+// An https page on one of authHosts().
+bool isAuthPage(const std::optional<Url>& url);
+
+enum class Decision { allow, cancel, download };
+
+struct ActionOutcome {
+  Decision decision;
+  // Hand the URL to the default handler (the navigation is then cancelled).
+  bool openExternally;
+  bool operator==(const ActionOutcome&) const = default;
+};
+
+// url: none when the request has no URL. targetIsMainFrame: none when the
+// action targets no frame (a link or script opening a new window).
+ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest,
+                           std::optional<bool> targetIsMainFrame);
+
+// contentDisposition: empty when the response is not HTTP or has no such header.
+Decision decideResponse(bool canShowMimeType, const std::string& contentDisposition);
+
+enum class NewWindow { loadHere, openExternally, ignore };
+
+// A request for a new window never gets one: ours loads in the asking view.
+NewWindow decideNewWindow(const std::optional<Url>& url);
+
+// A finished load of the server's "/login" page, which means the user is
+// signed out. Never for the offline page.
+bool isSignInPage(const std::optional<Url>& current, bool offline);
+
+// Whether a bridge message posted by the page at pageUrl may be acted on.
+bool trustsMessagesFrom(const std::optional<Url>& pageUrl, bool offline);
+
+}  // namespace vuko::Navigation

@@ -1,0 +1,121 @@
+// The main window: the task server's web application in a web view, the page
+// bridge, the navigation policy, downloads and the page's dialogs.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Clock.h"
+#include "platform/GObjectPtr.h"
+#include "platform/Task.h"
+#include "platform/Url.h"
+#include "web/DownloadNames.h"
+
+namespace vuko {
+
+class Hotkeys;
+class WebController;
+
+// What a second web view needs to share the main one's web process, data
+// store, settings and page bridge.
+class WebConfig {
+ public:
+  explicit WebConfig(WebController* owner) : owner_(owner) {}
+  // A new web view related to the main one, with the bridge installed and its
+  // messages handled by the controller.
+  WebKitWebView* createView() const;
+
+ private:
+  WebController* owner_;
+};
+
+class WebController {
+ public:
+  WebController();
+  ~WebController();
+  WebController(const WebController&) = delete;
+  WebController& operator=(const WebController&) = delete;
+
+  GtkWindow* window() const { return GTK_WINDOW(window_); }
+  WebKitWebView* webView() const { return webView_; }
+  const WebConfig& sharedConfig() const { return sharedConfig_; }
+  bool offline() const { return offline_; }
+
+  // Probes the server, then loads path on it or shows the offline page.
+  void open(const std::string& path);
+  // Loads path on the current server at once.
+  void load(const std::string& path);
+  // Brings the window forward and navigates, through the page's router when
+  // the server's page is loaded.
+  void go(const std::string& path);
+  void show();
+  void reload();
+  // The signed-in user's bearer token from the page's local storage.
+  Task<std::optional<std::string>> token();
+
+  void setNotifyPermission(const std::string& permission, bool answer = false);
+  void setNativeReminders(bool on);
+  void sendHotkeys();
+
+  // Runs a script in the main page; the result is dropped.
+  void evaluate(const std::string& script);
+  // Runs a script in a page and gives its result as JSON (none on failure).
+  static Future<std::optional<nlohmann::json>> evaluateJson(WebKitWebView* view,
+                                                            const std::string& script);
+
+  Hotkeys* hotkeys = nullptr;
+  std::function<void()> onChooseServer;
+  std::function<void()> onTasksChanged;
+  std::function<void(const std::string& title, const std::string& body, const std::string& tag)>
+      onNotify;
+  std::function<void()> onAskPermission;
+  std::function<void()> onLoggedOut;
+
+ private:
+  friend class WebConfig;
+
+  void setUpContext();
+  void setUpWindow();
+  WebKitWebView* makeView(WebKitWebView* related);
+  void installBridge();
+  void connectNavigation();
+  void connectDownloads();
+  void connectDialogs();
+
+  void startOpen(const Url& server, const std::string& path);
+  Task<> openRoutine(Url server, std::string path);
+  void loadUrl(const Url& url);
+  void showOffline(const std::string& message);
+
+  void handleMessage(WebKitWebView* from, const nlohmann::json& body);
+
+  // Navigation policy.
+  gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+  void loadChanged(WebKitLoadEvent event);
+  gboolean loadFailed(WebKitLoadEvent event, GError* error);
+
+  // Downloads.
+  void downloadStarted(WebKitDownload* download);
+
+  GtkWidget* window_ = nullptr;
+  WebKitWebView* webView_ = nullptr;
+  GObjectPtr<WebKitWebContext> context_;
+  GObjectPtr<WebKitSettings> settings_;
+  std::vector<GObjectPtr<WebKitUserContentManager>> managers_;
+  WebConfig sharedConfig_{this};
+  bool offline_ = false;
+  std::map<WebKitDownload*, std::string> downloads_;
+  DownloadNames downloadNames_;
+  Timer loadTimer_;
+  Lifetime life_;
+};
+
+}  // namespace vuko

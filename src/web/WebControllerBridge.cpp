@@ -1,0 +1,93 @@
+// The page bridge of the main window: the bootstrap script, messages from
+// the pages and the pushes back into the main page.
+#include "hotkeys/GlobalCombo.h"
+#include "hotkeys/Hotkeys.h"
+#include "platform/Defaults.h"
+#include "server/Settings.h"
+#include "web/Bridge.h"
+#include "web/NavigationPolicy.h"
+#include "web/WebController.h"
+
+namespace vuko {
+
+void WebController::installBridge() {
+  auto& d = Defaults::standard();
+  std::string script = Bridge::bootstrapScript(Bridge::storedPermission(d), Bridge::storedNativeReminders(d));
+  for (auto& m : managers_) {
+    webkit_user_content_manager_remove_all_scripts(m.get());
+    WebKitUserScript* s = webkit_user_script_new(
+        script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(m.get(), s);
+    webkit_user_script_unref(s);
+  }
+}
+
+void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& body) {
+  // Only our own pages may drive the client: an identity provider's sign-in
+  // page shown in the window must not rebind hot keys or post notifications.
+  const char* uri = from ? webkit_web_view_get_uri(from) : nullptr;
+  std::optional<Url> page = uri ? Url::parse(uri) : std::nullopt;
+  if (!Navigation::trustsMessagesFrom(page, from == webView_ && offline_)) return;
+
+  auto message = Bridge::parse(body);
+  if (!message) return;
+  using T = Bridge::Message::Type;
+  switch (message->type) {
+    case T::notify:
+      if (onNotify) onNotify(message->title, message->body, message->tag);
+      break;
+    case T::notifyPermission:
+      if (onAskPermission) onAskPermission();
+      break;
+    case T::tasksChanged:
+      if (onTasksChanged) onTasksChanged();
+      break;
+    case T::retry:
+      offline_ = false;
+      startOpen(Settings::server(), "/today");
+      break;
+    case T::chooseServer:
+      if (onChooseServer) onChooseServer();
+      break;
+    case T::getGlobalHotkeys:
+      sendHotkeys();
+      break;
+    case T::setGlobalHotkey: {
+      if (!hotkeys || !message->id) break;
+      std::optional<GlobalCombo> combo;
+      if (message->combo) combo = GlobalCombo::fromJson(*message->combo);
+      hotkeys->set(*message->id, combo);
+      sendHotkeys();
+      break;
+    }
+    case T::pauseGlobalHotkeys:
+      if (hotkeys) hotkeys->pause();
+      break;
+    case T::resumeGlobalHotkeys:
+      if (hotkeys) hotkeys->resume();
+      break;
+  }
+}
+
+void WebController::setNotifyPermission(const std::string& permission, bool answer) {
+  Defaults::standard().setString("notifyPermission", permission);
+  installBridge();
+  evaluate(Bridge::permissionScript(permission, answer));
+}
+
+void WebController::setNativeReminders(bool on) {
+  Defaults::standard().setBool("nativeReminders", on);
+  installBridge();
+  evaluate(Bridge::nativeRemindersScript(on));
+}
+
+void WebController::sendHotkeys() {
+  if (!hotkeys) return;
+  std::map<std::string, std::optional<nlohmann::json>> all;
+  for (const auto& [id, combo] : hotkeys->all())
+    all[id] = combo ? std::optional<nlohmann::json>(combo->toJson()) : std::nullopt;
+  if (auto script = Bridge::hotkeysScript(Bridge::hotkeyList(all))) evaluate(*script);
+}
+
+}  // namespace vuko

@@ -1,0 +1,104 @@
+// Navigation policy of the main web view: what loads inside, what leaves for
+// the desktop's default handler, what becomes a download.
+#include <libsoup/soup.h>
+
+#include "platform/Http.h"
+#include "platform/Workspace.h"
+#include "web/NavigationPolicy.h"
+#include "web/WebController.h"
+
+namespace vuko {
+
+namespace {
+
+std::optional<Url> requestUrl(WebKitURIRequest* request) {
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (!uri || !*uri) return std::nullopt;
+  return Url::parse(uri);
+}
+
+}  // namespace
+
+void WebController::connectNavigation() {
+  g_signal_connect(webView_, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d, WebKitPolicyDecisionType t,
+                                  gpointer self) {
+                     return static_cast<WebController*>(self)->decidePolicy(d, t);
+                   }),
+                   this);
+  g_signal_connect(webView_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer self) {
+                     static_cast<WebController*>(self)->loadChanged(e);
+                   }),
+                   this);
+  g_signal_connect(webView_, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gchar*, GError* error, gpointer self) {
+                     return static_cast<WebController*>(self)->loadFailed(e, error);
+                   }),
+                   this);
+  g_signal_connect(webView_, "load-failed-with-tls-errors",
+                   G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer self) {
+                     auto* c = static_cast<WebController*>(self);
+                     c->showOffline(describeNetworkError(G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE));
+                     return TRUE;
+                   }),
+                   this);
+  // A new window is never made: our pages open here, others outside.
+  g_signal_connect(webView_, "create",
+                   G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action, gpointer) -> GtkWidget* {
+                     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+                     auto url = requestUrl(request);
+                     switch (Navigation::decideNewWindow(url)) {
+                       case Navigation::NewWindow::loadHere:
+                         webkit_web_view_load_request(view, request);
+                         break;
+                       case Navigation::NewWindow::openExternally:
+                         Workspace::openUrl(url->str());
+                         break;
+                       case Navigation::NewWindow::ignore:
+                         break;
+                     }
+                     return nullptr;
+                   }),
+                   nullptr);
+}
+
+gboolean WebController::decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    auto* d = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    WebKitURIResponse* response = webkit_response_policy_decision_get_response(d);
+    std::string disposition;
+    if (SoupMessageHeaders* h = webkit_uri_response_get_http_headers(response))
+      if (const char* v = soup_message_headers_get_one(h, "Content-Disposition")) disposition = v;
+    bool canShow = webkit_response_policy_decision_is_mime_type_supported(d);
+    if (Navigation::decideResponse(canShow, disposition) == Navigation::Decision::download)
+      webkit_policy_decision_download(decision);
+    else
+      webkit_policy_decision_use(decision);
+    return TRUE;
+  }
+
+  auto* d = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+  WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(d);
+  auto url = requestUrl(webkit_navigation_action_get_request(action));
+  // New-window requests have no target frame; the web engine reports
+  // navigations of embedded frames to the page's own frame handling, so what
+  // reaches this point as a plain navigation is the main frame's.
+  std::optional<bool> mainFrame;
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) mainFrame = true;
+  auto outcome = Navigation::decideAction(url, false, mainFrame);
+  if (outcome.openExternally && url) Workspace::openUrl(url->str());
+  switch (outcome.decision) {
+    case Navigation::Decision::allow:
+      webkit_policy_decision_use(decision);
+      break;
+    case Navigation::Decision::cancel:
+      webkit_policy_decision_ignore(decision);
+      break;
+    case Navigation::Decision::download:
+      webkit_policy_decision_download(decision);
+      break;
+  }
+  return TRUE;
+}
+
+}  // namespace vuko

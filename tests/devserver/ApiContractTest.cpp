@@ -1,0 +1,270 @@
+// Status codes and body shapes of the API, as clients rely on them.
+#include <gtest/gtest.h>
+
+#include "Harness.h"
+
+namespace vuko::dev::test {
+namespace {
+
+using nlohmann::json;
+
+// Every error answer is a JSON object with a non-empty string "detail".
+void expectError(Reply r, int status, const std::string& what) {
+  EXPECT_EQ(r.status, status) << what << ": " << r.body;
+  ASSERT_TRUE(r.json.is_object()) << what << ": " << r.body;
+  ASSERT_TRUE(r.json.contains("detail")) << what;
+  ASSERT_TRUE(r.json["detail"].is_string()) << what;
+  EXPECT_FALSE(r.json["detail"].get<std::string>().empty()) << what;
+  EXPECT_NE(r.headers["content-type"].find("application/json"), std::string::npos) << what;
+}
+
+TEST(ApiContract, HealthNeedsNoToken) {
+  Harness h;
+  auto r = h.call("GET", "/api/health");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.json["ok"], true);
+}
+
+TEST(ApiContract, LoginGivesTokenAndUserAndLogoutEndsIt) {
+  Harness h;
+  auto bad = h.call("POST", "/api/auth/login",
+                    {{"email", "tester@vuko.local"}, {"password", "wrong"}});
+  expectError(bad, 401, "wrong password");
+
+  auto ok = h.call("POST", "/api/auth/login",
+                   {{"email", " Tester@Vuko.local "}, {"password", "secret"}});
+  ASSERT_EQ(ok.status, 200) << ok.body;
+  std::string token = ok.json["token"];
+  EXPECT_GE(token.size(), 32u);
+  EXPECT_NE(token, h.token);
+  EXPECT_EQ(ok.json["user"]["email"], "tester@vuko.local");
+
+  EXPECT_EQ(h.call("GET", "/api/auth/me", nullptr, token).status, 200);
+  EXPECT_EQ(h.call("POST", "/api/auth/logout", nullptr, token).status, 200);
+  expectError(h.call("GET", "/api/tasks/counts", nullptr, token), 401, "after logout");
+  EXPECT_EQ(h.api("GET", "/api/tasks/counts").status, 200) << "other sessions stay";
+}
+
+TEST(ApiContract, EveryCallButHealthAndLoginNeedsAValidToken) {
+  Harness h;
+  const std::pair<const char*, const char*> calls[] = {
+      {"GET", "/api/tasks"},           {"POST", "/api/tasks"},
+      {"GET", "/api/tasks/counts"},    {"POST", "/api/tasks/parse"},
+      {"GET", "/api/tasks/1"},         {"PUT", "/api/tasks/1"},
+      {"DELETE", "/api/tasks/1"},      {"GET", "/api/settings"},
+      {"PUT", "/api/settings"},        {"GET", "/api/reminders/upcoming?hours=24"},
+      {"POST", "/api/reminders/t1-5/fired"}, {"POST", "/api/auth/logout"},
+      {"GET", "/api/tasks/1/attachment"},
+  };
+  for (auto [method, path] : calls) {
+    std::string what = std::string(method) + " " + path;
+    auto none = h.raw(method, path, "{}");
+    expectError(none, 401, what + " without token");
+    EXPECT_EQ(none.headers["www-authenticate"], "Bearer") << what;
+    expectError(h.raw(method, path, "{}", "not-a-token"), 401, what + " with a bad token");
+  }
+}
+
+TEST(ApiContract, UnknownPathsAnswer404) {
+  Harness h;
+  expectError(h.api("GET", "/api/nothing"), 404, "unknown api path");
+  expectError(h.api("GET", "/api/tasks/12345"), 404, "missing task");
+  expectError(h.api("GET", "/api/tasks/abc"), 404, "non-numeric id");
+  expectError(h.api("POST", "/api/reminders/t999-1/fired"), 404, "reminder of a missing task");
+  expectError(h.api("POST", "/api/reminders/bogus/fired"), 404, "reminder id of no form");
+  expectError(h.call("GET", "/no-such-page"), 404, "unknown page");
+  expectError(h.call("GET", "/files/missing.pdf"), 404, "missing file");
+}
+
+TEST(ApiContract, WrongMethodsAnswer405WithAllow) {
+  Harness h;
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"DELETE", "/api/tasks/counts", "GET"},
+      {"GET", "/api/tasks/parse", "POST"},
+      {"PUT", "/api/health", "GET"},
+      {"GET", "/api/auth/login", "POST"},
+      {"POST", "/api/reminders/upcoming", "GET"},
+      {"POST", "/today", "GET"},
+  };
+  for (auto [method, path, allow] : cases) {
+    auto r = h.raw(method, path, "{}", h.token);
+    expectError(r, 405, std::string(method) + " " + path);
+    EXPECT_NE(r.headers["allow"].find(allow), std::string::npos) << path;
+  }
+}
+
+TEST(ApiContract, OversizedBodiesAnswer413AndStoreNothing) {
+  Harness h;
+  std::string big = json({{"title", std::string(2 * 1024 * 1024, 'x')}}).dump();
+  expectError(h.raw("POST", "/api/tasks", big, h.token), 413, "2 MiB body");
+  EXPECT_EQ(h.api("GET", "/api/tasks").json["count"], 0);
+  EXPECT_EQ(h.api("GET", "/api/health").status, 200) << "the server still answers";
+}
+
+struct BadInput {
+  const char* name;
+  const char* method;
+  const char* path;
+  const char* body;
+  const char* field;  // expected in the error list, or empty
+};
+
+TEST(ApiContract, BadInputAnswers422AndChangesNothing) {
+  Harness h;
+  auto made = h.api("POST", "/api/tasks", {{"title", "Existing"}});
+  ASSERT_EQ(made.status, 201);
+  std::string put = "/api/tasks/" + std::to_string(made.json["id"].get<int>());
+  const BadInput cases[] = {
+      {"malformed JSON", "POST", "/api/tasks", "{\"title\": ", ""},
+      {"empty body", "POST", "/api/tasks", "", ""},
+      {"array body", "POST", "/api/tasks", "[1, 2]", ""},
+      {"invalid UTF-8", "POST", "/api/tasks", "{\"title\": \"\xff\xfe\"}", ""},
+      {"missing title", "POST", "/api/tasks", "{\"priority\": 1}", "title"},
+      {"title of wrong type", "POST", "/api/tasks", "{\"title\": 5}", "title"},
+      {"blank title", "POST", "/api/tasks", "{\"title\": \"   \"}", "title"},
+      {"priority out of range", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": 7}", "priority"},
+      {"priority as text", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": \"3\"}", "priority"},
+      {"impossible date", "POST", "/api/tasks", "{\"title\": \"a\", \"due_date\": \"2025-02-30\"}", "due_date"},
+      {"date of other form", "POST", "/api/tasks", "{\"title\": \"a\", \"start_date\": \"05.03.2025\"}", "start_date"},
+      {"bad time", "POST", "/api/tasks", "{\"title\": \"a\", \"due_time\": \"25:00\"}", "due_time"},
+      {"tags not a list", "POST", "/api/tasks", "{\"title\": \"a\", \"tags\": \"дом\"}", "tags"},
+      {"unknown repeat", "POST", "/api/tasks", "{\"title\": \"a\", \"repeat\": \"hourly\"}", "repeat"},
+      {"smart not a bool", "POST", "/api/tasks", "{\"title\": \"a\", \"smart\": \"yes\"}", "smart"},
+      {"completed not a bool", "PUT", put.c_str(), "{\"completed\": 1}", "completed"},
+      {"one bad field of many", "PUT", put.c_str(), "{\"title\": \"New\", \"priority\": -1}", "priority"},
+      {"parse without text", "POST", "/api/tasks/parse", "{}", "text"},
+      {"parse text of wrong type", "POST", "/api/tasks/parse", "{\"text\": [\"a\"]}", "text"},
+      {"login without password", "POST", "/api/auth/login", "{\"email\": \"a@b\"}", "password"},
+      {"unknown time zone", "PUT", "/api/settings", "{\"timezone\": \"Mars/Olympus\"}", "timezone"},
+      {"remindBefore negative", "PUT", "/api/settings", "{\"remindBefore\": -5, \"dailyDigest\": true}", "remindBefore"},
+      {"digest time of wrong form", "PUT", "/api/settings", "{\"dailyDigestTime\": \"8\"}", "dailyDigestTime"},
+      {"hours not a number", "GET", "/api/reminders/upcoming?hours=abc", "", ""},
+      {"view unknown", "GET", "/api/tasks?view=someday", "", ""},
+  };
+  for (const BadInput& c : cases) {
+    auto r = h.raw(c.method, c.path, c.body, h.token);
+    expectError(r, 422, c.name);
+    if (*c.field) {
+      ASSERT_TRUE(r.json.contains("errors")) << c.name;
+      bool named = false;
+      for (const auto& e : r.json["errors"]) named |= e["loc"].back() == c.field;
+      EXPECT_TRUE(named) << c.name << ": " << r.body;
+    }
+  }
+  auto tasks = h.api("GET", "/api/tasks");
+  ASSERT_EQ(tasks.json["count"], 1) << "no task was created by bad input";
+  EXPECT_EQ(tasks.json["items"][0]["title"], "Existing") << "no half-applied change";
+  EXPECT_EQ(tasks.json["items"][0]["priority"], 0);
+  auto settings = h.api("GET", "/api/settings");
+  EXPECT_EQ(settings.json["dailyDigest"], false) << "a rejected PUT changes no member";
+}
+
+TEST(ApiContract, TaskLifecycle) {
+  Harness h;
+  auto made = h.api("POST", "/api/tasks",
+                    {{"title", "Созвон с командой"},
+                     {"smart", false},
+                     {"start_date", "2025-03-05"},
+                     {"due_time", "12:16"},
+                     {"priority", 2},
+                     {"tags", json::array({"работа", {{"name", "#созвоны"}}})},
+                     {"description", "повестка"}});
+  ASSERT_EQ(made.status, 201) << made.body;
+  const json& t = made.json;
+  EXPECT_EQ(t["title"], "Созвон с командой");
+  EXPECT_EQ(t["start_date"], "2025-03-05");
+  EXPECT_EQ(t["due_time"], "12:16:00");
+  EXPECT_EQ(t["tags"], json::array({"работа", "созвоны"}));
+  EXPECT_FALSE(t.contains("due_date")) << "members without a value are left out";
+  EXPECT_TRUE(t["completed_at"].is_null());
+  std::string path = "/api/tasks/" + std::to_string(t["id"].get<int>());
+
+  EXPECT_EQ(h.api("GET", path).json["title"], "Созвон с командой");
+  auto done = h.api("PUT", path, {{"completed", true}});
+  ASSERT_EQ(done.status, 200) << done.body;
+  EXPECT_EQ(done.json["completed_at"], "2025-03-05T12:00:00+03:00");
+  EXPECT_EQ(h.api("GET", path).json["completed"], true);
+  EXPECT_TRUE(h.api("PUT", path, {{"completed", false}}).json["completed_at"].is_null());
+
+  auto cleared = h.api("PUT", path, {{"start_date", nullptr}, {"due_time", nullptr}});
+  EXPECT_FALSE(cleared.json.contains("start_date"));
+  EXPECT_EQ(cleared.json["priority"], 2) << "members not sent stay";
+
+  EXPECT_EQ(h.api("DELETE", path).status, 200);
+  expectError(h.api("GET", path), 404, "deleted task");
+  expectError(h.api("DELETE", path), 404, "deleted twice");
+}
+
+TEST(ApiContract, SmartCreateReadsTheTitle) {
+  Harness h;
+  auto r = h.api("POST", "/api/tasks",
+                 {{"title", "завтра в 10 позвонить маме !высокий #семья"}, {"smart", true}});
+  ASSERT_EQ(r.status, 201) << r.body;
+  EXPECT_EQ(r.json["title"], "позвонить маме");
+  EXPECT_EQ(r.json["due_date"], "2025-03-06");
+  EXPECT_EQ(r.json["due_time"], "10:00:00");
+  EXPECT_EQ(r.json["priority"], 3);
+  EXPECT_EQ(r.json["tags"], json::array({"семья"}));
+  EXPECT_FALSE(r.json.contains("start_date"));
+
+  auto plain = h.api("POST", "/api/tasks", {{"title", "завтра в 10 позвонить"}});
+  EXPECT_EQ(plain.json["title"], "завтра в 10 позвонить") << "without smart the text stays";
+  auto onlyDate = h.api("POST", "/api/tasks", {{"title", "завтра"}, {"smart", true}});
+  EXPECT_EQ(onlyDate.json["title"], "завтра") << "a title is never empty";
+  auto overridden =
+      h.api("POST", "/api/tasks", {{"title", "завтра отчёт !1"}, {"smart", true}, {"priority", 2}});
+  EXPECT_EQ(overridden.json["priority"], 2) << "explicit members win over the text";
+}
+
+TEST(ApiContract, SettingsRoundTrip) {
+  Harness h;
+  auto s = h.api("GET", "/api/settings");
+  ASSERT_EQ(s.status, 200);
+  EXPECT_EQ(s.json["timezone"], "Europe/Moscow");
+  EXPECT_EQ(s.json["remindBefore"], 15);
+  EXPECT_EQ(s.json["autoRemindTime"], "09:00");
+  EXPECT_EQ(s.json["dailyDigest"], false);
+  EXPECT_EQ(s.json["macNotify"], true);
+  auto put = h.api("PUT", "/api/settings",
+                   {{"timezone", "Asia/Vladivostok"}, {"dailyDigest", true}, {"dailyDigestTime", "07:30"}});
+  ASSERT_EQ(put.status, 200) << put.body;
+  auto again = h.api("GET", "/api/settings");
+  EXPECT_EQ(again.json["timezone"], "Asia/Vladivostok");
+  EXPECT_EQ(again.json["dailyDigestTime"], "07:30");
+  EXPECT_EQ(again.json["remindBefore"], 15);
+}
+
+TEST(ApiContract, PagesFilesAndAttachments) {
+  Harness h;
+  for (const char* page : {"/login", "/today", "/inbox", "/week", "/calendar", "/focus",
+                           "/mini-focus", "/settings", "/settings/advanced"}) {
+    auto r = h.call("GET", page);
+    EXPECT_EQ(r.status, 200) << page;
+    EXPECT_NE(r.headers["content-type"].find("text/html"), std::string::npos) << page;
+  }
+  auto js = h.call("GET", "/static/app.js");
+  EXPECT_EQ(js.status, 200);
+  EXPECT_NE(js.headers["content-type"].find("javascript"), std::string::npos);
+
+  auto pdf = h.call("GET", "/files/report.pdf");
+  EXPECT_EQ(pdf.status, 200);
+  EXPECT_EQ(pdf.body.substr(0, 5), "%PDF-");
+  EXPECT_EQ(pdf.headers["content-disposition"], "attachment; filename=\"report.pdf\"");
+
+  h.server.seedDemo();
+  auto login = h.call("POST", "/api/auth/login", {{"email", "demo@vuko.local"}, {"password", "demo"}});
+  std::string demo = login.json["token"];
+  auto tasks = h.call("GET", "/api/tasks", nullptr, demo);
+  std::string url;
+  for (const auto& t : tasks.json["items"])
+    if (t["attachment"].is_object()) url = t["attachment"]["url"];
+  ASSERT_FALSE(url.empty()) << "the demo has a task with an attachment";
+  auto file = h.call("GET", url, nullptr, demo);
+  EXPECT_EQ(file.status, 200);
+  EXPECT_EQ(file.headers["content-type"], "application/pdf");
+  EXPECT_NE(file.headers["content-disposition"].find("attachment"), std::string::npos);
+  expectError(h.api("GET", url), 404, "someone else's task");
+}
+
+}  // namespace
+}  // namespace vuko::dev::test

@@ -1,0 +1,89 @@
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+#include <libsoup/soup.h>
+
+#include <chrono>
+
+namespace vuko::dev::test {
+
+namespace {
+
+struct Pending {
+  GBytes* bytes = nullptr;
+  bool done = false;
+};
+
+}  // namespace
+
+Harness::Harness(std::int64_t start)
+    : now(start), server({.db = ":memory:", .clock = [this] { return now; }}),
+      session_(soup_session_new()) {
+  auto reply = call("POST", "/api/auth/register",
+                    {{"email", "tester@vuko.local"}, {"password", "secret"}});
+  EXPECT_EQ(reply.status, 201) << reply.body;
+  token = reply.json.value("token", "");
+}
+
+Harness::~Harness() { g_object_unref(session_); }
+
+Reply Harness::raw(const std::string& method, const std::string& path, const std::string& body,
+                   const std::string& token) {
+  SoupMessage* msg = soup_message_new(method.c_str(), (server.url() + path).c_str());
+  if (!msg) {
+    ADD_FAILURE() << "bad request line " << method << " " << path;
+    return {};
+  }
+  if (!body.empty() || method == "POST" || method == "PUT") {
+    GBytes* bytes = g_bytes_new(body.data(), body.size());
+    soup_message_set_request_body_from_bytes(msg, "application/json", bytes);
+    g_bytes_unref(bytes);
+  }
+  if (!token.empty())
+    soup_message_headers_replace(soup_message_get_request_headers(msg), "Authorization",
+                                 ("Bearer " + token).c_str());
+  Pending pending;
+  soup_session_send_and_read_async(
+      session_, msg, G_PRIORITY_DEFAULT, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* p = static_cast<Pending*>(data);
+        p->bytes = soup_session_send_and_read_finish(SOUP_SESSION(source), result, nullptr);
+        p->done = true;
+      },
+      &pending);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!pending.done && std::chrono::steady_clock::now() < deadline)
+    g_main_context_iteration(nullptr, TRUE);
+
+  Reply reply;
+  if (!pending.done) {
+    ADD_FAILURE() << method << " " << path << " did not finish";
+    g_object_unref(msg);
+    return reply;
+  }
+  reply.status = static_cast<int>(soup_message_get_status(msg));
+  if (pending.bytes) {
+    gsize size = 0;
+    auto* p = static_cast<const char*>(g_bytes_get_data(pending.bytes, &size));
+    reply.body.assign(p ? p : "", size);
+    g_bytes_unref(pending.bytes);
+  }
+  reply.json = nlohmann::json::parse(reply.body, nullptr, false);
+  soup_message_headers_foreach(
+      soup_message_get_response_headers(msg),
+      [](const char* name, const char* value, gpointer out) {
+        gchar* lower = g_ascii_strdown(name, -1);
+        (*static_cast<std::map<std::string, std::string>*>(out))[lower] = value;
+        g_free(lower);
+      },
+      &reply.headers);
+  g_object_unref(msg);
+  return reply;
+}
+
+Reply Harness::call(const std::string& method, const std::string& path,
+                    const nlohmann::json& body, const std::string& token) {
+  return raw(method, path, body.is_null() ? std::string() : body.dump(), token);
+}
+
+}  // namespace vuko::dev::test

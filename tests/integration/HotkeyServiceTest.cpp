@@ -1,0 +1,218 @@
+// Real key grabs on the X display, pressed through XTEST with xdotool.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+// After the test framework: Xlib defines macros (None, Status, Bool) that
+// clash with its names.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hotkeys/Hotkeys.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/HotkeyService.h"
+#include "support/Wait.h"
+
+namespace vuko {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Presses keys as a user would; false when xdotool could not do it.
+bool press(const std::string& keys) {
+  std::vector<char*> argv = {const_cast<char*>("xdotool"), const_cast<char*>("key"),
+                             const_cast<char*>(keys.c_str()), nullptr};
+  gint status = 0;
+  GError* error = nullptr;
+  bool ran = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+                          nullptr, nullptr, &status, &error);
+  if (error) g_error_free(error);
+  return ran && g_spawn_check_wait_status(status, nullptr);
+}
+
+// The last X error on the test's own connections, instead of the default
+// handler's exit.
+int lastXError = 0;
+int recordXError(Display*, XErrorEvent* e) {
+  lastXError = e->error_code;
+  return 0;
+}
+
+// A second X client, as another program on the desktop would be.
+class OtherClient {
+ public:
+  OtherClient() : dpy_(XOpenDisplay(nullptr)) {}
+  ~OtherClient() {
+    if (dpy_) XCloseDisplay(dpy_);
+  }
+  explicit operator bool() const { return dpy_ != nullptr; }
+
+  // The X error code of the grab (0 when it was granted).
+  int grab(KeySym sym, unsigned mods) {
+    // The handler is process-wide and the toolkit's error traps depend on its
+    // own, so it is replaced only while this connection syncs.
+    lastXError = 0;
+    auto previous = XSetErrorHandler(&recordXError);
+    XGrabKey(dpy_, XKeysymToKeycode(dpy_, sym), mods, DefaultRootWindow(dpy_), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(dpy_, False);
+    XSetErrorHandler(previous);
+    return lastXError;
+  }
+  void ungrab(KeySym sym, unsigned mods) {
+    XUngrabKey(dpy_, XKeysymToKeycode(dpy_, sym), mods, DefaultRootWindow(dpy_));
+    XSync(dpy_, False);
+  }
+  bool numLockOn() {
+    XkbStateRec state;
+    if (XkbGetState(dpy_, XkbUseCoreKbd, &state) != Success) return false;
+    return state.locked_mods & XkbKeysymToModifiers(dpy_, XK_Num_Lock);
+  }
+
+ private:
+  Display* dpy_;
+};
+
+class HotkeyServiceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
+    Clock::setMain(nullptr);
+    HotkeyService::setShared(service);
+  }
+  void TearDown() override {
+    hotkeys.reset();
+    // Destroying the service releases its grabs for the next test.
+    HotkeyService::setShared(nullptr);
+    service.reset();
+  }
+
+  Hotkeys& start() {
+    hotkeys = std::make_unique<Hotkeys>(
+        Hotkeys::Actions{{"quick", [this] { ++quick; }}, {"focus", [this] { ++focus; }}}, service,
+        store);
+    return *hotkeys;
+  }
+
+  std::shared_ptr<X11HotkeyService> service = std::make_shared<X11HotkeyService>();
+  MemoryDefaults store;
+  std::unique_ptr<Hotkeys> hotkeys;
+  int quick = 0;
+  int focus = 0;
+};
+
+TEST_F(HotkeyServiceTest, PressingTheDefaultComboRunsTheQuickAction) {
+  start();
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  EXPECT_TRUE(test::waitUntil([&] { return quick == 1; }));
+  ASSERT_TRUE(press("ctrl+alt+p"));
+  EXPECT_TRUE(test::waitUntil([&] { return focus == 1; }));
+
+  // Other modifiers are other combinations.
+  ASSERT_TRUE(press("ctrl+space"));
+  ASSERT_TRUE(press("ctrl+alt+shift+space"));
+  test::spin(300ms);
+  EXPECT_EQ(quick, 1);
+}
+
+TEST_F(HotkeyServiceTest, AChosenComboWithSuperAndShiftFires) {
+  start().set("quick", GlobalCombo("KeyK", false, false, true, true));
+  ASSERT_TRUE(press("super+shift+k"));
+  EXPECT_TRUE(test::waitUntil([&] { return quick == 1; }));
+  // The old default was released.
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  test::spin(300ms);
+  EXPECT_EQ(quick, 1);
+}
+
+TEST_F(HotkeyServiceTest, NothingFiresWhilePaused) {
+  start().pause();
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  test::spin(300ms);
+  EXPECT_EQ(quick, 0);
+
+  hotkeys->resume();
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  EXPECT_TRUE(test::waitUntil([&] { return quick == 1; }));
+}
+
+TEST_F(HotkeyServiceTest, FiresWithNumLockOn) {
+  OtherClient probe;
+  ASSERT_TRUE(probe);
+  start();
+  ASSERT_FALSE(probe.numLockOn());
+  ASSERT_TRUE(press("Num_Lock"));
+  ASSERT_TRUE(test::waitUntil([&] { return probe.numLockOn(); }));
+  bool pressed = press("ctrl+alt+space");
+  bool fired = test::waitUntil([&] { return quick == 1; });
+  press("Num_Lock");
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(fired);
+  EXPECT_TRUE(test::waitUntil([&] { return !probe.numLockOn(); }));
+}
+
+TEST_F(HotkeyServiceTest, AComboHeldByAnotherClientIsNotRegistered) {
+  OtherClient other;
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other.grab(XK_space, ControlMask | Mod1Mask), 0);
+
+  auto reg = service->registerHotKey(49, GlobalCombo::controlKey | GlobalCombo::optionKey,
+                                     Hotkeys::signature, 1);
+  EXPECT_NE(reg.status, HotkeyService::noErr);
+  EXPECT_EQ(reg.ref, 0u);
+
+  // The registry carries on with what it could register.
+  start();
+  EXPECT_EQ(hotkeys->combo("quick"), GlobalCombo("Space", true, true));
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  ASSERT_TRUE(press("ctrl+alt+p"));
+  EXPECT_TRUE(test::waitUntil([&] { return focus == 1; }));
+  EXPECT_EQ(quick, 0);
+
+  // Once the other client lets go, the combination can be had again.
+  other.ungrab(XK_space, ControlMask | Mod1Mask);
+  hotkeys->resume();
+  ASSERT_TRUE(press("ctrl+alt+space"));
+  EXPECT_TRUE(test::waitUntil([&] { return quick == 1; }));
+}
+
+TEST_F(HotkeyServiceTest, ARefusedLockVariantUndoesTheVariantsAlreadyGrabbed) {
+  OtherClient other;
+  ASSERT_TRUE(other);
+  // Only the Caps Lock variant is taken, so the plain one is grabbed first
+  // and must be given back.
+  ASSERT_EQ(other.grab(XK_q, ControlMask | LockMask), 0);
+  auto reg = service->registerHotKey(12, GlobalCombo::controlKey, Hotkeys::signature, 1);
+  EXPECT_NE(reg.status, HotkeyService::noErr);
+  EXPECT_EQ(other.grab(XK_q, ControlMask), 0) << "a variant was left grabbed";
+}
+
+TEST_F(HotkeyServiceTest, UnregisteringReleasesEveryVariant) {
+  auto reg = service->registerHotKey(12, GlobalCombo::controlKey, Hotkeys::signature, 1);
+  ASSERT_EQ(reg.status, HotkeyService::noErr);
+  ASSERT_NE(reg.ref, 0u);
+  OtherClient other;
+  ASSERT_TRUE(other);
+  EXPECT_NE(other.grab(XK_q, ControlMask), 0) << "the grab is not held";
+  EXPECT_EQ(service->unregisterHotKey(reg.ref), HotkeyService::noErr);
+  EXPECT_NE(service->unregisterHotKey(reg.ref), HotkeyService::noErr);
+  for (unsigned locks : {0u, unsigned(LockMask), unsigned(Mod2Mask), unsigned(LockMask | Mod2Mask)})
+    EXPECT_EQ(other.grab(XK_q, ControlMask | locks), 0) << locks;
+}
+
+TEST_F(HotkeyServiceTest, KeysOutsideTheTableAndDuplicatesAreRefused) {
+  EXPECT_NE(service->registerHotKey(105, 0, Hotkeys::signature, 1).status, HotkeyService::noErr);
+  EXPECT_NE(service->registerHotKey(0, 0x0400, Hotkeys::signature, 1).status, HotkeyService::noErr);
+  ASSERT_EQ(service->registerHotKey(0, 0x1000, Hotkeys::signature, 1).status, HotkeyService::noErr);
+  EXPECT_EQ(service->registerHotKey(0, 0x1000, Hotkeys::signature, 2).status,
+            HotkeyService::eventHotKeyExistsErr);
+}
+
+}  // namespace
+}  // namespace vuko

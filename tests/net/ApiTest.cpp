@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/Defaults.h"
+#include "platform/Http.h"
+#include "server/API.h"
+#include "server/Settings.h"
+#include "support/TestServer.h"
+#include "support/Wait.h"
+
+using namespace vuko;
+using test::Received;
+using test::Reply;
+
+namespace {
+
+class ServerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Defaults::setStandard(std::make_shared<MemoryDefaults>());
+    Settings::setServer(*Url::parse(server.url()));
+  }
+  static Reply json(int status, std::string body) {
+    Reply r;
+    r.status = status;
+    r.body = std::move(body);
+    return r;
+  }
+  test::TestServer server;
+};
+
+std::string failureOf(Task<nlohmann::json> task) {
+  try {
+    test::run(std::move(task));
+  } catch (const API::Failure& f) {
+    return f.description();
+  }
+  return "(no failure)";
+}
+
+}  // namespace
+
+TEST_F(ServerTest, CheckAcceptsOnlyOkTrue) {
+  struct Case {
+    int status;
+    const char* body;
+    bool ok;
+  } cases[] = {
+      {200, R"({"ok":true})", true},
+      {200, R"({"ok":true,"version":"2"})", true},
+      {200, R"({"ok":"true"})", false},
+      {200, R"({"ok":false})", false},
+      {200, R"([true])", false},
+      {200, "<html>hello</html>", false},
+      {500, R"({"ok":true})", false},
+      {404, R"({"detail":"nope"})", false},
+  };
+  for (const auto& c : cases) {
+    server.handle("/api/health", [&](const Received&) { return json(c.status, c.body); });
+    auto message = test::run(Settings::check(*Url::parse(server.url())));
+    if (c.ok)
+      EXPECT_FALSE(message) << c.body;
+    else
+      EXPECT_EQ(message, std::optional<std::string>(Settings::kNotOurServer)) << c.status << c.body;
+  }
+  // The probe sends no token.
+  ASSERT_FALSE(server.received().empty());
+  EXPECT_EQ(server.received().back().headers.count("authorization"), 0u);
+  EXPECT_EQ(server.received().back().method, "GET");
+}
+
+TEST_F(ServerTest, CheckReportsAClosedPortInRussian) {
+  auto base = *Url::parse("http://127.0.0.1:" + std::to_string(test::TestServer::closedPort()));
+  auto message = test::run(Settings::check(base));
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->rfind("Не удалось подключиться: ", 0), 0u) << *message;
+  EXPECT_GT(message->size(), std::string("Не удалось подключиться: ").size());
+}
+
+TEST_F(ServerTest, RequestTurnsStatusesIntoResultsAndFailures) {
+  struct Case {
+    int status;
+    const char* body;
+    const char* failure;  // nullptr: success
+    nlohmann::json result;
+  } cases[] = {
+      {200, R"({"today":3})", nullptr, {{"today", 3}}},
+      {200, R"([1,2])", nullptr, nlohmann::json::array({1, 2})},
+      {200, "not json", nullptr, nlohmann::json::object()},
+      {201, "42", nullptr, nlohmann::json::object()},
+      {204, "", nullptr, nlohmann::json::object()},
+      {401, R"({"detail":"Token expired"})", "Сначала войдите в «Vuko» в главном окне", {}},
+      {422, R"({"detail":[{"loc":["title"],"msg":"required"}]})", "Ошибка сервера 422", {}},
+      {400, R"({"detail":"Название слишком длинное"})", "Название слишком длинное", {}},
+      {502, "<html>Bad gateway</html>", "Ошибка сервера 502", {}},
+      {500, R"({"detail":5})", "Ошибка сервера 500", {}},
+  };
+  for (const auto& c : cases) {
+    server.handle("/api/tasks/counts", [&](const Received&) { return json(c.status, c.body); });
+    if (c.failure) {
+      EXPECT_EQ(failureOf(API::request("/tasks/counts", "t")), c.failure) << c.status;
+    } else {
+      EXPECT_EQ(test::run(API::request("/tasks/counts", "t")), c.result) << c.status << c.body;
+    }
+  }
+}
+
+TEST_F(ServerTest, RequestSendsTokenAndBodyHeadersExactly) {
+  server.handle("/api/tasks", [&](const Received&) { return json(200, R"({"id":1})"); });
+  test::run(API::request("/tasks", "abc"));
+  Received get = server.received().back();
+  EXPECT_EQ(get.method, "GET");
+  EXPECT_EQ(get.headers["authorization"], "Bearer abc");
+  EXPECT_EQ(get.headers.count("content-type"), 0u);
+  EXPECT_TRUE(get.body.empty());
+
+  test::run(API::request("/tasks", "abc", "POST", nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
+  Received post = server.received().back();
+  EXPECT_EQ(post.method, "POST");
+  EXPECT_EQ(post.headers["content-type"], "application/json");
+  EXPECT_EQ(nlohmann::json::parse(post.body), (nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
+
+  // An empty token still sends the header; HTTP parsers drop the value's
+  // trailing blank, so the server sees the bare word.
+  test::run(API::request("/tasks", ""));
+  EXPECT_EQ(server.received().back().headers.at("authorization"), "Bearer");
+}
+
+TEST_F(ServerTest, RequestFollowsServerChangeAndSurfacesTransportErrors) {
+  test::TestServer other;
+  other.handle("/api/tasks/counts", [&](const Received&) { return json(200, R"({"today":7})"); });
+  Settings::setServer(*Url::parse(other.url()));
+  EXPECT_EQ(test::run(API::request("/tasks/counts", "t"))["today"], 7);
+  EXPECT_TRUE(server.received().empty());
+
+  Settings::setServer(*Url::parse("http://127.0.0.1:" + std::to_string(test::TestServer::closedPort())));
+  EXPECT_THROW(test::run(API::request("/tasks/counts", "t")), TransportError);
+}
+
+TEST_F(ServerTest, BodyThatCannotBeEncodedIsNotSent) {
+  server.handle("/api/tasks", [&](const Received&) { return json(200, "{}"); });
+  EXPECT_THROW(test::run(API::request("/tasks", "t", "POST", nlohmann::json{{"title", "\xff\xfe"}})),
+               nlohmann::json::exception);
+  EXPECT_TRUE(server.received().empty());
+}

@@ -1,0 +1,105 @@
+// A fixture for tests of the real main window: a task server on 127.0.0.1
+// named by VUKO_TEST_SERVER, an in-memory web data store, a fresh defaults
+// store, and helpers to read the web view's state.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Defaults.h"
+#include "platform/Workspace.h"
+#include "server/Settings.h"
+#include "support/TestServer.h"
+#include "support/Wait.h"
+#include "web/WebController.h"
+
+namespace vuko::test {
+
+inline Reply html(std::string body) {
+  Reply r;
+  r.body = std::move(body);
+  r.contentType = "text/html; charset=utf-8";
+  return r;
+}
+
+inline Reply healthy() {
+  Reply r;
+  r.body = R"({"ok":true})";
+  return r;
+}
+
+class WebFixture : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+    store = std::make_shared<MemoryDefaults>();
+    Defaults::setStandard(store);
+    setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
+    setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
+    Settings::resetTestOverride();
+    Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
+    server.handle("/api/health", [](const Received&) { return healthy(); });
+    server.handle("/today", [](const Received&) { return html(todayPage()); });
+  }
+
+  void TearDown() override {
+    controller.reset();
+    Workspace::setOpener(nullptr);
+    unsetenv("VUKO_TEST_SERVER");
+    unsetenv("VUKO_TEST_DIR");
+    Settings::resetTestOverride();
+  }
+
+  // A page of the task server with the page router and a marker that a
+  // reload would lose.
+  static std::string todayPage() {
+    return "<!doctype html><html><body><h1>Сегодня</h1>"
+           "<script>window.marker = 'kept';"
+           "window.vukoGo = (p) => { history.pushState({}, '', p); window.routed = p; };"
+           "</script></body></html>";
+  }
+
+  static std::string uriOf(WebKitWebView* view) {
+    const char* u = webkit_web_view_get_uri(view);
+    return u ? u : "";
+  }
+  std::string uri() const { return uriOf(controller->webView()); }
+
+  bool waitForUri(const std::string& expected, WebKitWebView* view = nullptr) {
+    view = view ? view : controller->webView();
+    return waitUntil([&] {
+      return uriOf(view) == expected && !webkit_web_view_is_loading(view);
+    });
+  }
+
+  std::optional<nlohmann::json> eval(const std::string& script, WebKitWebView* view = nullptr) {
+    auto future = WebController::evaluateJson(view ? view : controller->webView(), script);
+    std::optional<std::optional<nlohmann::json>> out;
+    [](auto f, auto* out) -> Task<> { *out = co_await f; }(std::move(future), &out).detach();
+    waitUntil([&] { return out.has_value(); });
+    return out ? *out : std::nullopt;
+  }
+
+  // Waits until a script in the page gives the expected value.
+  bool waitForValue(const std::string& script, const nlohmann::json& expected,
+                    WebKitWebView* view = nullptr) {
+    return waitUntil([&] { return eval(script, view) == std::optional<nlohmann::json>(expected); });
+  }
+
+  void start() {
+    controller = std::make_unique<WebController>();
+    ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
+  }
+
+  std::shared_ptr<MemoryDefaults> store;
+  TestServer server;
+  std::unique_ptr<WebController> controller;
+  std::vector<std::string> opened;
+};
+
+}  // namespace vuko::test

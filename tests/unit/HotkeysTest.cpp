@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hotkeys/Hotkeys.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "support/FakeClock.h"
+#include "support/RecordingHotkeyService.h"
+
+namespace vuko {
+namespace {
+
+using test::RecordingHotkeyService;
+using Json = nlohmann::json;
+
+class HotkeysTest : public testing::Test {
+ protected:
+  void SetUp() override { Clock::setMain(clock); }
+  void TearDown() override { Clock::setMain(nullptr); }
+
+  std::unique_ptr<Hotkeys> make() {
+    return std::make_unique<Hotkeys>(
+        Hotkeys::Actions{{"quick", [this] { ran.push_back("quick"); }},
+                         {"show", [this] { ran.push_back("show"); }},
+                         {"focus", [this] { ran.push_back("focus"); }}},
+        service, store);
+  }
+
+  void storeText(const std::string& key, const std::string& text) {
+    store.setData(key, Defaults::Bytes(text.begin(), text.end()));
+  }
+  std::optional<Json> storedJson(const std::string& key) {
+    auto bytes = store.data(key);
+    if (!bytes) return std::nullopt;
+    return Json::parse(bytes->begin(), bytes->end());
+  }
+
+  std::shared_ptr<test::FakeClock> clock = std::make_shared<test::FakeClock>();
+  std::shared_ptr<RecordingHotkeyService> service = std::make_shared<RecordingHotkeyService>();
+  MemoryDefaults store;
+  std::vector<std::string> ran;
+};
+
+const GlobalCombo quickDefault("Space", true, true);
+const GlobalCombo focusDefault("KeyP", true, true);
+
+TEST_F(HotkeysTest, FreshDefaultsRegisterQuickAndFocus) {
+  auto hk = make();
+  auto all = hk->all();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all["quick"], quickDefault);
+  EXPECT_EQ(all["show"], std::nullopt);
+  EXPECT_EQ(all["focus"], focusDefault);
+  EXPECT_EQ(all["quick"]->title(), "⌃⌥Пробел");
+  EXPECT_EQ(all["focus"]->title(), "⌃⌥P");
+
+  auto live = service->byNumber();
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
+  EXPECT_EQ(live[1].keyCode, 49u);
+  EXPECT_EQ(live[1].modifiers, 6144u);
+  EXPECT_EQ(live[3].keyCode, 35u);
+  EXPECT_EQ(live[3].modifiers, 6144u);
+  for (const auto& [n, e] : live) EXPECT_EQ(e.signature, 0x56554B4Fu);  // "VUKO"
+}
+
+TEST_F(HotkeysTest, SettingAComboStoresItRegistersAndNotifiesOnce) {
+  auto hk = make();
+  int changes = 0;
+  hk->onChange = [&] {
+    ++changes;
+    // Registration is complete by the time the owner hears of the change.
+    EXPECT_EQ(service->numbers().count(2), 1u);
+  };
+  GlobalCombo combo("KeyS", false, false, true, true);
+  hk->set("show", combo);
+
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(storedJson("hotkey.show"), combo.toJson());
+  EXPECT_EQ(store.boolean("hotkey.show.off"), false);
+  EXPECT_EQ(hk->combo("show"), combo);
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 2, 3}));
+  EXPECT_EQ(service->byNumber()[2].keyCode, 1u);
+  EXPECT_EQ(service->byNumber()[2].modifiers, 0x0300u);
+}
+
+TEST_F(HotkeysTest, TurningOffOverridesTheDefaultAcrossRestartsUntilSetAgain) {
+  {
+    auto hk = make();
+    hk->set("quick", std::nullopt);
+    EXPECT_FALSE(store.value("hotkey.quick"));
+    EXPECT_EQ(store.boolean("hotkey.quick.off"), true);
+    EXPECT_EQ(hk->combo("quick"), std::nullopt);
+    EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+  }
+  service = std::make_shared<RecordingHotkeyService>();
+  auto again = make();
+  EXPECT_EQ(again->combo("quick"), std::nullopt);
+  EXPECT_EQ(again->all()["quick"], std::nullopt);
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+
+  again->set("quick", GlobalCombo("KeyK", true, false));
+  EXPECT_EQ(store.boolean("hotkey.quick.off"), false);
+  EXPECT_EQ(again->combo("quick"), GlobalCombo("KeyK", true, false));
+  EXPECT_EQ(service->byNumber()[1].keyCode, 40u);
+}
+
+TEST_F(HotkeysTest, ChosenCombinationsPersistIntoANewRegistry) {
+  make()->set("focus", GlobalCombo("F5", false, true));
+  service = std::make_shared<RecordingHotkeyService>();
+  auto hk = make();
+  EXPECT_EQ(hk->combo("focus"), GlobalCombo("F5", false, true));
+  EXPECT_EQ(service->byNumber()[3].keyCode, 96u);
+  EXPECT_EQ(service->byNumber()[3].modifiers, 0x0800u);
+}
+
+TEST_F(HotkeysTest, PauseUnregistersAndResumeReadsTheStoreAfresh) {
+  auto hk = make();
+  hk->pause();
+  EXPECT_TRUE(service->live.empty());
+  EXPECT_EQ(hk->all()["quick"], quickDefault);  // still reported while paused
+
+  storeText("hotkey.quick", GlobalCombo("KeyQ", false, true).toJson().dump());
+  hk->resume();
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
+  EXPECT_EQ(service->byNumber()[1].keyCode, 12u);
+
+  // Resuming twice does not register anything twice.
+  hk->resume();
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
+}
+
+TEST_F(HotkeysTest, SetWhilePausedRegistersAgain) {
+  auto hk = make();
+  hk->pause();
+  hk->set("show", GlobalCombo("Digit1", true, false));
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 2, 3}));
+}
+
+TEST_F(HotkeysTest, APressRunsItsActionOnALaterTurnOfTheLoop) {
+  auto hk = make();
+  service->press(1);
+  EXPECT_TRUE(ran.empty()) << "ran inside the service's handler";
+  clock->flush();
+  EXPECT_EQ(ran, std::vector<std::string>{"quick"});
+
+  service->press(3);
+  service->press(2);
+  clock->flush();
+  EXPECT_EQ(ran, (std::vector<std::string>{"quick", "focus", "show"}));
+}
+
+TEST_F(HotkeysTest, UnknownNumbersDoNothing) {
+  auto hk = make();
+  for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu}) service->press(n);
+  clock->flush();
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HotkeysTest, AnIdWithoutAnActionDoesNothing) {
+  Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}, {"focus", nullptr}}, service, store);
+  service->press(3);
+  service->press(2);
+  clock->flush();
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HotkeysTest, TheNewestRegistryOwnsThePresses) {
+  auto first = make();
+  std::vector<std::string> second;
+  Hotkeys hk({{"quick", [&] { second.push_back("quick"); }}}, service, store);
+  service->press(1);
+  clock->flush();
+  EXPECT_TRUE(ran.empty());
+  EXPECT_EQ(second, std::vector<std::string>{"quick"});
+}
+
+TEST_F(HotkeysTest, UndecodableStoredDataFallsBackToTheDefault) {
+  const std::vector<std::string> bad = {
+      R"({"code":"KeyP","ctrl":true,"alt":true,"shift":false})",
+      R"({"code":"KeyR","ctrl":"yes","alt":true,"shift":false,"meta":false})",
+      R"(["KeyR",true,true,false,false])",
+      "not json at all",
+      "",
+      std::string("\xff\xfe\x00", 3),
+  };
+  for (const auto& text : bad) {
+    service = std::make_shared<RecordingHotkeyService>();
+    storeText("hotkey.quick", text);
+    storeText("hotkey.show", text);
+    auto hk = make();
+    EXPECT_EQ(hk->combo("quick"), quickDefault) << text;
+    EXPECT_EQ(hk->combo("show"), std::nullopt) << text;
+    EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3})) << text;
+  }
+  // A value of another type than data counts as nothing stored.
+  store.setString("hotkey.focus",
+                  R"({"code":"KeyR","ctrl":true,"alt":true,"shift":false,"meta":false})");
+  store.setString("hotkey.quick.off", "true");
+  EXPECT_EQ(make()->combo("focus"), focusDefault);
+  EXPECT_EQ(make()->combo("quick"), quickDefault);
+}
+
+TEST_F(HotkeysTest, CodesOutsideTheKeyTableStayStoredButUnregistered) {
+  auto hk = make();
+  GlobalCombo f13("F13", true, false);
+  hk->set("quick", f13);
+  EXPECT_EQ(hk->combo("quick"), f13);
+  EXPECT_EQ(hk->all()["quick"], f13);
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+}
+
+TEST_F(HotkeysTest, ARefusedRegistrationIsSilentAndKeepsTheCombination) {
+  service->refused.insert({49, 6144});
+  auto hk = make();
+  EXPECT_EQ(hk->combo("quick"), quickDefault);
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+  hk->pause();
+  EXPECT_TRUE(service->live.empty());
+}
+
+TEST_F(HotkeysTest, IdsOutsideTheTableAreStoredButNeverRegistered) {
+  auto hk = make();
+  hk->set("extra", GlobalCombo("KeyE", true, true));
+  EXPECT_EQ(hk->combo("extra"), GlobalCombo("KeyE", true, true));
+  EXPECT_EQ(hk->all().size(), 3u);
+  EXPECT_EQ(hk->all().count("extra"), 0u);
+  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
+}
+
+TEST_F(HotkeysTest, ACodeThatCannotBeEncodedRemovesTheStoredCombination) {
+  auto hk = make();
+  hk->set("focus", GlobalCombo("KeyQ", true, false));
+  ASSERT_TRUE(store.data("hotkey.focus"));
+  hk->set("focus", GlobalCombo("Key\xff", true, false));
+  EXPECT_FALSE(store.value("hotkey.focus"));
+  EXPECT_EQ(store.boolean("hotkey.focus.off"), false);
+  EXPECT_EQ(hk->combo("focus"), focusDefault);
+}
+
+// The real service, in a process without a display (a Wayland session
+// without XWayland looks the same to it).
+TEST_F(HotkeysTest, WithoutADisplayNothingRegistersAndEverythingElseWorks) {
+  if (std::getenv("DISPLAY")) GTEST_SKIP() << "a display is there";
+  auto x11 = std::make_shared<X11HotkeyService>();
+  auto reg = x11->registerHotKey(49, 0x1800, Hotkeys::signature, 1);
+  EXPECT_NE(reg.status, HotkeyService::noErr);
+  EXPECT_EQ(reg.ref, 0u);
+  EXPECT_NE(x11->unregisterHotKey(1), HotkeyService::noErr);
+
+  Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}}, x11, store);
+  hk.set("show", GlobalCombo("KeyS", true, false));
+  hk.pause();
+  hk.resume();
+  EXPECT_EQ(hk.all()["show"], GlobalCombo("KeyS", true, false));
+  EXPECT_EQ(hk.all()["quick"], quickDefault);
+}
+
+}  // namespace
+}  // namespace vuko
