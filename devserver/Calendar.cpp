@@ -38,7 +38,7 @@ using DateTimePtr = std::unique_ptr<GDateTime, DateTimeDeleter>;
 }  // namespace
 
 std::optional<Date> Date::make(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
+  if (year < 1900 || year > 2999 || month < 1 || month > 12 || day < 1 || day > 31)
     return std::nullopt;
   if (!g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
                         static_cast<GDateYear>(year)))
@@ -132,8 +132,10 @@ int Zone::secondOfDay(std::int64_t unix) const {
 }
 
 std::int64_t Zone::moment(const Date& day, int secondOfDay) const {
-  DateTimePtr local(g_date_time_new(tz_.get(), day.year, day.month, day.day, 0, 0, 0));
-  DateTimePtr at(g_date_time_add_seconds(local.get(), secondOfDay));
+  // Built from the wall-clock fields: adding seconds to midnight would be an
+  // hour off on the days the clocks change.
+  DateTimePtr at(g_date_time_new(tz_.get(), day.year, day.month, day.day, secondOfDay / 3600,
+                                 secondOfDay / 60 % 60, secondOfDay % 60));
   return g_date_time_to_unix(at.get());
 }
 

@@ -19,7 +19,9 @@ struct Source {
 
 }  // namespace
 
-void Clock::defer(Callback fn, Duration delay) { schedule(delay, std::move(fn)).release(); }
+void Clock::defer(Callback fn, Duration delay) {
+  schedule(delay, std::move(fn)).release();
+}
 
 Future<bool> Clock::sleep(Duration delay) {
   Future<bool> f;
@@ -27,12 +29,16 @@ Future<bool> Clock::sleep(Duration delay) {
   return f;
 }
 
-Clock& Clock::main() { return *mainClock(); }
+Clock& Clock::main() {
+  return *mainClock();
+}
 void Clock::setMain(std::shared_ptr<Clock> clock) {
   mainClock() = clock ? std::move(clock) : std::make_shared<MainLoopClock>();
 }
 
-Clock::TimePoint MainLoopClock::now() const { return std::chrono::system_clock::now(); }
+Clock::TimePoint MainLoopClock::now() const {
+  return std::chrono::system_clock::now();
+}
 
 Timer MainLoopClock::schedule(Duration delay, Callback fn, bool repeat) {
   // The source owns its state; the timer only removes the source, and the

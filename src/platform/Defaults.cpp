@@ -47,7 +47,9 @@ Defaults& Defaults::standard() {
   return *d;
 }
 
-void Defaults::setStandard(std::shared_ptr<Defaults> d) { standardStore() = std::move(d); }
+void Defaults::setStandard(std::shared_ptr<Defaults> d) {
+  standardStore() = std::move(d);
+}
 
 std::optional<std::string> Defaults::string(const std::string& key) const {
   auto v = value(key);
@@ -125,7 +127,9 @@ void Defaults::setData(const std::string& key, const Bytes& v) {
   g_free(text);
 }
 
-void Defaults::setDate(const std::string& key, Date v) { setValue(key, Json{{"$date", isoDate(v)}}); }
+void Defaults::setDate(const std::string& key, Date v) {
+  setValue(key, Json{{"$date", isoDate(v)}});
+}
 
 std::optional<Defaults::Json> MemoryDefaults::value(const std::string& key) const {
   auto it = values_.find(key);
@@ -133,11 +137,17 @@ std::optional<Defaults::Json> MemoryDefaults::value(const std::string& key) cons
   return it->second;
 }
 
-void MemoryDefaults::setValue(const std::string& key, Json value) { values_[key] = std::move(value); }
+void MemoryDefaults::setValue(const std::string& key, Json value) {
+  values_[key] = std::move(value);
+}
 
-void MemoryDefaults::remove(const std::string& key) { values_.erase(key); }
+void MemoryDefaults::remove(const std::string& key) {
+  values_.erase(key);
+}
 
-FileDefaults::FileDefaults(std::filesystem::path file) : file_(std::move(file)) { load(); }
+FileDefaults::FileDefaults(std::filesystem::path file) : file_(std::move(file)) {
+  load();
+}
 
 std::filesystem::path FileDefaults::defaultFile() {
   return std::filesystem::path(g_get_user_config_dir()) / "vuko" / "defaults.json";

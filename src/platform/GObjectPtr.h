@@ -14,7 +14,9 @@ class GObjectPtr {
   // Takes over a reference the caller owns (a "transfer full" return).
   static GObjectPtr adopt(T* p) { return GObjectPtr(p); }
   // Adds a reference of its own.
-  static GObjectPtr share(T* p) { return GObjectPtr(p ? static_cast<T*>(g_object_ref(p)) : nullptr); }
+  static GObjectPtr share(T* p) {
+    return GObjectPtr(p ? static_cast<T*>(g_object_ref(p)) : nullptr);
+  }
 
   GObjectPtr(GObjectPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   GObjectPtr& operator=(GObjectPtr&& o) noexcept {

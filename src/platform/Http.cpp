@@ -35,8 +35,7 @@ TransportError describe(GError* e) {
   if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_NOT_CONNECTED) ||
       g_error_matches(e, G_IO_ERROR, G_IO_ERROR_BROKEN_PIPE))
     return {K::cannotConnect, "Подключение к сети потеряно."};
-  if (e->domain == SOUP_SESSION_ERROR)
-    return {K::other, "Сервер ответил не по протоколу HTTP."};
+  if (e->domain == SOUP_SESSION_ERROR) return {K::other, "Сервер ответил не по протоколу HTTP."};
   return {K::other, "Произошла ошибка сети."};
 }
 
@@ -62,7 +61,8 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
   std::unique_ptr<SoupMessage, decltype(&g_object_unref)> owned(msg, g_object_unref);
 
   SoupMessageHeaders* out = soup_message_get_request_headers(msg);
-  for (const auto& [name, value] : request.headers) soup_message_headers_replace(out, name.c_str(), value.c_str());
+  for (const auto& [name, value] : request.headers)
+    soup_message_headers_replace(out, name.c_str(), value.c_str());
   if (request.body) {
     GBytes* b = g_bytes_new(request.body->data(), request.body->size());
     const char* type = soup_message_headers_get_content_type(out, nullptr);
@@ -119,7 +119,8 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
   const char *name, *value;
   while (soup_message_headers_iter_next(&it, &name, &value)) {
     std::string key = name;
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     response.headers[key] = value;
   }
   if (o.bytes) {

@@ -38,7 +38,15 @@ struct HttpResponse {
 // a Russian sentence ready to show to the user.
 class TransportError : public std::runtime_error {
  public:
-  enum class Kind { cannotConnect, timedOut, hostNotFound, secureConnection, cancelled, badUrl, other };
+  enum class Kind {
+    cannotConnect,
+    timedOut,
+    hostNotFound,
+    secureConnection,
+    cancelled,
+    badUrl,
+    other
+  };
   TransportError(Kind kind, const std::string& description)
       : std::runtime_error(description), kind_(kind) {}
   Kind kind() const { return kind_; }

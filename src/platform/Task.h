@@ -9,13 +9,13 @@
 #pragma once
 
 #include <coroutine>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
-#include <cstddef>
 
 namespace vuko {
 
@@ -97,7 +97,9 @@ class [[nodiscard]] Task {
   void detach() { release(); }
 
   bool await_ready() const noexcept { return h_.promise().done; }
-  void await_suspend(std::coroutine_handle<> waiter) noexcept { h_.promise().continuation = waiter; }
+  void await_suspend(std::coroutine_handle<> waiter) noexcept {
+    h_.promise().continuation = waiter;
+  }
   T await_resume() { return h_.promise().take(); }
 
   // For tests and synchronous callers once done() is true.

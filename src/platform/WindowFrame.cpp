@@ -47,7 +47,8 @@ bool restore(GtkWindow* window, const std::string& name) {
   if (!x || !y || !w || !h || *w <= 0 || *h <= 0) return false;
   // A frame saved on a monitor that is gone would put the window off screen.
   GdkRectangle area = workArea();
-  if (*x + *w <= area.x || *y + *h <= area.y || *x >= area.x + area.width || *y >= area.y + area.height)
+  if (*x + *w <= area.x || *y + *h <= area.y || *x >= area.x + area.width ||
+      *y >= area.y + area.height)
     return false;
   gtk_window_resize(window, *w, *h);
   gtk_window_move(window, *x, *y);

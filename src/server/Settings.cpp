@@ -16,7 +16,9 @@ std::optional<Url>& testOverride() {
   return u;
 }
 
-const char* testServerVariable() { return std::getenv("VUKO_TEST_SERVER"); }
+const char* testServerVariable() {
+  return std::getenv("VUKO_TEST_SERVER");
+}
 
 std::string trim(const std::string& s) {
   const char* ws = " \t\n\r\v\f";
@@ -25,14 +27,18 @@ std::string trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(ws) - b + 1);
 }
 
-bool startsWith(const std::string& s, const std::string& p) { return s.rfind(p, 0) == 0; }
+bool startsWith(const std::string& s, const std::string& p) {
+  return s.rfind(p, 0) == 0;
+}
 bool endsWith(const std::string& s, const std::string& p) {
   return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
 }
 
 }  // namespace
 
-Defaults& d() { return Defaults::standard(); }
+Defaults& d() {
+  return Defaults::standard();
+}
 
 const Url& publicServer() {
   static const Url u = *Url::parse(kPublicServer);
@@ -75,10 +81,16 @@ void setRecent(const std::vector<std::string>& list) {
   d().setStringArray("recentServers", kept);
 }
 
-bool dockBadge() { return d().boolean("dockBadge").value_or(true); }
-void setDockBadge(bool on) { d().setBool("dockBadge", on); }
+bool dockBadge() {
+  return d().boolean("dockBadge").value_or(true);
+}
+void setDockBadge(bool on) {
+  d().setBool("dockBadge", on);
+}
 
-bool isPublic() { return server().host() == publicServer().host(); }
+bool isPublic() {
+  return server().host() == publicServer().host();
+}
 
 Url url(const std::string& path) {
   Url base = server();
@@ -127,6 +139,8 @@ Task<std::optional<std::string>> check(Url base) {
   co_return std::string(kNotOurServer);
 }
 
-void resetTestOverride() { testOverride().reset(); }
+void resetTestOverride() {
+  testOverride().reset();
+}
 
 }  // namespace vuko::Settings

@@ -43,7 +43,9 @@ MiniFocus::~MiniFocus() {
   if (window_) gtk_widget_destroy(window_);
 }
 
-bool MiniFocus::isVisible() const { return window_ && gtk_widget_get_visible(window_); }
+bool MiniFocus::isVisible() const {
+  return window_ && gtk_widget_get_visible(window_);
+}
 
 void MiniFocus::toggle() {
   if (isVisible())

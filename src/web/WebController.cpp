@@ -102,23 +102,25 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
               : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(), "settings",
                              settings_.get(), "user-content-manager", manager.get(), nullptr));
   g_object_set_data(G_OBJECT(manager.get()), "vuko-view", view);
-  g_signal_connect(manager.get(), "script-message-received::vuko",
-                   G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result,
-                                  gpointer self) {
-                     auto* from = static_cast<WebKitWebView*>(g_object_get_data(G_OBJECT(m), "vuko-view"));
-                     JSCValue* value = webkit_javascript_result_get_js_value(result);
-                     gchar* json = jsc_value_to_json(value, 0);
-                     auto body = nlohmann::json::parse(json ? json : "", nullptr, false);
-                     g_free(json);
-                     static_cast<WebController*>(self)->handleMessage(from, body);
-                   }),
-                   this);
+  g_signal_connect(
+      manager.get(), "script-message-received::vuko",
+      G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result, gpointer self) {
+        auto* from = static_cast<WebKitWebView*>(g_object_get_data(G_OBJECT(m), "vuko-view"));
+        JSCValue* value = webkit_javascript_result_get_js_value(result);
+        gchar* json = jsc_value_to_json(value, 0);
+        auto body = nlohmann::json::parse(json ? json : "", nullptr, false);
+        g_free(json);
+        static_cast<WebController*>(self)->handleMessage(from, body);
+      }),
+      this);
   managers_.push_back(std::move(manager));
   installBridge();
   return view;
 }
 
-WebKitWebView* WebConfig::createView() const { return owner_->makeView(owner_->webView_); }
+WebKitWebView* WebConfig::createView() const {
+  return owner_->makeView(owner_->webView_);
+}
 
 void WebController::setUpWindow() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -192,16 +194,18 @@ void WebController::go(const std::string& path) {
     return;
   }
   // The path is quoted as a script string, so no path can break the script.
-  std::string script = "window.vukoGo ? (window.vukoGo(" +
-                       nlohmann::json(path).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) +
-                       "), true) : false";
-  [](WebController* self, Lifetime::Guard alive, std::string script, std::string path) -> Task<> {
+  std::string script =
+      "window.vukoGo ? (window.vukoGo(" +
+      nlohmann::json(path).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) +
+      "), true) : false";
+  [](WebController* self, Lifetime::Guard alive, std::string script,
+     std::string path) -> Task<> {
     auto routed = co_await evaluateJson(self->webView_, script);
     if (!alive) co_return;
     if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
     self->load(path);
   }(this, life_.guard(), std::move(script), path)
-                                                             .detach();
+                              .detach();
 }
 
 void WebController::show() {
@@ -246,7 +250,8 @@ Future<std::optional<nlohmann::json>> WebController::evaluateJson(WebKitWebView*
       [](GObject* src, GAsyncResult* res, gpointer p) {
         std::unique_ptr<Resolver> resolve(static_cast<Resolver*>(p));
         GError* error = nullptr;
-        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(src), res, &error);
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(src), res, &error);
         if (!value) {
           g_clear_error(&error);
           (*resolve)(std::nullopt);

@@ -12,12 +12,13 @@ namespace vuko {
 
 void WebController::installBridge() {
   auto& d = Defaults::standard();
-  std::string script = Bridge::bootstrapScript(Bridge::storedPermission(d), Bridge::storedNativeReminders(d));
+  std::string script =
+      Bridge::bootstrapScript(Bridge::storedPermission(d), Bridge::storedNativeReminders(d));
   for (auto& m : managers_) {
     webkit_user_content_manager_remove_all_scripts(m.get());
-    WebKitUserScript* s = webkit_user_script_new(
-        script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    WebKitUserScript* s =
+        webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(m.get(), s);
     webkit_user_script_unref(s);
   }

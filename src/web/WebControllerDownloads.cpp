@@ -12,8 +12,9 @@ namespace {
 constexpr int kPromptWidth = 280, kPromptHeight = 24;
 
 GtkWidget* messageDialog(GtkWindow* parent, const char* text) {
-  GtkWidget* dialog = gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                             GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text);
+  GtkWidget* dialog = gtk_message_dialog_new(
+      parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+      GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text);
   gtk_window_set_title(GTK_WINDOW(dialog), "");
   return dialog;
 }
@@ -79,9 +80,9 @@ gboolean runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
 }
 
 gboolean runFileChooser(GtkWindow* parent, WebKitFileChooserRequest* request) {
-  GtkWidget* chooser = gtk_file_chooser_dialog_new("", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "Отмена",
-                                                   GTK_RESPONSE_CANCEL, "Открыть", GTK_RESPONSE_ACCEPT,
-                                                   nullptr);
+  GtkWidget* chooser =
+      gtk_file_chooser_dialog_new("", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "Отмена",
+                                  GTK_RESPONSE_CANCEL, "Открыть", GTK_RESPONSE_ACCEPT, nullptr);
   gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
   gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser),
                                        webkit_file_chooser_request_get_select_multiple(request));
@@ -147,23 +148,24 @@ void WebController::downloadStarted(WebKitDownload* download) {
                      return TRUE;
                    }),
                    this);
-  g_signal_connect(download, "failed", G_CALLBACK(+[](WebKitDownload* d, GError* error, gpointer self) {
-                     auto* c = static_cast<WebController*>(self);
-                     auto it = c->downloads_.find(d);
-                     if (it != c->downloads_.end()) {
-                       c->downloadNames_.release(it->second);
-                       c->downloads_.erase(it);
-                     }
-                     std::string reason = error->domain == WEBKIT_DOWNLOAD_ERROR
-                                              ? "Загрузка прервана."
-                                              : describeNetworkError(error->domain, error->code);
-                     GtkWidget* alert = messageDialog(c->window(), "Не удалось скачать файл");
-                     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(alert), "%s", reason.c_str());
-                     gtk_dialog_add_button(GTK_DIALOG(alert), "OK", GTK_RESPONSE_OK);
-                     g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
-                     gtk_widget_show(alert);
-                   }),
-                   this);
+  g_signal_connect(
+      download, "failed", G_CALLBACK(+[](WebKitDownload* d, GError* error, gpointer self) {
+        auto* c = static_cast<WebController*>(self);
+        auto it = c->downloads_.find(d);
+        if (it != c->downloads_.end()) {
+          c->downloadNames_.release(it->second);
+          c->downloads_.erase(it);
+        }
+        std::string reason = error->domain == WEBKIT_DOWNLOAD_ERROR
+                                 ? "Загрузка прервана."
+                                 : describeNetworkError(error->domain, error->code);
+        GtkWidget* alert = messageDialog(c->window(), "Не удалось скачать файл");
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(alert), "%s", reason.c_str());
+        gtk_dialog_add_button(GTK_DIALOG(alert), "OK", GTK_RESPONSE_OK);
+        g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+        gtk_widget_show(alert);
+      }),
+      this);
   // "finished" also follows a failure; the entry is gone by then, so a
   // failed file is never revealed.
   g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* d, gpointer self) {

@@ -21,48 +21,53 @@ std::optional<Url> requestUrl(WebKitURIRequest* request) {
 
 void WebController::connectNavigation() {
   g_signal_connect(webView_, "decide-policy",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d, WebKitPolicyDecisionType t,
-                                  gpointer self) {
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d,
+                                  WebKitPolicyDecisionType t, gpointer self) {
                      return static_cast<WebController*>(self)->decidePolicy(d, t);
                    }),
                    this);
-  g_signal_connect(webView_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer self) {
+  g_signal_connect(webView_, "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer self) {
                      static_cast<WebController*>(self)->loadChanged(e);
                    }),
                    this);
-  g_signal_connect(webView_, "load-failed",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gchar*, GError* error, gpointer self) {
-                     return static_cast<WebController*>(self)->loadFailed(e, error);
-                   }),
-                   this);
+  g_signal_connect(
+      webView_, "load-failed",
+      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gchar*, GError* error, gpointer self) {
+        return static_cast<WebController*>(self)->loadFailed(e, error);
+      }),
+      this);
   g_signal_connect(webView_, "load-failed-with-tls-errors",
-                   G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer self) {
+                   G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
+                                  gpointer self) {
                      auto* c = static_cast<WebController*>(self);
                      c->showOffline(describeNetworkError(G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE));
                      return TRUE;
                    }),
                    this);
   // A new window is never made: our pages open here, others outside.
-  g_signal_connect(webView_, "create",
-                   G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action, gpointer) -> GtkWidget* {
-                     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-                     auto url = requestUrl(request);
-                     switch (Navigation::decideNewWindow(url)) {
-                       case Navigation::NewWindow::loadHere:
-                         webkit_web_view_load_request(view, request);
-                         break;
-                       case Navigation::NewWindow::openExternally:
-                         Workspace::openUrl(url->str());
-                         break;
-                       case Navigation::NewWindow::ignore:
-                         break;
-                     }
-                     return nullptr;
-                   }),
-                   nullptr);
+  g_signal_connect(
+      webView_, "create",
+      G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action, gpointer) -> GtkWidget* {
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        auto url = requestUrl(request);
+        switch (Navigation::decideNewWindow(url)) {
+          case Navigation::NewWindow::loadHere:
+            webkit_web_view_load_request(view, request);
+            break;
+          case Navigation::NewWindow::openExternally:
+            Workspace::openUrl(url->str());
+            break;
+          case Navigation::NewWindow::ignore:
+            break;
+        }
+        return nullptr;
+      }),
+      nullptr);
 }
 
-gboolean WebController::decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
+                                     WebKitPolicyDecisionType type) {
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
     auto* d = WEBKIT_RESPONSE_POLICY_DECISION(decision);
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(d);

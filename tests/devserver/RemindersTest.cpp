@@ -64,7 +64,7 @@ TEST(Reminders, ComputedInTheUsersTimeZone) {
       continue;
     }
     ASSERT_EQ(items.size(), 1u) << items.dump();
-    EXPECT_EQ(items[0]["remind_at"], c.remindAt);
+    EXPECT_EQ(items[0]["remind_at"], std::string(c.remindAt));
     EXPECT_EQ(items[0]["kind"], c.kind);
     EXPECT_EQ(items[0]["title"], "Созвон");
     EXPECT_TRUE(items[0]["body"].is_string());

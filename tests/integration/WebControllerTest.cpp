@@ -42,9 +42,11 @@ TEST_F(WebControllerTest, OfflinePageForUnreachableServerThenRetryLoadsToday) {
   std::string address = "http://127.0.0.1:" + std::to_string(port);
   setenv("VUKO_TEST_SERVER", address.c_str(), 1);
   controller = std::make_unique<WebController>();
-  ASSERT_TRUE(waitUntil([&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
-  ASSERT_TRUE(waitForValue("document.querySelector('h1') && document.querySelector('h1').textContent",
-                           "Нет связи с сервером"));
+  ASSERT_TRUE(waitUntil(
+      [&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
+  ASSERT_TRUE(
+      waitForValue("document.querySelector('h1') && document.querySelector('h1').textContent",
+                   "Нет связи с сервером"));
   EXPECT_EQ(eval("document.querySelector('code').textContent"), nlohmann::json(address));
   auto why = eval("document.querySelector('.why').textContent");
   ASSERT_TRUE(why && why->is_string());
@@ -61,8 +63,9 @@ TEST_F(WebControllerTest, OfflinePageForUnreachableServerThenRetryLoadsToday) {
 TEST_F(WebControllerTest, OfflinePageShowsServerMessageForAnythingButATaskServer) {
   server.handle("/api/health", [](const Received&) { return html("<p>a web site</p>"); });
   controller = std::make_unique<WebController>();
-  ASSERT_TRUE(waitForValue("document.querySelector('.why') && document.querySelector('.why').textContent",
-                           Settings::kNotOurServer));
+  ASSERT_TRUE(
+      waitForValue("document.querySelector('.why') && document.querySelector('.why').textContent",
+                   Settings::kNotOurServer));
   EXPECT_EQ(requestsFor(server, "/today"), 0u);
   // "Другой сервер…" reaches the owner.
   int asked = 0;

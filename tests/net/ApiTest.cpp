@@ -47,14 +47,10 @@ TEST_F(ServerTest, CheckAcceptsOnlyOkTrue) {
     const char* body;
     bool ok;
   } cases[] = {
-      {200, R"({"ok":true})", true},
-      {200, R"({"ok":true,"version":"2"})", true},
-      {200, R"({"ok":"true"})", false},
-      {200, R"({"ok":false})", false},
-      {200, R"([true])", false},
-      {200, "<html>hello</html>", false},
-      {500, R"({"ok":true})", false},
-      {404, R"({"detail":"nope"})", false},
+      {200, R"({"ok":true})", true},    {200, R"({"ok":true,"version":"2"})", true},
+      {200, R"({"ok":"true"})", false}, {200, R"({"ok":false})", false},
+      {200, R"([true])", false},        {200, "<html>hello</html>", false},
+      {500, R"({"ok":true})", false},   {404, R"({"detail":"nope"})", false},
   };
   for (const auto& c : cases) {
     server.handle("/api/health", [&](const Received&) { return json(c.status, c.body); });
@@ -115,11 +111,13 @@ TEST_F(ServerTest, RequestSendsTokenAndBodyHeadersExactly) {
   EXPECT_EQ(get.headers.count("content-type"), 0u);
   EXPECT_TRUE(get.body.empty());
 
-  test::run(API::request("/tasks", "abc", "POST", nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
+  test::run(API::request("/tasks", "abc", "POST",
+                         nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
   Received post = server.received().back();
   EXPECT_EQ(post.method, "POST");
   EXPECT_EQ(post.headers["content-type"], "application/json");
-  EXPECT_EQ(nlohmann::json::parse(post.body), (nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
+  EXPECT_EQ(nlohmann::json::parse(post.body),
+            (nlohmann::json{{"title", "Купить хлеб"}, {"smart", true}}));
 
   // An empty token still sends the header; HTTP parsers drop the value's
   // trailing blank, so the server sees the bare word.
@@ -134,13 +132,15 @@ TEST_F(ServerTest, RequestFollowsServerChangeAndSurfacesTransportErrors) {
   EXPECT_EQ(test::run(API::request("/tasks/counts", "t"))["today"], 7);
   EXPECT_TRUE(server.received().empty());
 
-  Settings::setServer(*Url::parse("http://127.0.0.1:" + std::to_string(test::TestServer::closedPort())));
+  Settings::setServer(
+      *Url::parse("http://127.0.0.1:" + std::to_string(test::TestServer::closedPort())));
   EXPECT_THROW(test::run(API::request("/tasks/counts", "t")), TransportError);
 }
 
 TEST_F(ServerTest, BodyThatCannotBeEncodedIsNotSent) {
   server.handle("/api/tasks", [&](const Received&) { return json(200, "{}"); });
-  EXPECT_THROW(test::run(API::request("/tasks", "t", "POST", nlohmann::json{{"title", "\xff\xfe"}})),
-               nlohmann::json::exception);
+  EXPECT_THROW(
+      test::run(API::request("/tasks", "t", "POST", nlohmann::json{{"title", "\xff\xfe"}})),
+      nlohmann::json::exception);
   EXPECT_TRUE(server.received().empty());
 }

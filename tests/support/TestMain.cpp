@@ -25,7 +25,8 @@ bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds time
   while (!cond()) {
     if (std::chrono::steady_clock::now() > end) return cond();
     // Wake at least every 10 ms so the deadline is honoured without busy work.
-    guint t = g_timeout_add(10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+    guint t = g_timeout_add(
+        10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     if (GSource* s = g_main_context_find_source_by_id(nullptr, t); s && !g_source_is_destroyed(s))
       g_source_remove(t);
@@ -35,7 +36,8 @@ bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds time
 
 void spin(std::chrono::milliseconds duration) {
   auto end = std::chrono::steady_clock::now() + duration;
-  waitUntil([&] { return std::chrono::steady_clock::now() > end; }, duration + std::chrono::seconds(1));
+  waitUntil([&] { return std::chrono::steady_clock::now() > end; },
+            duration + std::chrono::seconds(1));
 }
 
 std::string tempDir(const char* prefix) {

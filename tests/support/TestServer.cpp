@@ -84,17 +84,26 @@ void TestServer::answerHeld(const Reply& reply) {
   }
 }
 
-size_t TestServer::heldCount() const { return impl_->held.size(); }
+size_t TestServer::heldCount() const {
+  return impl_->held.size();
+}
 
-void TestServer::handle(const std::string& path, Handler h) { handlers_[path] = std::move(h); }
+void TestServer::handle(const std::string& path, Handler h) {
+  handlers_[path] = std::move(h);
+}
 
-std::string TestServer::url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string TestServer::url() const {
+  return "http://127.0.0.1:" + std::to_string(port_);
+}
 
-void TestServer::stop() { soup_server_disconnect(impl_->server); }
+void TestServer::stop() {
+  soup_server_disconnect(impl_->server);
+}
 
 int TestServer::closedPort() {
   // Bind a port, then let it go: nothing listens there afterwards.
-  GSocket* s = g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
+  GSocket* s =
+      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
   GInetAddress* lo = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
   GSocketAddress* addr = g_inet_socket_address_new(lo, 0);
   g_socket_bind(s, addr, FALSE, nullptr);

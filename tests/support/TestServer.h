@@ -12,7 +12,7 @@ namespace vuko::test {
 
 struct Received {
   std::string method;
-  std::string path;  // with the query, if any
+  std::string path;                            // with the query, if any
   std::map<std::string, std::string> headers;  // names lower-cased
   std::string body;
 };

@@ -72,9 +72,7 @@ class WebFixture : public testing::Test {
 
   bool waitForUri(const std::string& expected, WebKitWebView* view = nullptr) {
     view = view ? view : controller->webView();
-    return waitUntil([&] {
-      return uriOf(view) == expected && !webkit_web_view_is_loading(view);
-    });
+    return waitUntil([&] { return uriOf(view) == expected && !webkit_web_view_is_loading(view); });
   }
 
   std::optional<nlohmann::json> eval(const std::string& script, WebKitWebView* view = nullptr) {

@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 TEST(DefaultsTest, EveryValueTypeSurvivesARestart) {
   fs::path file = fs::path(test::tempDir()) / "vuko" / "defaults.json";
-  auto when = std::chrono::system_clock::time_point(std::chrono::microseconds(1'765'000'000'123'456));
+  auto when =
+      std::chrono::system_clock::time_point(std::chrono::microseconds(1'765'000'000'123'456));
   Defaults::Bytes bytes{0, 1, 2, 254, 255};
   {
     FileDefaults d(file);

@@ -21,7 +21,9 @@ class SettingsTest : public testing::Test {
   std::shared_ptr<MemoryDefaults> store;
 };
 
-Url url(const char* s) { return *Url::parse(s); }
+Url url(const char* s) {
+  return *Url::parse(s);
+}
 
 }  // namespace
 
@@ -69,7 +71,8 @@ TEST_F(SettingsTest, ServerDefaultsToPublicAndIgnoresUnparsableStoredValue) {
 }
 
 TEST_F(SettingsTest, RecentIsNewestFirstWithoutDuplicatesCappedAtEight) {
-  for (int i = 1; i <= 9; ++i) Settings::setServer(url(("https://s" + std::to_string(i) + ".example").c_str()));
+  for (int i = 1; i <= 9; ++i)
+    Settings::setServer(url(("https://s" + std::to_string(i) + ".example").c_str()));
   auto list = Settings::recent();
   ASSERT_EQ(list.size(), 8u);
   EXPECT_EQ(list.front(), "https://s9.example");

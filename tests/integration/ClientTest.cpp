@@ -1,0 +1,188 @@
+// The real client process under Xvfb against a task server in this process:
+// start-up, the single instance, and the global hot keys the page controls.
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/TestServer.h"
+#include "support/Wait.h"
+
+using namespace vuko::test;
+
+namespace {
+
+std::string runSync(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  gchar* out = nullptr;
+  g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr,
+               nullptr, nullptr);
+  std::string text = out ? out : "";
+  g_free(out);
+  return text;
+}
+
+// Visible windows of that exact title.
+bool visible(const std::string& title) {
+  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
+}
+
+class ClientTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+      GTEST_SKIP() << "needs a display and a session bus";
+    Reply health;
+    health.body = R"({"ok":true})";
+    server.handle("/api/health", [=](const Received&) { return health; });
+    // The page turns the client's hot keys off when the test says so, as the
+    // web application's settings page does.
+    server.handle("/today", [](const Received&) {
+      Reply r;
+      r.contentType = "text/html; charset=utf-8";
+      r.body =
+          "<!doctype html><title>today</title><body>Сегодня<script>"
+          "const post = (m) => window.webkit.messageHandlers.vuko.postMessage(m);"
+          "setInterval(async () => { const r = await fetch('/cmd'); const c = await r.text();"
+          "  if (c === 'off') { post({type:'setGlobalHotkey', id:'focus', combo:null});"
+          "    post({type:'setGlobalHotkey', id:'quick', combo:null}); await fetch('/done'); }"
+          "}, 100);</script>";
+      return r;
+    });
+    server.handle("/cmd", [this](const Received&) {
+      Reply r;
+      r.contentType = "text/plain";
+      r.body = command;
+      return r;
+    });
+    server.handle("/done", [this](const Received&) {
+      command.clear();
+      Reply r;
+      r.body = "{}";
+      return r;
+    });
+    server.handle("/mini-focus", [](const Received&) {
+      Reply r;
+      r.contentType = "text/html; charset=utf-8";
+      r.body = "<!doctype html><body>25:00</body>";
+      return r;
+    });
+    home = tempDir("client");
+    env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")),
+           "DBUS_SESSION_BUS_ADDRESS=" + std::string(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
+           // Window titles are Cyrillic: the X window names need a UTF-8 locale.
+           "LANG=C.UTF-8", "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "HOME=" + home,
+           "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
+           "XDG_CACHE_HOME=" + home + "/cache", "VUKO_TEST_SERVER=" + server.url()};
+  }
+
+  void TearDown() override {
+    if (pid) {
+      kill(pid, SIGTERM);
+      waitUntil([&] { return exited; });
+      g_spawn_close_pid(pid);
+    }
+  }
+
+  GPid launch() {
+    std::vector<char*> envp, argv{const_cast<char*>(VUKO_BINARY), nullptr};
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    GPid child = 0;
+    EXPECT_TRUE(g_spawn_async(nullptr, argv.data(), envp.data(), G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                              nullptr, &child, nullptr));
+    return child;
+  }
+
+  void start() {
+    pid = launch();
+    g_child_watch_add(
+        pid, [](GPid, gint, gpointer self) { static_cast<ClientTest*>(self)->exited = true; },
+        this);
+    ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(waitUntil([&] { return count("/today") == 1; }));
+  }
+
+  size_t count(const std::string& path) const {
+    size_t n = 0;
+    for (const auto& r : server.received()) n += r.path == path;
+    return n;
+  }
+
+  // Another application's window has the focus while keys are pressed.
+  void focusOtherWindow() {
+    if (!other) {
+      other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+      gtk_window_set_title(GTK_WINDOW(other), "other-app");
+      gtk_widget_show(other);
+      waitUntil([&] { return visible("other-app"); });
+    }
+    std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^other-app$"});
+    id = id.substr(0, id.find('\n'));
+    runSync({"xdotool", "windowactivate", "--sync", id});
+  }
+
+  TestServer server;
+  std::string home, command;
+  std::vector<std::string> env;
+  GPid pid = 0;
+  bool exited = false;
+  GtkWidget* other = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ClientTest, StartsWithProbeThenShowsTodayAndStaysSingleInstance) {
+  start();
+  ASSERT_GE(server.received().size(), 2u);
+  EXPECT_EQ(server.received()[0].path, "/api/health");
+  EXPECT_EQ(server.received()[0].headers.count("authorization"), 0u);
+
+  // Closing the window leaves the client running; a second launch shows it.
+  // The window manager closes the focused window on Alt+F4, as its close
+  // button does.
+  std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^Vuko$"});
+  runSync({"xdotool", "windowactivate", "--sync", id.substr(0, id.find('\n'))});
+  runSync({"xdotool", "key", "alt+F4"});
+  ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
+  EXPECT_FALSE(exited);
+
+  GPid second = launch();
+  bool secondDone = false;
+  g_child_watch_add(
+      second,
+      [](GPid p, gint, gpointer done) {
+        *static_cast<bool*>(done) = true;
+        g_spawn_close_pid(p);
+      },
+      &secondDone);
+  EXPECT_TRUE(waitUntil([&] { return secondDone; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
+  EXPECT_FALSE(exited);
+  EXPECT_EQ(count("/today"), 1u);  // the same page, not a new one
+}
+
+TEST_F(ClientTest, HotKeysWorkFromAnotherApplicationUntilThePageTurnsThemOff) {
+  start();
+  EXPECT_EQ(count("/mini-focus"), 0u);  // loaded only when first shown
+  focusOtherWindow();
+  runSync({"xdotool", "key", "ctrl+alt+p"});
+  ASSERT_TRUE(waitUntil([&] { return visible("Помодоро"); }));
+  EXPECT_TRUE(waitUntil([&] { return count("/mini-focus") == 1; }));
+  runSync({"xdotool", "key", "ctrl+alt+p"});
+  ASSERT_TRUE(waitUntil([&] { return !visible("Помодоро"); }));
+
+  command = "off";
+  ASSERT_TRUE(waitUntil([&] { return command.empty(); }));
+  focusOtherWindow();
+  runSync({"xdotool", "key", "ctrl+alt+p"});
+  spin(std::chrono::milliseconds(500));
+  EXPECT_FALSE(visible("Помодоро"));
+  EXPECT_FALSE(exited);
+}
