@@ -30,7 +30,9 @@ std::pair<std::string, std::string> credentials(const nlohmann::json& body) {
 
 }  // namespace
 
-Response Api::health(Call&) { return Response::json(200, {{"ok", true}, {"service", "vuko"}}); }
+Response Api::health(Call&) {
+  return Response::json(200, {{"ok", true}, {"service", "vuko"}});
+}
 
 Response Api::login(Call& call) {
   auto body = jsonObject(call.request);

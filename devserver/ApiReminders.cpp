@@ -21,9 +21,8 @@ Response Api::upcoming(Call& call) {
                                      store_.shownReminders(call.userId));
   nlohmann::json items = nlohmann::json::array();
   for (const Reminder& r : reminders) items.push_back(reminderJson(r, zone));
-  return Response::json(200, {{"items", std::move(items)},
-                              {"now", zone.iso(now)},
-                              {"timezone", zone.name()}});
+  return Response::json(
+      200, {{"items", std::move(items)}, {"now", zone.iso(now)}, {"timezone", zone.name()}});
 }
 
 Response Api::fired(Call& call) {

@@ -75,9 +75,10 @@ Response Api::listTasks(Call& call) {
   auto from = queryDate(r, "from");
   auto to = queryDate(r, "to");
   bool ranged = from || to;
-  std::string completed = queryText(r, "completed", view == "completed" ? "true"
-                                                    : ranged || view == "today" ? "all"
-                                                                                : "false");
+  std::string completed = queryText(r, "completed",
+                                    view == "completed"         ? "true"
+                                    : ranged || view == "today" ? "all"
+                                                                : "false");
   if (completed != "true" && completed != "false" && completed != "all")
     throw HttpError(422, "Параметр completed: true, false или all");
   static const char* const kViews[] = {"all", "today", "inbox", "week", "overdue", "completed"};
@@ -130,10 +131,10 @@ Response Api::counts(Call& call) {
 Response Api::parse(Call& call) {
   auto body = jsonObject(call.request);
   if (!body.contains("text") || !body["text"].is_string())
-    throw HttpError(422, "Неверные данные — text: нужна строка",
-                    nlohmann::json::array({{{"loc", {"body", "text"}},
-                                            {"msg", "нужна строка"},
-                                            {"type", "value_error"}}}));
+    throw HttpError(
+        422, "Неверные данные — text: нужна строка",
+        nlohmann::json::array(
+            {{{"loc", {"body", "text"}}, {"msg", "нужна строка"}, {"type", "value_error"}}}));
   const std::string& text = body["text"].get_ref<const std::string&>();
   if (text.size() > kMaxParseText) throw HttpError(422, "Слишком длинный текст");
   Zone zone = settingsOf(call.userId).zone();

@@ -106,7 +106,9 @@ std::string formatTime(int t) {
   return buf;
 }
 
-std::string formatShortTime(int t) { return formatTime(t).substr(0, 5); }
+std::string formatShortTime(int t) {
+  return formatTime(t).substr(0, 5);
+}
 
 std::optional<Zone> Zone::named(const std::string& identifier) {
   if (identifier.empty() || identifier.size() > 64) return std::nullopt;
@@ -115,7 +117,9 @@ std::optional<Zone> Zone::named(const std::string& identifier) {
   return Zone(std::shared_ptr<GTimeZone>(tz, g_time_zone_unref), identifier);
 }
 
-Zone Zone::utc() { return Zone(std::shared_ptr<GTimeZone>(g_time_zone_new_utc(), g_time_zone_unref), "UTC"); }
+Zone Zone::utc() {
+  return Zone(std::shared_ptr<GTimeZone>(g_time_zone_new_utc(), g_time_zone_unref), "UTC");
+}
 
 Date Zone::dayOf(std::int64_t unix) const {
   DateTimePtr utc(g_date_time_new_from_unix_utc(unix));

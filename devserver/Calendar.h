@@ -57,7 +57,8 @@ class Zone {
   std::string iso(std::int64_t unix) const;
 
  private:
-  Zone(std::shared_ptr<GTimeZone> tz, std::string name) : tz_(std::move(tz)), name_(std::move(name)) {}
+  Zone(std::shared_ptr<GTimeZone> tz, std::string name)
+      : tz_(std::move(tz)), name_(std::move(name)) {}
   std::shared_ptr<GTimeZone> tz_;
   std::string name_;
 };

@@ -18,8 +18,9 @@ namespace {
 
 constexpr goffset kMaxBody = 1024 * 1024;
 
-const char* const kPages[] = {"/login",    "/today", "/inbox",      "/week",    "/calendar",
-                              "/focus",    "/mini-focus", "/settings", "/settings/advanced"};
+const char* const kPages[] = {"/login",      "/today",    "/inbox",
+                              "/week",       "/calendar", "/focus",
+                              "/mini-focus", "/settings", "/settings/advanced"};
 
 bool isPage(const std::string& path) {
   for (const char* p : kPages)
@@ -42,7 +43,8 @@ Response assetResponse(const Asset& a) {
 
 void send(SoupServerMessage* msg, const Response& r) {
   SoupMessageHeaders* h = soup_server_message_get_response_headers(msg);
-  for (const auto& [name, value] : r.headers) soup_message_headers_replace(h, name.c_str(), value.c_str());
+  for (const auto& [name, value] : r.headers)
+    soup_message_headers_replace(h, name.c_str(), value.c_str());
   if (r.status == 401) soup_message_headers_replace(h, "WWW-Authenticate", "Bearer");
   if (r.contentType == "application/json") {
     soup_message_headers_replace(h, "Cache-Control", "no-store");
@@ -55,7 +57,9 @@ void send(SoupServerMessage* msg, const Response& r) {
   soup_server_message_set_status(msg, static_cast<guint>(r.status), nullptr);
 }
 
-Response tooLarge() { return Response::error(413, "Слишком большое тело запроса (больше 1 МБ)"); }
+Response tooLarge() {
+  return Response::error(413, "Слишком большое тело запроса (больше 1 МБ)");
+}
 
 }  // namespace
 
@@ -111,7 +115,8 @@ struct DevServer::Impl {
     }
     if (path.rfind("/files/", 0) == 0) {
       std::string name = path.substr(7);
-      if (const Asset* a = name.find('/') == std::string::npos ? findAsset("files/" + name) : nullptr) {
+      if (const Asset* a =
+              name.find('/') == std::string::npos ? findAsset("files/" + name) : nullptr) {
         Response r = assetResponse(*a);
         r.headers.emplace_back("Content-Disposition", "attachment; filename=\"" + name + "\"");
         return r;
@@ -156,7 +161,8 @@ struct DevServer::Impl {
       }
       res = self->dispatch(req);
     }
-    if (self->options.log) std::printf("%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);
+    if (self->options.log)
+      std::printf("%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);
     send(msg, res);
   }
 
@@ -208,18 +214,32 @@ DevServer::~DevServer() {
   }
 }
 
-int DevServer::port() const { return impl_->port; }
+int DevServer::port() const {
+  return impl_->port;
+}
 
-std::string DevServer::url() const { return "http://127.0.0.1:" + std::to_string(impl_->port); }
+std::string DevServer::url() const {
+  return "http://127.0.0.1:" + std::to_string(impl_->port);
+}
 
-void DevServer::setClock(Clock clock) { impl_->options.clock = std::move(clock); }
+void DevServer::setClock(Clock clock) {
+  impl_->options.clock = std::move(clock);
+}
 
-std::int64_t DevServer::now() const { return impl_->now(); }
+std::int64_t DevServer::now() const {
+  return impl_->now();
+}
 
-void DevServer::seedDemo() { vuko::dev::seedDemo(impl_->store, impl_->now()); }
+void DevServer::seedDemo() {
+  vuko::dev::seedDemo(impl_->store, impl_->now());
+}
 
-const char* DevServer::demoEmail() { return kDemoEmail; }
+const char* DevServer::demoEmail() {
+  return kDemoEmail;
+}
 
-const char* DevServer::demoPassword() { return kDemoPassword; }
+const char* DevServer::demoPassword() {
+  return kDemoPassword;
+}
 
 }  // namespace vuko::dev

@@ -46,9 +46,9 @@ std::vector<Word> split(std::string_view text) {
 }
 
 const std::map<std::string, int, std::less<>> kNumberWords = {
-    {"один", 1}, {"одну", 1},   {"два", 2},    {"две", 2},    {"пару", 2},    {"три", 3},
-    {"четыре", 4}, {"пять", 5}, {"шесть", 6},  {"семь", 7},   {"восемь", 8},  {"девять", 9},
-    {"десять", 10}};
+    {"один", 1},   {"одну", 1},   {"два", 2},    {"две", 2},   {"пару", 2},
+    {"три", 3},    {"четыре", 4}, {"пять", 5},   {"шесть", 6}, {"семь", 7},
+    {"восемь", 8}, {"девять", 9}, {"десять", 10}};
 
 std::optional<int> digits(std::string_view s, size_t maxLen = 4) {
   if (s.empty() || s.size() > maxLen) return std::nullopt;
@@ -65,24 +65,27 @@ std::optional<int> amount(const std::string& key) {
 }
 
 const std::map<std::string, int, std::less<>> kWeekdays = {
-    {"понедельник", 1}, {"вторник", 2}, {"среду", 3},   {"среда", 3},        {"четверг", 4},
-    {"пятницу", 5},     {"пятница", 5}, {"субботу", 6}, {"суббота", 6},      {"воскресенье", 7}};
+    {"понедельник", 1}, {"вторник", 2}, {"среду", 3},   {"среда", 3},   {"четверг", 4},
+    {"пятницу", 5},     {"пятница", 5}, {"субботу", 6}, {"суббота", 6}, {"воскресенье", 7}};
 const std::map<std::string, int, std::less<>> kWeekdaysGenitive = {
-    {"понедельника", 1}, {"вторника", 2}, {"среды", 3},       {"четверга", 4},
+    {"понедельника", 1}, {"вторника", 2}, {"среды", 3},      {"четверга", 4},
     {"пятницы", 5},      {"субботы", 6},  {"воскресенья", 7}};
 const std::map<std::string, int, std::less<>> kWeekdaysPlural = {
-    {"понедельникам", 1}, {"вторникам", 2}, {"средам", 3},        {"четвергам", 4},
+    {"понедельникам", 1}, {"вторникам", 2}, {"средам", 3},      {"четвергам", 4},
     {"пятницам", 5},      {"субботам", 6},  {"воскресеньям", 7}};
 const std::map<std::string, int, std::less<>> kMonths = {
-    {"января", 1}, {"февраля", 2}, {"марта", 3},    {"апреля", 4},   {"мая", 5},     {"июня", 6},
-    {"июля", 7},   {"августа", 8}, {"сентября", 9}, {"октября", 10}, {"ноября", 11}, {"декабря", 12}};
+    {"января", 1},   {"февраля", 2},  {"марта", 3},   {"апреля", 4},
+    {"мая", 5},      {"июня", 6},     {"июля", 7},    {"августа", 8},
+    {"сентября", 9}, {"октября", 10}, {"ноября", 11}, {"декабря", 12}};
 
 int lookup(const std::map<std::string, int, std::less<>>& m, const std::string& key) {
   auto it = m.find(key);
   return it == m.end() ? 0 : it->second;
 }
 
-bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool startsWith(std::string_view s, std::string_view p) {
+  return s.substr(0, p.size()) == p;
+}
 
 class Reader {
  public:
@@ -212,7 +215,7 @@ class Reader {
     const std::string& k = key(i);
     if (k.size() < 2 || k[0] != '!') return 0;
     static const std::map<std::string, int, std::less<>> kLevels = {
-        {"!высокий", 3}, {"!высокая", 3}, {"!высокое", 3}, {"!важно", 3},  {"!3", 3},
+        {"!высокий", 3}, {"!высокая", 3}, {"!высокое", 3}, {"!важно", 3},   {"!3", 3},
         {"!!!", 3},      {"!средний", 2}, {"!средняя", 2}, {"!среднее", 2}, {"!2", 2},
         {"!низкий", 1},  {"!низкая", 1},  {"!низкое", 1},  {"!1", 1}};
     int p = lookup(kLevels, k);
@@ -279,8 +282,7 @@ class Reader {
     const std::string& unit = key(at);
     if (unit == "минуту" || unit == "минуты" || unit == "минут" || unit == "мин")
       return setMoment(n * 60, at - i + 1);
-    if (unit == "час" || unit == "часа" || unit == "часов")
-      return setMoment(n * 3600, at - i + 1);
+    if (unit == "час" || unit == "часа" || unit == "часов") return setMoment(n * 3600, at - i + 1);
     return 0;
   }
 
@@ -320,7 +322,8 @@ class Reader {
     if (hour < 0 || hour > 23 || minute > 59) return 0;
     size_t used = 2;
     const std::string* next = &key(i + used);
-    if (*next == "час" || *next == "часа" || *next == "часов" || *next == "ч") next = &key(i + ++used);
+    if (*next == "час" || *next == "часа" || *next == "часов" || *next == "ч")
+      next = &key(i + ++used);
     if (*next == "утра" || *next == "ночи") {
       ++used;
     } else if (*next == "дня" || *next == "вечера") {
@@ -348,9 +351,11 @@ class Reader {
   ParsedTask finish(const std::vector<std::string>& title) {
     ParsedTask out;
     for (const auto& w : title) out.title += (out.title.empty() ? "" : " ") + w;
-    while (!out.title.empty() && std::string_view(",;:-—– ").find(out.title.back()) != std::string_view::npos)
+    while (!out.title.empty() &&
+           std::string_view(",;:-—– ").find(out.title.back()) != std::string_view::npos)
       out.title.pop_back();
-    if (startsWith(out.title, "— ") || startsWith(out.title, "- ")) out.title.erase(0, out.title.find(' ') + 1);
+    if (startsWith(out.title, "— ") || startsWith(out.title, "- "))
+      out.title.erase(0, out.title.find(' ') + 1);
     if (!date_ && !deadline_) {
       if (repeat_) {
         date_ = firstOccurrence(*repeat_, today_);

@@ -26,8 +26,8 @@ std::optional<std::int64_t> number(std::string_view s) {
 }  // namespace
 
 std::vector<Reminder> upcomingReminders(const std::vector<Task>& tasks,
-                                        const UserSettings& settings, std::int64_t now,
-                                        int hours, const std::set<std::string>& shown) {
+                                        const UserSettings& settings, std::int64_t now, int hours,
+                                        const std::set<std::string>& shown) {
   const Zone zone = settings.zone();
   const std::int64_t from = now - kLookback;
   const std::int64_t to = now + std::int64_t{hours} * 3600;

@@ -30,8 +30,8 @@ struct Reminder {
 // Reminders due from an hour ago (so that a client can still present one it
 // missed) to `hours` ahead, sorted by time.
 std::vector<Reminder> upcomingReminders(const std::vector<Task>& tasks,
-                                        const UserSettings& settings, std::int64_t now,
-                                        int hours, const std::set<std::string>& shown);
+                                        const UserSettings& settings, std::int64_t now, int hours,
+                                        const std::set<std::string>& shown);
 
 nlohmann::json reminderJson(const Reminder& reminder, const Zone& zone);
 

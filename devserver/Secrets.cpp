@@ -18,10 +18,9 @@ std::string randomToken() {
 }
 
 std::string passwordHash(const std::string& salt, const std::string& password) {
-  gchar* h = g_compute_hmac_for_data(G_CHECKSUM_SHA256,
-                                     reinterpret_cast<const guchar*>(salt.data()), salt.size(),
-                                     reinterpret_cast<const guchar*>(password.data()),
-                                     password.size());
+  gchar* h = g_compute_hmac_for_data(
+      G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(salt.data()), salt.size(),
+      reinterpret_cast<const guchar*>(password.data()), password.size());
   std::string out = h;
   g_free(h);
   return out;

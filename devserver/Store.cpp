@@ -119,7 +119,9 @@ Store::Store(const std::string& path) {
   }
 }
 
-Store::~Store() { sqlite3_close(db_); }
+Store::~Store() {
+  sqlite3_close(db_);
+}
 
 void Store::exec(const char* sql) {
   char* err = nullptr;
@@ -324,7 +326,9 @@ void Store::forgetShown(std::int64_t userId, std::int64_t taskId) {
   s.step();
 }
 
-Store::Transaction::Transaction(Store& store) : store_(store) { store_.exec("BEGIN IMMEDIATE"); }
+Store::Transaction::Transaction(Store& store) : store_(store) {
+  store_.exec("BEGIN IMMEDIATE");
+}
 
 Store::Transaction::~Transaction() {
   if (done_) return;

@@ -1,6 +1,5 @@
 #include "devserver/TaskJson.h"
 
-
 #include <algorithm>
 
 #include "devserver/Http.h"

@@ -12,12 +12,12 @@ namespace vuko::dev {
 
 struct UserSettings {
   std::string timezone = "Europe/Moscow";
-  int remindBefore = 15;              // minutes before a task with a time
-  int autoRemindTime = 9 * 3600;      // when to remind of tasks without a time
+  int remindBefore = 15;          // minutes before a task with a time
+  int autoRemindTime = 9 * 3600;  // when to remind of tasks without a time
   bool dailyDigest = false;
   int dailyDigestTime = 8 * 3600;
-  bool macNotify = true;              // the desktop client delivers reminders
-  bool webNotify = true;              // the page shows reminders in a plain browser
+  bool macNotify = true;  // the desktop client delivers reminders
+  bool webNotify = true;  // the page shows reminders in a plain browser
 
   nlohmann::json toJson() const;
   // Reads stored settings leniently: unknown or bad members keep defaults.

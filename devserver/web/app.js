@@ -72,7 +72,7 @@
 
   // Another tab or the desktop client changed something: show fresh data.
   window.addEventListener('focus', () => {
-    if (!V.token() || ['/login', '/mini-focus'].includes(V.path())) return;
+    if (!V.token() || window.__vukoCapturing || !['/today', '/inbox', '/week', '/calendar'].includes(V.path())) return;
     if (document.activeElement && document.activeElement.matches('input, textarea, select')) {
       V.refreshCounts();
       return;

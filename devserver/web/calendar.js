@@ -46,7 +46,7 @@
     return h('div.cols' + (detail ? '.with-detail' : ''),
       h('div.main-col.wide',
         h('header.head.row',
-          h('h1', V.cap(V.fmt(first, { month: 'long', year: 'numeric' }))),
+          h('h1', V.cap(V.fmt(first, { month: 'long' })) + ' ' + first.slice(0, 4)),
           h('div.nav-btns',
             h('button.btn.ghost.small', { onclick: () => shift(-1), 'aria-label': 'Предыдущий месяц' }, '‹'),
             h('button.btn.ghost.small', { onclick: () => { month = today.slice(0, 8) + '01'; V.render(); } }, 'Сегодня'),

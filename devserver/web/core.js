@@ -58,8 +58,8 @@ V.signOut = async (tellServer) => {
 
 // ---- DOM --------------------------------------------------------------------
 // h('div.card#id', {onclick}, child, …): a small element builder.
-V.h = (spec, attrs, ...children) => {
-  const [, tag, rest] = spec.match(/^([a-z0-9-]*)(.*)$/i);
+V.h = (selector, attrs, ...children) => {
+  const [, tag, rest] = selector.match(/^([a-z0-9-]*)(.*)$/i);
   const el = document.createElement(tag || 'div');
   for (const part of rest.match(/[.#][^.#]+/g) || []) {
     if (part[0] === '.') el.classList.add(part.slice(1)); else el.id = part.slice(1);

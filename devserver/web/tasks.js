@@ -73,12 +73,19 @@
     } catch (err) { V.toast(err.message, true); }
   }
 
+  function deadlineText(iso) {
+    const diff = V.daysBetween(V.todayISO(), iso);
+    if (diff === 0) return 'срок сегодня';
+    if (diff === 1) return 'до завтра';
+    return 'до ' + V.fmt(iso, { day: 'numeric', month: 'long' });
+  }
+
   V.taskRow = (t, opts = {}) => {
     const day = taskDay(t);
     const meta = [];
     if (opts.showDay && day) meta.push(h('span.when' + (t.completed || day >= V.todayISO() ? '' : '.late'), V.dayLabel(day)));
     if (t.due_time) meta.push(h('span.when', t.due_time.slice(0, 5)));
-    if (t.start_date && t.due_date && opts.showDeadline !== false) meta.push(h('span.when', 'до ' + V.dayLabel(t.due_date).toLowerCase()));
+    if (t.start_date && t.due_date) meta.push(h('span.when', deadlineText(t.due_date)));
     for (const tag of t.tags || []) meta.push(h('span.tag', '#' + tag));
     if (t.repeat) meta.push(h('span.ico', { title: V.repeatNames[t.repeat] || 'Повтор' }, V.icon('repeat')));
     if (t.attachment) meta.push(h('span.ico', { title: t.attachment.name }, V.icon('clip')));
@@ -192,7 +199,7 @@
         type: 'text', value: (task.tags || []).join(', '), placeholder: 'дом, работа',
         onchange: (e) => save({ tags: e.target.value.split(',').map((s) => s.trim()).filter(Boolean) }),
       });
-      panel.replaceChildren(
+      panel.replaceChildren(...[
         h('div.dhead',
           h('button.btn.small' + (task.completed ? '.ghost' : ''), { onclick: () => setDone(task, !task.completed) },
             task.completed ? 'Вернуть в работу' : 'Выполнено'),
@@ -211,7 +218,8 @@
               if (!confirm('Удалить задачу «' + task.title + '»?')) return;
               try { await V.api('DELETE', '/tasks/' + id); V.changed(); closeTo(); } catch (err) { V.toast(err.message, true); }
             },
-          }, 'Удалить')));
+          }, 'Удалить')),
+      ].filter(Boolean));
     };
     V.reloadDetail = async () => {
       try { task = await V.api('GET', '/tasks/' + id); } catch (_) { task = null; }

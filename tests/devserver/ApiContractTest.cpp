@@ -27,12 +27,12 @@ TEST(ApiContract, HealthNeedsNoToken) {
 
 TEST(ApiContract, LoginGivesTokenAndUserAndLogoutEndsIt) {
   Harness h;
-  auto bad = h.call("POST", "/api/auth/login",
-                    {{"email", "tester@vuko.local"}, {"password", "wrong"}});
+  auto bad =
+      h.call("POST", "/api/auth/login", {{"email", "tester@vuko.local"}, {"password", "wrong"}});
   expectError(bad, 401, "wrong password");
 
-  auto ok = h.call("POST", "/api/auth/login",
-                   {{"email", " Tester@Vuko.local "}, {"password", "secret"}});
+  auto ok =
+      h.call("POST", "/api/auth/login", {{"email", " Tester@Vuko.local "}, {"password", "secret"}});
   ASSERT_EQ(ok.status, 200) << ok.body;
   std::string token = ok.json["token"];
   EXPECT_GE(token.size(), 32u);
@@ -48,12 +48,18 @@ TEST(ApiContract, LoginGivesTokenAndUserAndLogoutEndsIt) {
 TEST(ApiContract, EveryCallButHealthAndLoginNeedsAValidToken) {
   Harness h;
   const std::pair<const char*, const char*> calls[] = {
-      {"GET", "/api/tasks"},           {"POST", "/api/tasks"},
-      {"GET", "/api/tasks/counts"},    {"POST", "/api/tasks/parse"},
-      {"GET", "/api/tasks/1"},         {"PUT", "/api/tasks/1"},
-      {"DELETE", "/api/tasks/1"},      {"GET", "/api/settings"},
-      {"PUT", "/api/settings"},        {"GET", "/api/reminders/upcoming?hours=24"},
-      {"POST", "/api/reminders/t1-5/fired"}, {"POST", "/api/auth/logout"},
+      {"GET", "/api/tasks"},
+      {"POST", "/api/tasks"},
+      {"GET", "/api/tasks/counts"},
+      {"POST", "/api/tasks/parse"},
+      {"GET", "/api/tasks/1"},
+      {"PUT", "/api/tasks/1"},
+      {"DELETE", "/api/tasks/1"},
+      {"GET", "/api/settings"},
+      {"PUT", "/api/settings"},
+      {"GET", "/api/reminders/upcoming?hours=24"},
+      {"POST", "/api/reminders/t1-5/fired"},
+      {"POST", "/api/auth/logout"},
       {"GET", "/api/tasks/1/attachment"},
   };
   for (auto [method, path] : calls) {
@@ -122,22 +128,30 @@ TEST(ApiContract, BadInputAnswers422AndChangesNothing) {
       {"missing title", "POST", "/api/tasks", "{\"priority\": 1}", "title"},
       {"title of wrong type", "POST", "/api/tasks", "{\"title\": 5}", "title"},
       {"blank title", "POST", "/api/tasks", "{\"title\": \"   \"}", "title"},
-      {"priority out of range", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": 7}", "priority"},
-      {"priority as text", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": \"3\"}", "priority"},
-      {"impossible date", "POST", "/api/tasks", "{\"title\": \"a\", \"due_date\": \"2025-02-30\"}", "due_date"},
-      {"date of other form", "POST", "/api/tasks", "{\"title\": \"a\", \"start_date\": \"05.03.2025\"}", "start_date"},
+      {"priority out of range", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": 7}",
+       "priority"},
+      {"priority as text", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": \"3\"}",
+       "priority"},
+      {"impossible date", "POST", "/api/tasks", "{\"title\": \"a\", \"due_date\": \"2025-02-30\"}",
+       "due_date"},
+      {"date of other form", "POST", "/api/tasks",
+       "{\"title\": \"a\", \"start_date\": \"05.03.2025\"}", "start_date"},
       {"bad time", "POST", "/api/tasks", "{\"title\": \"a\", \"due_time\": \"25:00\"}", "due_time"},
       {"tags not a list", "POST", "/api/tasks", "{\"title\": \"a\", \"tags\": \"дом\"}", "tags"},
-      {"unknown repeat", "POST", "/api/tasks", "{\"title\": \"a\", \"repeat\": \"hourly\"}", "repeat"},
+      {"unknown repeat", "POST", "/api/tasks", "{\"title\": \"a\", \"repeat\": \"hourly\"}",
+       "repeat"},
       {"smart not a bool", "POST", "/api/tasks", "{\"title\": \"a\", \"smart\": \"yes\"}", "smart"},
       {"completed not a bool", "PUT", put.c_str(), "{\"completed\": 1}", "completed"},
-      {"one bad field of many", "PUT", put.c_str(), "{\"title\": \"New\", \"priority\": -1}", "priority"},
+      {"one bad field of many", "PUT", put.c_str(), "{\"title\": \"New\", \"priority\": -1}",
+       "priority"},
       {"parse without text", "POST", "/api/tasks/parse", "{}", "text"},
       {"parse text of wrong type", "POST", "/api/tasks/parse", "{\"text\": [\"a\"]}", "text"},
       {"login without password", "POST", "/api/auth/login", "{\"email\": \"a@b\"}", "password"},
       {"unknown time zone", "PUT", "/api/settings", "{\"timezone\": \"Mars/Olympus\"}", "timezone"},
-      {"remindBefore negative", "PUT", "/api/settings", "{\"remindBefore\": -5, \"dailyDigest\": true}", "remindBefore"},
-      {"digest time of wrong form", "PUT", "/api/settings", "{\"dailyDigestTime\": \"8\"}", "dailyDigestTime"},
+      {"remindBefore negative", "PUT", "/api/settings",
+       "{\"remindBefore\": -5, \"dailyDigest\": true}", "remindBefore"},
+      {"digest time of wrong form", "PUT", "/api/settings", "{\"dailyDigestTime\": \"8\"}",
+       "dailyDigestTime"},
       {"hours not a number", "GET", "/api/reminders/upcoming?hours=abc", "", ""},
       {"view unknown", "GET", "/api/tasks?view=someday", "", ""},
   };
@@ -225,8 +239,9 @@ TEST(ApiContract, SettingsRoundTrip) {
   EXPECT_EQ(s.json["autoRemindTime"], "09:00");
   EXPECT_EQ(s.json["dailyDigest"], false);
   EXPECT_EQ(s.json["macNotify"], true);
-  auto put = h.api("PUT", "/api/settings",
-                   {{"timezone", "Asia/Vladivostok"}, {"dailyDigest", true}, {"dailyDigestTime", "07:30"}});
+  auto put = h.api(
+      "PUT", "/api/settings",
+      {{"timezone", "Asia/Vladivostok"}, {"dailyDigest", true}, {"dailyDigestTime", "07:30"}});
   ASSERT_EQ(put.status, 200) << put.body;
   auto again = h.api("GET", "/api/settings");
   EXPECT_EQ(again.json["timezone"], "Asia/Vladivostok");
@@ -252,7 +267,8 @@ TEST(ApiContract, PagesFilesAndAttachments) {
   EXPECT_EQ(pdf.headers["content-disposition"], "attachment; filename=\"report.pdf\"");
 
   h.server.seedDemo();
-  auto login = h.call("POST", "/api/auth/login", {{"email", "demo@vuko.local"}, {"password", "demo"}});
+  auto login =
+      h.call("POST", "/api/auth/login", {{"email", "demo@vuko.local"}, {"password", "demo"}});
   std::string demo = login.json["token"];
   auto tasks = h.call("GET", "/api/tasks", nullptr, demo);
   std::string url;

@@ -17,15 +17,18 @@ struct Pending {
 }  // namespace
 
 Harness::Harness(std::int64_t start)
-    : now(start), server({.db = ":memory:", .clock = [this] { return now; }}),
+    : now(start),
+      server({.db = ":memory:", .clock = [this] { return now; }}),
       session_(soup_session_new()) {
-  auto reply = call("POST", "/api/auth/register",
-                    {{"email", "tester@vuko.local"}, {"password", "secret"}});
+  auto reply =
+      call("POST", "/api/auth/register", {{"email", "tester@vuko.local"}, {"password", "secret"}});
   EXPECT_EQ(reply.status, 201) << reply.body;
   token = reply.json.value("token", "");
 }
 
-Harness::~Harness() { g_object_unref(session_); }
+Harness::~Harness() {
+  g_object_unref(session_);
+}
 
 Reply Harness::raw(const std::string& method, const std::string& path, const std::string& body,
                    const std::string& token) {
@@ -81,8 +84,8 @@ Reply Harness::raw(const std::string& method, const std::string& path, const std
   return reply;
 }
 
-Reply Harness::call(const std::string& method, const std::string& path,
-                    const nlohmann::json& body, const std::string& token) {
+Reply Harness::call(const std::string& method, const std::string& path, const nlohmann::json& body,
+                    const std::string& token) {
   return raw(method, path, body.is_null() ? std::string() : body.dump(), token);
 }
 

@@ -20,7 +20,7 @@ inline constexpr std::int64_t kWednesdayNoonMoscow = 1741165200;
 struct Reply {
   int status = 0;
   std::string body;
-  nlohmann::json json;  // discarded when the body is not JSON
+  nlohmann::json json;                         // discarded when the body is not JSON
   std::map<std::string, std::string> headers;  // names in lower case
 };
 

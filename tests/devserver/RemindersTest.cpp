@@ -76,7 +76,9 @@ TEST(Reminders, RemindBeforeAndAutoTimeFollowTheSettings) {
   Harness h;
   int timed = makeTask(h, {{"title", "a"}, {"due_date", "2025-03-05"}, {"due_time", "14:00"}});
   int untimed = makeTask(h, {{"title", "b"}, {"due_date", "2025-03-06"}});
-  ASSERT_EQ(h.api("PUT", "/api/settings", {{"remindBefore", 60}, {"autoRemindTime", "07:30"}}).status, 200);
+  ASSERT_EQ(
+      h.api("PUT", "/api/settings", {{"remindBefore", 60}, {"autoRemindTime", "07:30"}}).status,
+      200);
   EXPECT_EQ(itemsFor(h, timed)[0]["remind_at"], "2025-03-05T13:00:00+03:00");
   EXPECT_EQ(itemsFor(h, untimed)[0]["remind_at"], "2025-03-06T07:30:00+03:00");
 }
@@ -90,7 +92,9 @@ TEST(Reminders, DailyDigestCountsTheDaysOpenTasks) {
   auto off = h.api("GET", "/api/reminders/upcoming");
   for (const auto& item : off.json["items"]) EXPECT_NE(item["kind"], "digest");
 
-  ASSERT_EQ(h.api("PUT", "/api/settings", {{"dailyDigest", true}, {"dailyDigestTime", "08:00"}}).status, 200);
+  ASSERT_EQ(
+      h.api("PUT", "/api/settings", {{"dailyDigest", true}, {"dailyDigestTime", "08:00"}}).status,
+      200);
   auto on = h.api("GET", "/api/reminders/upcoming");
   json digest;
   for (const auto& item : on.json["items"])
@@ -106,7 +110,8 @@ TEST(Reminders, DailyDigestCountsTheDaysOpenTasks) {
 TEST(Reminders, FiredThenWithdrawnByCompletionAndDeletion) {
   Harness h;
   // Due in 16 minutes: the reminder is a minute away.
-  int id = makeTask(h, {{"title", "Созвон с командой"}, {"start_date", "2025-03-05"}, {"due_time", "12:16"}});
+  int id = makeTask(
+      h, {{"title", "Созвон с командой"}, {"start_date", "2025-03-05"}, {"due_time", "12:16"}});
   json first = itemsFor(h, id);
   ASSERT_EQ(first.size(), 1u);
   std::string rid = first[0]["id"];
@@ -144,7 +149,9 @@ TEST(Reminders, HoursBoundTheWindow) {
 
 TEST(Reminders, RepeatingTaskMovesOnWhenCompleted) {
   Harness h;
-  int id = makeTask(h, {{"title", "Планёрка"}, {"due_date", "2025-03-05"}, {"due_time", "12:30"},
+  int id = makeTask(h, {{"title", "Планёрка"},
+                        {"due_date", "2025-03-05"},
+                        {"due_time", "12:30"},
                         {"repeat", "weekly:1"}});
   auto done = h.api("PUT", "/api/tasks/" + std::to_string(id), {{"completed", true}});
   ASSERT_EQ(done.status, 200) << done.body;
@@ -158,7 +165,8 @@ TEST(Reminders, RepeatingTaskMovesOnWhenCompleted) {
 TEST(Reminders, DemoSeedsSoonRemindersWithoutDuplicates) {
   Harness h;
   h.server.seedDemo();
-  auto login = h.call("POST", "/api/auth/login", {{"email", "demo@vuko.local"}, {"password", "demo"}});
+  auto login =
+      h.call("POST", "/api/auth/login", {{"email", "demo@vuko.local"}, {"password", "demo"}});
   ASSERT_EQ(login.status, 200);
   std::string token = login.json["token"];
   int count = h.call("GET", "/api/tasks?completed=all", nullptr, token).json["count"];
