@@ -14,8 +14,9 @@ mkdir -p "$data"
 build/devserver/vuko-devserver --port "$port" --db "$data/demo.db" --demo &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
+for _ in $(seq 100); do
   curl -sf "http://127.0.0.1:$port/api/health" >/dev/null 2>&1 && break
+  kill -0 "$server" 2>/dev/null || { echo "The stand-in server did not start (is port $port taken? set VUKO_DEMO_PORT)."; exit 1; }
   sleep 0.1
 done
 export VUKO_TEST_SERVER="http://127.0.0.1:$port"
