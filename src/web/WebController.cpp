@@ -299,8 +299,12 @@ void WebController::loadChanged(WebKitLoadEvent event) {
   }
 }
 
-gboolean WebController::loadFailed(WebKitLoadEvent event, GError* error) {
+gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GError* error) {
   loadTimer_.cancel();
+  // A foreign page handed to the default handler as its load started may
+  // fail before the stop takes effect; it is no reason for the offline page.
+  auto failing = uri ? Url::parse(uri) : std::nullopt;
+  if (failing && Navigation::decideAction(failing, false, true).openExternally) return TRUE;
   // Failures after the first answer leave the page as the engine shows it.
   if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) return FALSE;
   if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return FALSE;

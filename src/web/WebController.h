@@ -100,7 +100,7 @@ class WebController {
   // Navigation policy.
   gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
   void loadChanged(WebKitLoadEvent event);
-  gboolean loadFailed(WebKitLoadEvent event, GError* error);
+  gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
   // Downloads.
   void downloadStarted(WebKitDownload* download);

@@ -17,9 +17,36 @@ std::optional<Url> requestUrl(WebKitURIRequest* request) {
   return Url::parse(uri);
 }
 
+// The web view names its main resource (the main frame's document) as soon as
+// its load starts, and again after each redirect: this is where a foreign page
+// that was let through for a possible embedded frame is caught for the main
+// frame, before anything of it is shown. The window keeps its page.
+void leaveIfForeign(WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request) {
+  if (resource != webkit_web_view_get_main_resource(view)) return;
+  auto url = requestUrl(request);
+  if (!url || !Navigation::decideAction(url, false, true).openExternally) return;
+  webkit_web_view_stop_loading(view);
+  Workspace::openUrl(url->str());
+}
+
 }  // namespace
 
 void WebController::connectNavigation() {
+  g_signal_connect(
+      webView_, "resource-load-started",
+      G_CALLBACK(+[](WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request,
+                     gpointer) {
+        if (resource != webkit_web_view_get_main_resource(view)) return;
+        g_signal_connect_object(
+            resource, "sent-request",
+            G_CALLBACK(+[](WebKitWebResource* r, WebKitURIRequest* redirect,
+                           WebKitURIResponse* redirected, gpointer v) {
+              if (redirected) leaveIfForeign(WEBKIT_WEB_VIEW(v), r, redirect);
+            }),
+            view, G_CONNECT_DEFAULT);
+        leaveIfForeign(view, resource, request);
+      }),
+      nullptr);
   g_signal_connect(webView_, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d,
                                   WebKitPolicyDecisionType t, gpointer self) {
@@ -33,8 +60,8 @@ void WebController::connectNavigation() {
                    this);
   g_signal_connect(
       webView_, "load-failed",
-      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gchar*, GError* error, gpointer self) {
-        return static_cast<WebController*>(self)->loadFailed(e, error);
+      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gchar* uri, GError* error, gpointer self) {
+        return static_cast<WebController*>(self)->loadFailed(e, uri, error);
       }),
       this);
   g_signal_connect(webView_, "load-failed-with-tls-errors",
@@ -70,6 +97,14 @@ gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
                                      WebKitPolicyDecisionType type) {
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
     auto* d = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    // Should a foreign page's answer beat the stop of its load, the page still
+    // never shows: it went to the default handler when its load started.
+    if (webkit_response_policy_decision_is_main_frame_main_resource(d) &&
+        Navigation::decideAction(requestUrl(webkit_response_policy_decision_get_request(d)), false, true)
+            .openExternally) {
+      webkit_policy_decision_ignore(decision);
+      return TRUE;
+    }
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(d);
     std::string disposition;
     if (SoupMessageHeaders* h = webkit_uri_response_get_http_headers(response))
@@ -85,11 +120,14 @@ gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
   auto* d = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(d);
   auto url = requestUrl(webkit_navigation_action_get_request(action));
-  // New-window requests have no target frame; the web engine reports
-  // navigations of embedded frames to the page's own frame handling, so what
-  // reaches this point as a plain navigation is the main frame's.
+  // New-window requests have no target frame. Navigations of the main frame
+  // and of embedded frames arrive here alike, with nothing that tells them
+  // apart, so a foreign web address passes as if for an embedded frame; a
+  // main-frame load of it is stopped as it starts (leaveIfForeign). Mail and
+  // telephone addresses show nothing in any frame and leave at once.
   std::optional<bool> mainFrame;
-  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) mainFrame = true;
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+    mainFrame = !(url && (url->scheme() == "http" || url->scheme() == "https"));
   auto outcome = Navigation::decideAction(url, false, mainFrame);
   if (outcome.openExternally && url) Workspace::openUrl(url->str());
   switch (outcome.decision) {

@@ -12,7 +12,9 @@ using namespace vuko::test;
 TEST(DevServerClientTest, SignedInPageGivesTheTokenForApiCalls) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
   Defaults::setStandard(std::make_shared<MemoryDefaults>());
-  dev::DevServer server({.demo = true});
+  dev::DevServer::Options options;
+  options.demo = true;
+  dev::DevServer server(options);
   setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
   setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
   Settings::resetTestOverride();

@@ -1,58 +1,251 @@
+// The navigation policy in a real web view: what stays inside the window, what
+// goes to the default handler, what becomes a download, and the sign-in check.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "support/WebFixture.h"
-#include <libsoup/soup.h>
-#include <iostream>
+#include "web/NavigationPolicy.h"
 
 using namespace vuko;
 using namespace vuko::test;
+namespace fs = std::filesystem;
 
 namespace {
-gboolean hook(GSignalInvocationHint*, guint n, const GValue* values, gpointer) {
-  auto* view = WEBKIT_WEB_VIEW(g_value_get_object(&values[0]));
-  auto* d = WEBKIT_POLICY_DECISION(g_value_get_object(&values[1]));
-  auto type = (WebKitPolicyDecisionType)g_value_get_enum(&values[2]);
-  (void)n;
-  std::cerr << "decide type=" << type << " viewuri=" << (webkit_web_view_get_uri(view) ?: "null");
-  if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
-    auto* a = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(d));
-    auto* r = webkit_navigation_action_get_request(a);
-    std::cerr << " req=" << webkit_uri_request_get_uri(r) << " navtype=" << webkit_navigation_action_get_navigation_type(a)
-              << " gesture=" << webkit_navigation_action_is_user_gesture(a) << " redirect=" << webkit_navigation_action_is_redirect(a)
-              << " frame=" << (webkit_navigation_action_get_frame_name(a) ?: "null");
-    if (auto* h = webkit_uri_request_get_http_headers(r)) {
-      SoupMessageHeadersIter it; soup_message_headers_iter_init(&it, h); const char *k, *v;
-      while (soup_message_headers_iter_next(&it, &k, &v)) std::cerr << " [" << k << ": " << v << "]";
-    }
-    auto* mr = webkit_web_view_get_main_resource(view);
-    std::cerr << " mainres=" << (mr ? webkit_web_resource_get_uri(mr) : "null");
-  } else {
-    auto* r = webkit_response_policy_decision_get_request(WEBKIT_RESPONSE_POLICY_DECISION(d));
-    std::cerr << " resp for " << webkit_uri_request_get_uri(r) << " mainframe=" << webkit_response_policy_decision_is_main_frame_main_resource(WEBKIT_RESPONSE_POLICY_DECISION(d));
-  }
-  std::cerr << "\n";
-  return TRUE;
-}
-}  // namespace
 
-class Exp : public WebFixture {};
-TEST_F(Exp, Subframes) {
-  TestServer other;
-  other.handle("/framed", [](const Received&) { return html("<p>framed</p><a id=a href='/framed2'>x</a>"); });
-  other.handle("/framed2", [](const Received&) { return html("<p>framed2</p>"); });
-  std::string foreign = "http://localhost:" + std::to_string(other.port());
-  server.handle("/withframe", [&](const Received&) { return html("<iframe id=f src='" + foreign + "/framed'></iframe>"); });
-  g_type_class_unref(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
-  g_signal_add_emission_hook(g_signal_lookup("decide-policy", WEBKIT_TYPE_WEB_VIEW), 0, hook, nullptr, nullptr);
-  start();
-  std::cerr << "--- load withframe\n";
-  controller->load("/withframe");
-  waitForUri(server.url() + "/withframe");
-  spin(std::chrono::milliseconds(1000));
-  std::cerr << "--- opened: " << opened.size() << "\n";
-  for (auto& o : opened) std::cerr << "   " << o << "\n";
-  std::cerr << "--- main nav to foreign\n";
-  eval("location.href = '" + foreign + "/framed2'; true");
-  spin(std::chrono::milliseconds(500));
-  std::cerr << "--- iframe src change\n";
-  eval("document.getElementById('f').src = '" + foreign + "/framed2'; true");
-  spin(std::chrono::milliseconds(500));
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
+
+class NavigationIntegrationTest : public WebFixture {
+ protected:
+  void SetUp() override {
+    WebFixture::SetUp();
+    if (IsSkipped()) return;
+    downloads = tempDir("downloads");
+    setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
+    // "localhost" is another host than the server's 127.0.0.1.
+    foreign = "http://localhost:" + std::to_string(other.port());
+    other.handle("/elsewhere", [](const Received&) { return html("<p>elsewhere</p>"); });
+  }
+
+  // Our page with a marker that a reload or a foreign page would lose.
+  bool showStart() {
+    return showPage("/start", "<p>start</p><script>window.marker = 'kept';</script>");
+  }
+
+  bool stayedOnStart() {
+    return uri() == server.url() + "/start" && !webkit_web_view_is_loading(controller->webView()) &&
+           eval("window.marker") == std::optional<nlohmann::json>("kept");
+  }
+
+  void clickLink(const std::string& href) {
+    // A block keeps the name from clashing with that of an earlier click.
+    eval("{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
+         "; document.body.appendChild(a); a.click(); } true");
+  }
+
+  TestServer other;
+  std::string foreign;
+  fs::path downloads;
+};
+
+TEST_F(NavigationIntegrationTest, AddressesThatLeaveOpenOutsideAndTheWindowKeepsItsPage) {
+  server.handle("/away", [&](const Received&) {
+    Reply r;
+    r.status = 302;
+    r.headers["Location"] = foreign + "/elsewhere";
+    return r;
+  });
+  const std::string plainServerHost = "http://127.0.0.1/tasks";  // the server's host, no port
+  const std::string authOverHttp = "http://" + *Navigation::authHosts().begin() + "/";
+  struct Case {
+    std::string name, script, expectedOpen;
+  };
+  auto link = [&](const std::string& href) {
+    return "{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
+           "; document.body.appendChild(a); a.click(); } true";
+  };
+  const std::vector<Case> cases{
+      {"foreign link", link(foreign + "/elsewhere"), foreign + "/elsewhere"},
+      {"foreign by script", "location.href = '" + foreign + "/elsewhere'; true", foreign + "/elsewhere"},
+      {"mail link", link("mailto:team@example.org"), "mailto:team@example.org"},
+      {"telephone link", link("tel:+74950000000"), "tel:+74950000000"},
+      {"server host without its port", link(plainServerHost), plainServerHost},
+      {"identity provider over http", link(authOverHttp), authOverHttp},
+      {"our page redirecting outside", link(server.url() + "/away"), foreign + "/elsewhere"},
+  };
+  start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    opened.clear();
+    ASSERT_TRUE(showStart());
+    eval(c.script);
+    ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, std::vector<std::string>{c.expectedOpen});
+    EXPECT_TRUE(waitUntil([&] { return stayedOnStart(); })) << uri();
+    EXPECT_FALSE(controller->offline());
+  }
+}
+
+TEST_F(NavigationIntegrationTest, OurPagesLoadInside) {
+  server.handle("/inbox", [](const Received&) { return html("<p>inbox</p>"); });
+  start();
+  ASSERT_TRUE(showStart());
+  clickLink(server.url() + "/inbox?x=1#top");
+  EXPECT_TRUE(waitForUri(server.url() + "/inbox?x=1#top")) << uri();
+  // The same server over another scheme string still counts as ours.
+  ASSERT_TRUE(showStart());
+  clickLink("HTTP://127.0.0.1:" + std::to_string(server.port()) + "/inbox");
+  EXPECT_TRUE(waitForUri(server.url() + "/inbox")) << uri();
+  EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(NavigationIntegrationTest, EmbeddedFramesShowForeignPagesInside) {
+  // The framed page tells the parent that it runs, then follows a link of its
+  // own when asked: both loads are the embedded frame's.
+  other.handle("/framed", [](const Received&) {
+    return html(
+        "<p>framed</p><script>parent.postMessage('framed:' + location.pathname, '*');"
+        "addEventListener('message', (e) => { if (e.data === 'go') location.href = '/framed2'; });"
+        "</script>");
+  });
+  other.handle("/framed2", [](const Received&) {
+    return html("<script>parent.postMessage('framed:' + location.pathname, '*');</script>");
+  });
+  start();
+  ASSERT_TRUE(showPage("/withframe",
+                       "<script>window.marker = 'kept'; window.seen = [];"
+                       "addEventListener('message', (e) => window.seen.push(e.data));</script>"
+                       "<iframe id=f src='" +
+                           foreign + "/framed'></iframe>"));
+  ASSERT_TRUE(waitForValue("window.seen", nlohmann::json::array({"framed:/framed"})));
+  eval("document.getElementById('f').contentWindow.postMessage('go', '*'); true");
+  ASSERT_TRUE(waitForValue("window.seen", nlohmann::json::array({"framed:/framed", "framed:/framed2"})));
+  // The parent replaces the frame's page itself.
+  eval("document.getElementById('f').src = '" + foreign + "/framed?again'; true");
+  ASSERT_TRUE(waitForValue("window.seen.length", 3));
+  EXPECT_EQ(requestCount("/framed", &other), 1u);
+  EXPECT_EQ(requestCount("/framed?again", &other), 1u);
+  EXPECT_TRUE(opened.empty()) << opened.front();
+  EXPECT_EQ(uri(), server.url() + "/withframe");
+  EXPECT_EQ(eval("window.marker"), nlohmann::json("kept"));
+}
+
+TEST_F(NavigationIntegrationTest, NewWindowsOpenOursHereAndOthersOutside) {
+  server.handle("/inbox", [](const Received&) { return html("<p>inbox</p>"); });
+  const std::string authPage = "https://" + *Navigation::authHosts().begin() + "/authorize";
+  start();
+  struct Case {
+    std::string name, url;
+  };
+  for (const auto& c : std::vector<Case>{{"foreign page", foreign + "/elsewhere"},
+                                         {"identity provider", authPage}}) {
+    SCOPED_TRACE(c.name);
+    opened.clear();
+    ASSERT_TRUE(showStart());
+    eval("window.open('" + c.url + "'); true");
+    ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, std::vector<std::string>{c.url});
+    EXPECT_TRUE(stayedOnStart());
+  }
+  EXPECT_EQ(requestCount("/elsewhere", &other), 0u);
+
+  opened.clear();
+  ASSERT_TRUE(showStart());
+  eval("window.open('" + server.url() + "/inbox', '_blank'); true");
+  EXPECT_TRUE(waitForUri(server.url() + "/inbox")) << uri();
+  EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(NavigationIntegrationTest, AttachmentsAndUndisplayableTypesBecomeDownloads) {
+  struct Case {
+    std::string name, path, contentType, disposition, expectedFile;
+  };
+  const std::vector<Case> cases{
+      {"pdf marked as attachment in capitals", "/files/report", "application/pdf",
+       "ATTACHMENT; filename=report.pdf", "report.pdf"},
+      {"archive without a header", "/files/archive.zip", "application/zip", "", "archive.zip"},
+      {"text marked as attachment", "/files/notes", "text/plain", "attachment; filename=\"notes.txt\"",
+       "notes.txt"},
+  };
+  for (const auto& c : cases) {
+    server.handle(c.path, [c](const Received&) {
+      Reply r;
+      r.body = "content of " + c.expectedFile;
+      r.contentType = c.contentType;
+      if (!c.disposition.empty()) r.headers["Content-Disposition"] = c.disposition;
+      return r;
+    });
+  }
+  start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(showStart());
+    clickLink(server.url() + c.path);
+    fs::path file = downloads / c.expectedFile;
+    EXPECT_TRUE(waitUntil([&] { return readFile(file) == "content of " + c.expectedFile; }))
+        << "missing " << file;
+    EXPECT_TRUE(stayedOnStart()) << uri();
+    EXPECT_FALSE(controller->offline());
+  }
+}
+
+TEST_F(NavigationIntegrationTest, DisplayableResponsesWithoutAttachmentShowInside) {
+  server.handle("/files/inline.txt", [](const Received&) {
+    Reply r;
+    r.body = "shown inline";
+    r.contentType = "text/plain";
+    r.headers["Content-Disposition"] = "inline; filename=inline.txt";
+    return r;
+  });
+  start();
+  ASSERT_TRUE(showStart());
+  clickLink(server.url() + "/files/inline.txt");
+  EXPECT_TRUE(waitForUri(server.url() + "/files/inline.txt"));
+  EXPECT_EQ(eval("document.body.textContent"), nlohmann::json("shown inline"));
+  EXPECT_FALSE(fs::exists(downloads / "inline.txt"));
+}
+
+TEST_F(NavigationIntegrationTest, SignInPageOfTheServerMeansSignedOut) {
+  struct Case {
+    std::string path;
+    int calls;
+  };
+  const std::vector<Case> cases{
+      {"/login?next=x", 1}, {"/login#form", 1}, {"/login/", 0}, {"/login/x", 0}, {"/logins", 0}};
+  for (const auto& c : cases) {
+    std::string path = c.path.substr(0, c.path.find_first_of("?#"));
+    server.handle(path, [](const Received&) { return html("<form>sign in</form>"); });
+  }
+  start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    int calls = 0;
+    controller->onLoggedOut = [&] { ++calls; };
+    ASSERT_TRUE(showStart());
+    controller->load(c.path);
+    ASSERT_TRUE(waitForUri(server.url() + c.path)) << uri();
+    // The check runs when the load finishes, which waitForUri waited for.
+    EXPECT_EQ(calls, c.calls);
+  }
+}
+
+TEST_F(NavigationIntegrationTest, OfflinePageNeverMeansSignedOut) {
+  int calls = 0;
+  setenv("VUKO_TEST_SERVER", ("http://127.0.0.1:" + std::to_string(TestServer::closedPort())).c_str(), 1);
+  controller = std::make_unique<WebController>();
+  controller->onLoggedOut = [&] { ++calls; };
+  ASSERT_TRUE(waitUntil(
+      [&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
+  controller->reload();  // probes again and shows the offline page once more
+  ASSERT_TRUE(waitUntil(
+      [&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
+  EXPECT_TRUE(waitForValue("document.querySelector('h1').textContent", "Нет связи с сервером"));
+  EXPECT_EQ(calls, 0);
+}
+
+}  // namespace

@@ -50,6 +50,14 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
         reply.status = 404;
         reply.body = R"({"detail":"not found"})";
         if (auto h = s->handlers_.find(path); h != s->handlers_.end()) reply = h->second(r);
+        if (reply.raw) {
+          GIOStream* io = soup_server_message_steal_connection(msg);
+          g_output_stream_write_all(g_io_stream_get_output_stream(io), reply.raw->data(),
+                                    reply.raw->size(), nullptr, nullptr, nullptr);
+          g_io_stream_close(io, nullptr, nullptr);
+          g_object_unref(io);
+          return;
+        }
         if (reply.hold) {
           g_object_ref(msg);
           soup_server_message_pause(msg);

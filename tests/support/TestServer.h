@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct Reply {
   std::map<std::string, std::string> headers;
   // Keep the request waiting until answerHeld() is called.
   bool hold = false;
+  // Written as it is on the connection, which is then closed: for answers
+  // that break off, which the server would never send by itself.
+  std::optional<std::string> raw;
 };
 
 class TestServer {

@@ -89,6 +89,24 @@ class WebFixture : public testing::Test {
     return waitUntil([&] { return eval(script, view) == std::optional<nlohmann::json>(expected); });
   }
 
+  size_t requestCount(const std::string& path, const TestServer* from = nullptr) const {
+    size_t n = 0;
+    for (const auto& r : (from ? *from : server).received()) n += r.path == path;
+    return n;
+  }
+
+  // Serves html at path and loads it in the main view.
+  bool showPage(const std::string& path, const std::string& body) {
+    server.handle(path, [body](const Received&) { return html(body); });
+    controller->load(path);
+    return waitForUri(server.url() + path);
+  }
+
+  // A script that posts a bridge message the way page scripts do.
+  static std::string post(const std::string& messageJs) {
+    return "window.webkit.messageHandlers.vuko.postMessage(" + messageJs + "); true";
+  }
+
   void start() {
     controller = std::make_unique<WebController>();
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
