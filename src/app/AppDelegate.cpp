@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "hotkeys/Hotkeys.h"
+#include "platform/Defaults.h"
 #include "web/MiniFocus.h"
 #include "web/WebController.h"
 
@@ -48,6 +49,22 @@ void AppDelegate::didFinishLaunching() {
   main_->hotkeys = hotkeys_.get();
   addQuitAction();
   main_->show();
+  reportSetAsideSettings();
+}
+
+void AppDelegate::reportSetAsideSettings() {
+  auto* file = dynamic_cast<FileDefaults*>(&Defaults::standard());
+  if (!file || !file->setAside()) return;
+  GtkWidget* alert = gtk_message_dialog_new(main_->window(), GTK_DIALOG_DESTROY_WITH_PARENT,
+                                            GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s",
+                                            "Файл настроек повреждён");
+  gtk_message_dialog_format_secondary_text(
+      GTK_MESSAGE_DIALOG(alert),
+      "Его не удалось прочитать, поэтому программа начала с настройками по умолчанию. "
+      "Прежний файл сохранён как %s.",
+      file->setAside()->c_str());
+  g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  gtk_widget_show(alert);
 }
 
 void AppDelegate::reopen() {

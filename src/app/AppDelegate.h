@@ -36,6 +36,9 @@ class AppDelegate {
 
  private:
   void addQuitAction();
+  // Tells the user when the settings file could not be read and was kept
+  // aside under another name.
+  void reportSetAsideSettings();
 
   GtkApplication* app_;
   std::unique_ptr<WebController> main_;

@@ -5,6 +5,8 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -184,5 +186,20 @@ TEST_F(ClientTest, HotKeysWorkFromAnotherApplicationUntilThePageTurnsThemOff) {
   runSync({"xdotool", "key", "ctrl+alt+p"});
   spin(std::chrono::milliseconds(500));
   EXPECT_FALSE(visible("Помодоро"));
+  EXPECT_FALSE(exited);
+}
+
+TEST_F(ClientTest, CorruptSettingsFileIsKeptAsideAndTheClientStarts) {
+  std::filesystem::create_directories(home + "/config/vuko");
+  { std::ofstream(home + "/config/vuko/defaults.json") << "{\"hotkey.focus\": {"; }
+  start();
+  bool kept = false;
+  for (const auto& e : std::filesystem::directory_iterator(home + "/config/vuko")) {
+    if (e.path().filename().string().rfind("defaults.json.corrupt-", 0) != 0) continue;
+    std::ifstream in(e.path());
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    kept = text == "{\"hotkey.focus\": {";
+  }
+  EXPECT_TRUE(kept);
   EXPECT_FALSE(exited);
 }
