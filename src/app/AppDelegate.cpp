@@ -55,9 +55,9 @@ void AppDelegate::didFinishLaunching() {
 void AppDelegate::reportSetAsideSettings() {
   auto* file = dynamic_cast<FileDefaults*>(&Defaults::standard());
   if (!file || !file->setAside()) return;
-  GtkWidget* alert = gtk_message_dialog_new(main_->window(), GTK_DIALOG_DESTROY_WITH_PARENT,
-                                            GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s",
-                                            "Файл настроек повреждён");
+  GtkWidget* alert =
+      gtk_message_dialog_new(main_->window(), GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_WARNING,
+                             GTK_BUTTONS_OK, "%s", "Файл настроек повреждён");
   gtk_message_dialog_format_secondary_text(
       GTK_MESSAGE_DIALOG(alert),
       "Его не удалось прочитать, поэтому программа начала с настройками по умолчанию. "

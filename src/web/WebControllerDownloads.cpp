@@ -26,6 +26,14 @@ void addOkCancel(GtkWidget* dialog) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
 }
 
+// The web engine's own texts are English; the user reads Russian.
+std::string downloadFailure(const GError* error) {
+  if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
+    return "Не удаётся записать файл в папку загрузок.";
+  if (error->domain == WEBKIT_DOWNLOAD_ERROR) return "Загрузка прервана.";
+  return describeNetworkError(error->domain, error->code);
+}
+
 gboolean runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
   const char* message = webkit_script_dialog_get_message(request);
   GtkWidget* dialog = messageDialog(parent, message ? message : "");
@@ -156,9 +164,7 @@ void WebController::downloadStarted(WebKitDownload* download) {
           c->downloadNames_.release(it->second);
           c->downloads_.erase(it);
         }
-        std::string reason = error->domain == WEBKIT_DOWNLOAD_ERROR
-                                 ? "Загрузка прервана."
-                                 : describeNetworkError(error->domain, error->code);
+        std::string reason = downloadFailure(error);
         GtkWidget* alert = messageDialog(c->window(), "Не удалось скачать файл");
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(alert), "%s", reason.c_str());
         gtk_dialog_add_button(GTK_DIALOG(alert), "OK", GTK_RESPONSE_OK);

@@ -32,21 +32,20 @@ void leaveIfForeign(WebKitWebView* view, WebKitWebResource* resource, WebKitURIR
 }  // namespace
 
 void WebController::connectNavigation() {
-  g_signal_connect(
-      webView_, "resource-load-started",
-      G_CALLBACK(+[](WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request,
-                     gpointer) {
-        if (resource != webkit_web_view_get_main_resource(view)) return;
-        g_signal_connect_object(
-            resource, "sent-request",
-            G_CALLBACK(+[](WebKitWebResource* r, WebKitURIRequest* redirect,
-                           WebKitURIResponse* redirected, gpointer v) {
-              if (redirected) leaveIfForeign(WEBKIT_WEB_VIEW(v), r, redirect);
-            }),
-            view, G_CONNECT_DEFAULT);
-        leaveIfForeign(view, resource, request);
-      }),
-      nullptr);
+  g_signal_connect(webView_, "resource-load-started",
+                   G_CALLBACK(+[](WebKitWebView* view, WebKitWebResource* resource,
+                                  WebKitURIRequest* request, gpointer) {
+                     if (resource != webkit_web_view_get_main_resource(view)) return;
+                     g_signal_connect_object(
+                         resource, "sent-request",
+                         G_CALLBACK(+[](WebKitWebResource* r, WebKitURIRequest* redirect,
+                                        WebKitURIResponse* redirected, gpointer v) {
+                           if (redirected) leaveIfForeign(WEBKIT_WEB_VIEW(v), r, redirect);
+                         }),
+                         view, G_CONNECT_DEFAULT);
+                     leaveIfForeign(view, resource, request);
+                   }),
+                   nullptr);
   g_signal_connect(webView_, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d,
                                   WebKitPolicyDecisionType t, gpointer self) {
@@ -100,7 +99,8 @@ gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
     // Should a foreign page's answer beat the stop of its load, the page still
     // never shows: it went to the default handler when its load started.
     if (webkit_response_policy_decision_is_main_frame_main_resource(d) &&
-        Navigation::decideAction(requestUrl(webkit_response_policy_decision_get_request(d)), false, true)
+        Navigation::decideAction(requestUrl(webkit_response_policy_decision_get_request(d)), false,
+                                 true)
             .openExternally) {
       webkit_policy_decision_ignore(decision);
       return TRUE;

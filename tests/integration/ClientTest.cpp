@@ -5,9 +5,9 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cstdlib>
 #include <string>
 #include <vector>
 

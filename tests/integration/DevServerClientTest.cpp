@@ -28,10 +28,12 @@ TEST(DevServerClientTest, SignedInPageGivesTheTokenForApiCalls) {
   EXPECT_EQ(run(controller.token()), std::nullopt);
 
   // Sign in the way the page does, and keep the token where it keeps it.
-  std::string script = std::string("fetch('/api/auth/login', {method: 'POST', headers: {'Content-Type': "
-                                   "'application/json'}, body: JSON.stringify({email: '") +
-                       dev::DevServer::demoEmail() + "', password: '" + dev::DevServer::demoPassword() +
-                       "'})}).then(r => r.json()).then(j => localStorage.setItem('token', j.token)); true";
+  std::string script =
+      std::string(
+          "fetch('/api/auth/login', {method: 'POST', headers: {'Content-Type': "
+          "'application/json'}, body: JSON.stringify({email: '") +
+      dev::DevServer::demoEmail() + "', password: '" + dev::DevServer::demoPassword() +
+      "'})}).then(r => r.json()).then(j => localStorage.setItem('token', j.token)); true";
   WebController::evaluateJson(controller.webView(), script);
   std::optional<std::string> token;
   ASSERT_TRUE(waitUntil([&] {

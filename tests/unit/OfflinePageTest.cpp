@@ -15,10 +15,11 @@ TEST(OfflinePageTest, ReasonShowsLiterallyWithOnlyAngleBracketEscaped) {
 TEST(OfflinePageTest, ButtonsPostBridgeMessagesDirectly) {
   std::string page = offlinePage("x", "https://s.example");
   EXPECT_NE(page.find("postMessage({type:'retry'})\">Повторить</button>"), std::string::npos);
-  EXPECT_NE(page.find("<button class=\"sec\" "
-                      "onclick=\"window.webkit.messageHandlers.vuko.postMessage({type:'chooseServer'})\">"
-                      "Другой сервер…</button>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find("<button class=\"sec\" "
+                "onclick=\"window.webkit.messageHandlers.vuko.postMessage({type:'chooseServer'})\">"
+                "Другой сервер…</button>"),
+      std::string::npos);
   EXPECT_NE(page.find("<html lang=\"ru\">"), std::string::npos);
   EXPECT_NE(page.find("<h1>Нет связи с сервером</h1>"), std::string::npos);
   EXPECT_NE(page.find("prefers-color-scheme: dark"), std::string::npos);

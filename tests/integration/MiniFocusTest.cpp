@@ -1,0 +1,131 @@
+// The pomodoro mini window: lazy loading, placement, hiding without reload,
+// reloading after a server switch, and the page bridge it shares.
+
+#include "platform/WindowFrame.h"
+#include "support/WebFixture.h"
+#include "web/MiniFocus.h"
+
+using namespace vuko;
+using namespace vuko::test;
+using nlohmann::json;
+
+namespace {
+
+const char* kMiniPage =
+    "<!doctype html><title>mini</title><p>25:00</p>"
+    "<script>window.loadedAt = Date.now(); window.seenMac = window.vukoMac;</script>";
+
+class MiniFocusTest : public WebFixture {
+ protected:
+  void SetUp() override {
+    WebFixture::SetUp();
+    if (IsSkipped()) return;
+    server.handle("/mini-focus", [](const Received&) { return html(kMiniPage); });
+  }
+  void TearDown() override {
+    mini.reset();
+    WebFixture::TearDown();
+  }
+
+  WebKitWebView* view() const { return mini->testWebView(); }
+  std::string miniUri() const { return uriOf(view()); }
+
+  std::unique_ptr<MiniFocus> mini;
+};
+
+TEST_F(MiniFocusTest, LoadsLazilyAppearsTopRightAndTogglesWithoutReload) {
+  controller = std::make_unique<WebController>();
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  ASSERT_TRUE(waitForUri(server.url() + "/today"));
+  EXPECT_EQ(requestCount("/mini-focus"), 0u);
+  EXPECT_FALSE(mini->isVisible());
+  EXPECT_STREQ(gtk_window_get_title(mini->window()), "Помодоро");
+
+  mini->toggle();
+  EXPECT_TRUE(mini->isVisible());
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+  EXPECT_EQ(requestCount("/mini-focus"), 1u);
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(mini->window())); }));
+
+  // Near the top right corner of the work area, the size of the panel.
+  GdkRectangle area = WindowFrame::workArea();
+  GdkRectangle frame{};
+  ASSERT_TRUE(waitUntil([&] {
+    gdk_window_get_frame_extents(gtk_widget_get_window(GTK_WIDGET(mini->window())), &frame);
+    return frame.x > area.x;
+  }));
+  EXPECT_NEAR(frame.x, area.x + area.width - 320, 30);
+  EXPECT_GE(frame.y, area.y);
+  EXPECT_LE(frame.y, area.y + 60);
+  int width = 0, height = 0;
+  gtk_window_get_size(mini->window(), &width, &height);
+  EXPECT_EQ(width, 300);
+  EXPECT_EQ(height, 420);
+  EXPECT_FALSE(gtk_window_get_accept_focus(mini->window()));
+
+  eval("window.marker = 'kept'; true", view());
+  mini->toggle();
+  EXPECT_FALSE(mini->isVisible());
+  mini->toggle();
+  EXPECT_TRUE(mini->isVisible());
+  EXPECT_EQ(eval("window.marker", view()), json("kept"));
+  EXPECT_EQ(requestCount("/mini-focus"), 1u);
+  // The bootstrap reaches this page too.
+  EXPECT_EQ(eval("window.seenMac", view()), json(true));
+}
+
+TEST_F(MiniFocusTest, ReloadAfterAServerSwitch) {
+  TestServer next;
+  next.handle("/mini-focus", [](const Received&) { return html(kMiniPage); });
+  start();
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  mini->show();
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+
+  // Hidden: the page is blanked now and loaded from the new server on show.
+  mini->toggle();
+  Settings::setServer(*Url::parse(next.url()));
+  mini->reload();
+  ASSERT_TRUE(waitUntil([&] {
+    return !webkit_web_view_is_loading(view()) && miniUri() != server.url() + "/mini-focus";
+  }));
+  EXPECT_EQ(eval("document.body ? document.body.textContent : ''", view()), json(""));
+  EXPECT_EQ(requestCount("/mini-focus", &next), 0u);
+  mini->show();
+  EXPECT_TRUE(waitForUri(next.url() + "/mini-focus", view()));
+  EXPECT_EQ(requestCount("/mini-focus", &next), 1u);
+
+  // Visible: it reloads at once.
+  eval("window.marker = 'old'; true", view());
+  mini->reload();
+  EXPECT_TRUE(waitUntil([&] { return requestCount("/mini-focus", &next) == 2; }));
+  EXPECT_TRUE(waitForValue("window.marker === undefined && window.seenMac", true, view()));
+  EXPECT_TRUE(mini->isVisible());
+}
+
+TEST_F(MiniFocusTest, ItsPageSharesTheBridgeAndTheDataOfTheMainPage) {
+  start();
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  std::vector<std::string> titles;
+  int changed = 0;
+  controller->onNotify = [&](const std::string& t, const std::string&, const std::string&) {
+    titles.push_back(t);
+  };
+  controller->onTasksChanged = [&] { ++changed; };
+  eval("localStorage.setItem('token', 'from-main'); true");
+  mini->show();
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+
+  EXPECT_EQ(webkit_web_view_get_context(view()),
+            webkit_web_view_get_context(controller->webView()));
+  EXPECT_EQ(eval("localStorage.getItem('token')", view()), json("from-main"));
+  eval("localStorage.setItem('token', 'from-mini'); true", view());
+  EXPECT_EQ(run(controller->token()), std::optional<std::string>("from-mini"));
+
+  eval("new Notification('Помидор готов', {body: 'Перерыв'}); true", view());
+  EXPECT_TRUE(waitUntil([&] { return titles == std::vector<std::string>{"Помидор готов"}; }));
+  eval(post("{type: 'tasksChanged'}"), view());
+  EXPECT_TRUE(waitUntil([&] { return changed == 1; }));
+}
+
+}  // namespace
