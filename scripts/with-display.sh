@@ -10,7 +10,7 @@ trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "Xvfb did not start:"; cat "$tmp/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n1 "$tmp/display")"
-export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+export GDK_BACKEND=x11 NO_AT_BRIDGE=1 LANG=C.UTF-8
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 dbus-run-session -- "$@"

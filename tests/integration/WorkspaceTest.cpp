@@ -8,103 +8,17 @@
 #include <vector>
 
 #include "platform/Workspace.h"
+#include "support/FakeFileManager.h"
 #include "support/Wait.h"
 
 namespace vuko {
 namespace {
 
+using test::FakeFileManager;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kName = "org.freedesktop.FileManager1";
-constexpr const char* kPath = "/org/freedesktop/FileManager1";
-constexpr const char* kInterface = R"(<node>
-  <interface name='org.freedesktop.FileManager1'>
-    <method name='ShowItems'>
-      <arg type='as' name='URIs' direction='in'/>
-      <arg type='s' name='StartupId' direction='in'/>
-    </method>
-  </interface>
-</node>)";
-
-struct ShowItemsCall {
-  std::vector<std::string> uris;
-  std::string startupId;
-};
-
-// A file manager on its own bus connection, so that the client's calls really
-// travel through the bus; both ends run on this thread's main loop.
-class FakeFileManager {
- public:
-  explicit FakeFileManager(bool fail) : fail_(fail) {
-    GError* error = nullptr;
-    connection_ = g_dbus_connection_new_for_address_sync(
-        std::getenv("DBUS_SESSION_BUS_ADDRESS"),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (!connection_) {
-      ADD_FAILURE() << error->message;
-      g_error_free(error);
-      return;
-    }
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, nullptr);
-    static const GDBusInterfaceVTable vtable{&FakeFileManager::called, nullptr, nullptr, {}};
-    registration_ = g_dbus_connection_register_object(connection_, kPath, node->interfaces[0],
-                                                      &vtable, this, nullptr, &error);
-    g_dbus_node_info_unref(node);
-    if (!registration_) {
-      ADD_FAILURE() << error->message;
-      g_error_free(error);
-      return;
-    }
-    owner_ = g_bus_own_name_on_connection(
-        connection_, kName, G_BUS_NAME_OWNER_FLAGS_NONE,
-        [](GDBusConnection*, const char*, gpointer self) {
-          static_cast<FakeFileManager*>(self)->owned_ = true;
-        },
-        nullptr, this, nullptr);
-    EXPECT_TRUE(test::waitUntil([&] { return owned_; }));
-  }
-
-  ~FakeFileManager() {
-    if (owner_) g_bus_unown_name(owner_);
-    if (registration_) g_dbus_connection_unregister_object(connection_, registration_);
-    if (connection_) {
-      g_dbus_connection_close_sync(connection_, nullptr, nullptr);
-      g_object_unref(connection_);
-    }
-  }
-
-  const std::vector<ShowItemsCall>& calls() const { return calls_; }
-
- private:
-  static void called(GDBusConnection*, const char*, const char*, const char*, const char* method,
-                     GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-    auto* self = static_cast<FakeFileManager*>(data);
-    ASSERT_STREQ(method, "ShowItems");
-    gchar** uris = nullptr;
-    const gchar* startup = nullptr;
-    g_variant_get(parameters, "(^as&s)", &uris, &startup);
-    ShowItemsCall call;
-    for (gchar** u = uris; u && *u; ++u) call.uris.emplace_back(*u);
-    call.startupId = startup;
-    g_strfreev(uris);
-    self->calls_.push_back(std::move(call));
-    if (self->fail_)
-      g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed",
-                                                 "cannot show");
-    else
-      g_dbus_method_invocation_return_value(invocation, nullptr);
-  }
-
-  bool fail_;
-  GDBusConnection* connection_ = nullptr;
-  guint registration_ = 0, owner_ = 0;
-  bool owned_ = false;
-  std::vector<ShowItemsCall> calls_;
-};
-
 GVariant* busCall(const char* method, GVariant* args, const char* replyType) {
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   if (!bus) return nullptr;

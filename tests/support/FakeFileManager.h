@@ -14,9 +14,15 @@
 
 namespace vuko::test {
 
+struct ShowItemsCall {
+  std::vector<std::string> uris;
+  std::string startupId;
+};
+
 class FakeFileManager {
  public:
-  FakeFileManager() {
+  // fail: answer every call with an error, as a broken file manager would.
+  explicit FakeFileManager(bool fail = false) : fail_(fail) {
     GError* error = nullptr;
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     connection_ = address
@@ -62,8 +68,13 @@ class FakeFileManager {
   FakeFileManager(const FakeFileManager&) = delete;
   FakeFileManager& operator=(const FakeFileManager&) = delete;
 
+  const std::vector<ShowItemsCall>& calls() const { return calls_; }
   // The URIs of every ShowItems call, one list per call.
-  const std::vector<std::vector<std::string>>& shown() const { return shown_; }
+  std::vector<std::vector<std::string>> shown() const {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& c : calls_) out.push_back(c.uris);
+    return out;
+  }
 
  private:
   static constexpr const char* kPath = "/org/freedesktop/FileManager1";
@@ -81,17 +92,24 @@ class FakeFileManager {
     gchar** uris = nullptr;
     const gchar* startup = nullptr;
     g_variant_get(parameters, "(^as&s)", &uris, &startup);
-    std::vector<std::string> call;
-    for (gchar** u = uris; u && *u; ++u) call.emplace_back(*u);
+    auto* self = static_cast<FakeFileManager*>(data);
+    ShowItemsCall call;
+    for (gchar** u = uris; u && *u; ++u) call.uris.emplace_back(*u);
+    call.startupId = startup ? startup : "";
     g_strfreev(uris);
-    static_cast<FakeFileManager*>(data)->shown_.push_back(std::move(call));
-    g_dbus_method_invocation_return_value(invocation, nullptr);
+    self->calls_.push_back(std::move(call));
+    if (self->fail_)
+      g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed",
+                                                 "cannot show");
+    else
+      g_dbus_method_invocation_return_value(invocation, nullptr);
   }
 
+  bool fail_;
   GDBusConnection* connection_ = nullptr;
   guint registration_ = 0, owner_ = 0;
   bool owned_ = false;
-  std::vector<std::vector<std::string>> shown_;
+  std::vector<ShowItemsCall> calls_;
 };
 
 }  // namespace vuko::test
