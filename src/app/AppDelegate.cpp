@@ -41,10 +41,7 @@ void AppDelegate::didFinishLaunching() {
       // is registered but has nothing to open.
       {"quick", [] {}},
       {"show", act(&AppDelegate::toggleMainWindow)},
-      {"focus",
-       [this, alive] {
-         if (alive) mini_->toggle();
-       }},
+      {"focus", act(&AppDelegate::toggleMiniFocus)},
   });
   main_->hotkeys = hotkeys_.get();
   addQuitAction();
@@ -86,6 +83,10 @@ void AppDelegate::toggleMainWindow() {
     gtk_widget_hide(GTK_WIDGET(main_->window()));
   else
     main_->show();
+}
+
+void AppDelegate::toggleMiniFocus() {
+  mini_->toggle();
 }
 
 void AppDelegate::addQuitAction() {

@@ -29,6 +29,8 @@ class AppDelegate {
   // is the active application, otherwise bring it forward.
   void toggleMainWindow();
   bool isActive() const;
+  // The "focus" hot key.
+  void toggleMiniFocus();
 
   WebController* main() const { return main_.get(); }
   MiniFocus* mini() const { return mini_.get(); }

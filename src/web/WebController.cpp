@@ -6,6 +6,7 @@
 #include "platform/Http.h"
 #include "platform/WindowFrame.h"
 #include "server/Settings.h"
+#include "web/Bridge.h"
 #include "web/NavigationPolicy.h"
 #include "web/OfflinePage.h"
 
@@ -94,7 +95,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
   // Each view gets its own content manager so that a bridge message can be
   // traced to the page that sent it; the related view still shares the web
   // process and the data store.
-  webkit_user_content_manager_register_script_message_handler(manager.get(), "vuko");
+  webkit_user_content_manager_register_script_message_handler(manager.get(), Bridge::kHandlerName);
   g_object_set_data(G_OBJECT(manager.get()), "vuko-controller", this);
   auto* view = WEBKIT_WEB_VIEW(
       related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings",
@@ -103,7 +104,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
                              settings_.get(), "user-content-manager", manager.get(), nullptr));
   g_object_set_data(G_OBJECT(manager.get()), "vuko-view", view);
   g_signal_connect(
-      manager.get(), "script-message-received::vuko",
+      manager.get(), (std::string("script-message-received::") + Bridge::kHandlerName).c_str(),
       G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result, gpointer self) {
         auto* from = static_cast<WebKitWebView*>(g_object_get_data(G_OBJECT(m), "vuko-view"));
         JSCValue* value = webkit_javascript_result_get_js_value(result);

@@ -72,13 +72,13 @@ void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& bod
 }
 
 void WebController::setNotifyPermission(const std::string& permission, bool answer) {
-  Defaults::standard().setString("notifyPermission", permission);
+  Defaults::standard().setString(Bridge::kPermissionKey, permission);
   installBridge();
   evaluate(Bridge::permissionScript(permission, answer));
 }
 
 void WebController::setNativeReminders(bool on) {
-  Defaults::standard().setBool("nativeReminders", on);
+  Defaults::standard().setBool(Bridge::kNativeRemindersKey, on);
   installBridge();
   evaluate(Bridge::nativeRemindersScript(on));
 }
