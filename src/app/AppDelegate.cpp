@@ -69,7 +69,16 @@ void AppDelegate::reopen() {
     didFinishLaunching();
     return;
   }
-  main_->show();
+  // With no window on screen a new launch brings the main window back;
+  // otherwise it only brings the client forward, as launching a running
+  // application does.
+  bool anyVisible = false;
+  for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
+    anyVisible = anyVisible || gtk_widget_get_visible(GTK_WIDGET(w->data));
+  if (!anyVisible)
+    main_->show();
+  else if (gtk_widget_get_visible(GTK_WIDGET(main_->window())))
+    gtk_window_present(main_->window());
 }
 
 bool AppDelegate::isActive() const {

@@ -83,6 +83,7 @@ void WebController::setUpContext() {
   settings_ = GObjectPtr<WebKitSettings>::adopt(webkit_settings_new());
   webkit_settings_set_user_agent_with_application_details(settings_.get(), "VukoMac", "1.0");
   webkit_settings_set_enable_fullscreen(settings_.get(), TRUE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings_.get(), TRUE);
   webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
   if (softwareRenderingOnly())
     webkit_settings_set_hardware_acceleration_policy(settings_.get(),
