@@ -6,6 +6,9 @@
 #include "app/AppDelegate.h"
 
 int main(int argc, char** argv) {
+  // The name the desktop knows the client by (its vuko.desktop entry).
+  g_set_prgname("vuko");
+  gtk_window_set_default_icon_name("vuko");
   GtkApplication* app = gtk_application_new("app.vuko.Vuko", G_APPLICATION_DEFAULT_FLAGS);
   auto delegate = std::make_unique<vuko::AppDelegate>(app);
   // "activate" comes on the first launch and again in this process whenever
