@@ -1,5 +1,7 @@
 #include "platform/Http.h"
 
+#include "platform/Clock.h"
+
 #include <libsoup/soup.h>
 
 #include <algorithm>
@@ -74,17 +76,13 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
 
   GCancellable* cancellable = g_cancellable_new();
   std::unique_ptr<GCancellable, decltype(&g_object_unref)> ownedCancel(cancellable, g_object_unref);
-  guint timeoutMs = static_cast<guint>(std::max<long long>(1, request.timeout.count()));
-  // The timeout covers the whole exchange, like a request timeout does.
-  g_object_ref(cancellable);
-  guint timer = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, timeoutMs,
-      [](gpointer c) -> gboolean {
-        g_object_set_data(G_OBJECT(c), "vuko-timed-out", GINT_TO_POINTER(1));
-        g_cancellable_cancel(G_CANCELLABLE(c));
-        return G_SOURCE_REMOVE;
-      },
-      cancellable, g_object_unref);
+  // The timeout covers the whole exchange, like a request timeout does. The
+  // flag is declared before the timer, so the timer goes first.
+  bool timedOut = false;
+  Timer timeout = Clock::main().schedule(request.timeout, [cancellable, &timedOut] {
+    timedOut = true;
+    g_cancellable_cancel(cancellable);
+  });
   std::size_t hook = guard ? guard.onEnd([cancellable] { g_cancellable_cancel(cancellable); }) : 0;
 
   Future<Outcome> done;
@@ -100,14 +98,12 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
       resolver);
   Outcome o = co_await done;
   if (hook) guard.forget(hook);
-  if (GSource* s = g_main_context_find_source_by_id(nullptr, timer); s && !g_source_is_destroyed(s))
-    g_source_remove(timer);
+  timeout.cancel();
 
   if (o.error) {
-    bool timedOut = g_object_get_data(G_OBJECT(cancellable), "vuko-timed-out") != nullptr;
-    TransportError err = timedOut ? TransportError(TransportError::Kind::timedOut,
-                                                   "Превышен лимит времени на запрос.")
-                                  : describe(o.error);
+    // Our own timeout cancels the transfer; it is reported as the time-out.
+    GError timedOutError{G_IO_ERROR, G_IO_ERROR_TIMED_OUT, nullptr};
+    TransportError err = describe(timedOut ? &timedOutError : o.error);
     g_error_free(o.error);
     if (o.bytes) g_bytes_unref(o.bytes);
     throw err;

@@ -2,6 +2,7 @@
 
 #include "platform/WindowFrame.h"
 #include "server/Settings.h"
+#include "web/NavigationPolicy.h"
 #include "web/WebController.h"
 
 namespace vuko {
@@ -55,9 +56,8 @@ void MiniFocus::toggle() {
 }
 
 void MiniFocus::show() {
-  const char* uri = webkit_web_view_get_uri(webView_);
-  auto current = uri ? Url::parse(uri) : std::nullopt;
-  bool loaded = current && current->host() == Settings::server().host() && current->path() == kPath;
+  auto current = WebController::pageUrl(webView_);
+  bool loaded = current && Navigation::isServerHost(current) && current->path() == kPath;
   if (!loaded) loadPage();
   gtk_widget_show(window_);
   if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_raise(w);

@@ -73,9 +73,12 @@ NewWindow decideNewWindow(const std::optional<Url>& url) {
   return isOurs(url) ? NewWindow::loadHere : NewWindow::openExternally;
 }
 
+bool isServerHost(const std::optional<Url>& page) {
+  return (page ? page->host() : std::nullopt) == Settings::server().host();
+}
+
 bool isSignInPage(const std::optional<Url>& current, bool offline) {
-  if (offline || !current) return false;
-  if (current->host() != Settings::server().host()) return false;
+  if (offline || !current || !isServerHost(current)) return false;
   return current->path() == "/login";
 }
 

@@ -44,6 +44,10 @@ enum class NewWindow { loadHere, openExternally, ignore };
 // A request for a new window never gets one: ours loads in the asking view.
 NewWindow decideNewWindow(const std::optional<Url>& url);
 
+// Whether a page is on the host of the server in use (exact host equality;
+// a page without an address and a server without a host count as equal).
+bool isServerHost(const std::optional<Url>& page);
+
 // A finished load of the server's "/login" page, which means the user is
 // signed out. Never for the offline page.
 bool isSignInPage(const std::optional<Url>& current, bool offline);

@@ -34,12 +34,6 @@ bool softwareRenderingOnly() {
   return true;
 }
 
-std::optional<Url> currentUrl(WebKitWebView* view) {
-  const char* uri = webkit_web_view_get_uri(view);
-  if (!uri) return std::nullopt;
-  return Url::parse(uri);
-}
-
 }  // namespace
 
 WebController::WebController() {
@@ -154,6 +148,12 @@ void WebController::setUpWindow() {
                    nullptr);
 }
 
+std::optional<Url> WebController::pageUrl(WebKitWebView* view) {
+  const char* uri = view ? webkit_web_view_get_uri(view) : nullptr;
+  if (!uri) return std::nullopt;
+  return Url::parse(uri);
+}
+
 void WebController::open(const std::string& path) {
   offline_ = false;
   startOpen(Settings::server(), path);
@@ -189,9 +189,7 @@ void WebController::loadUrl(const Url& url) {
 
 void WebController::go(const std::string& path) {
   show();
-  auto current = currentUrl(webView_);
-  auto currentHost = current ? current->host() : std::nullopt;
-  if (offline_ || currentHost != Settings::server().host()) {
+  if (offline_ || !Navigation::isServerHost(pageUrl(webView_))) {
     load(path);
     return;
   }
@@ -285,7 +283,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       // request does.
       loadTimer_ = Clock::main().schedule(kLoadTimeout, [this] {
         webkit_web_view_stop_loading(webView_);
-        showOffline("Превышен лимит времени на запрос.");
+        showOffline(describeNetworkError(G_IO_ERROR, G_IO_ERROR_TIMED_OUT));
       });
       break;
     case WEBKIT_LOAD_COMMITTED:
@@ -293,7 +291,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       break;
     case WEBKIT_LOAD_FINISHED:
       loadTimer_.cancel();
-      if (!offline_ && onLoggedOut && Navigation::isSignInPage(currentUrl(webView_), offline_))
+      if (!offline_ && onLoggedOut && Navigation::isSignInPage(pageUrl(webView_), offline_))
         onLoggedOut();
       break;
     default:

@@ -70,6 +70,8 @@ class WebController {
   // Runs a script in a page and gives its result as JSON (none on failure).
   static Future<std::optional<nlohmann::json>> evaluateJson(WebKitWebView* view,
                                                             const std::string& script);
+  // The address of the page a view shows, if any.
+  static std::optional<Url> pageUrl(WebKitWebView* view);
 
   Hotkeys* hotkeys = nullptr;
   std::function<void()> onChooseServer;

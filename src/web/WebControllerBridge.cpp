@@ -27,9 +27,7 @@ void WebController::installBridge() {
 void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& body) {
   // Only our own pages may drive the client: an identity provider's sign-in
   // page shown in the window must not rebind hot keys or post notifications.
-  const char* uri = from ? webkit_web_view_get_uri(from) : nullptr;
-  std::optional<Url> page = uri ? Url::parse(uri) : std::nullopt;
-  if (!Navigation::trustsMessagesFrom(page, from == webView_ && offline_)) return;
+  if (!Navigation::trustsMessagesFrom(pageUrl(from), from == webView_ && offline_)) return;
 
   auto message = Bridge::parse(body);
   if (!message) return;

@@ -40,22 +40,17 @@ class ClientTest : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
       GTEST_SKIP() << "needs a display and a session bus";
-    Reply health;
-    health.body = R"({"ok":true})";
-    server.handle("/api/health", [=](const Received&) { return health; });
+    server.handle("/api/health", [](const Received&) { return healthy(); });
     // The page turns the client's hot keys off when the test says so, as the
     // web application's settings page does.
     server.handle("/today", [](const Received&) {
-      Reply r;
-      r.contentType = "text/html; charset=utf-8";
-      r.body =
+      return html(
           "<!doctype html><title>today</title><body>Сегодня<script>"
           "const post = (m) => window.webkit.messageHandlers.vuko.postMessage(m);"
           "setInterval(async () => { const r = await fetch('/cmd'); const c = await r.text();"
           "  if (c === 'off') { post({type:'setGlobalHotkey', id:'focus', combo:null});"
           "    post({type:'setGlobalHotkey', id:'quick', combo:null}); await fetch('/done'); }"
-          "}, 100);</script>";
-      return r;
+          "}, 100);</script>");
     });
     server.handle("/cmd", [this](const Received&) {
       Reply r;
@@ -65,16 +60,10 @@ class ClientTest : public testing::Test {
     });
     server.handle("/done", [this](const Received&) {
       command.clear();
-      Reply r;
-      r.body = "{}";
-      return r;
+      return jsonReply(200, "{}");
     });
-    server.handle("/mini-focus", [](const Received&) {
-      Reply r;
-      r.contentType = "text/html; charset=utf-8";
-      r.body = "<!doctype html><body>25:00</body>";
-      return r;
-    });
+    server.handle("/mini-focus",
+                  [](const Received&) { return html("<!doctype html><body>25:00</body>"); });
     home = tempDir("client");
     env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")),
            "DBUS_SESSION_BUS_ADDRESS=" + std::string(std::getenv("DBUS_SESSION_BUS_ADDRESS")),

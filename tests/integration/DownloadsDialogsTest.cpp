@@ -71,8 +71,6 @@ class DownloadsDialogsTest : public WebFixture {
   void SetUp() override {
     WebFixture::SetUp();
     if (IsSkipped()) return;
-    downloads = tempDir("downloads");
-    setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
   }
 
   void serveAttachment(const std::string& path, const std::string& name,
@@ -86,16 +84,8 @@ class DownloadsDialogsTest : public WebFixture {
     });
   }
 
-  void clickLink(const std::string& path) {
-    // A block keeps the name from clashing with that of an earlier click.
-    eval("{ const a = document.createElement('a'); a.href = '" + path +
-         "'; document.body.appendChild(a); a.click(); } true");
-  }
-
   // The page's answer once its dialog has been dealt with.
   std::optional<json> answer() { return eval("'answer' in window ? window.answer : 'pending'"); }
-
-  fs::path downloads;
 };
 
 TEST_F(DownloadsDialogsTest, RepeatedDownloadsGetFreeNamesAndAreEachRevealed) {

@@ -25,8 +25,6 @@ class NavigationIntegrationTest : public WebFixture {
   void SetUp() override {
     WebFixture::SetUp();
     if (IsSkipped()) return;
-    downloads = tempDir("downloads");
-    setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     // "localhost" is another host than the server's 127.0.0.1.
     foreign = "http://localhost:" + std::to_string(other.port());
     other.handle("/elsewhere", [](const Received&) { return html("<p>elsewhere</p>"); });
@@ -42,15 +40,8 @@ class NavigationIntegrationTest : public WebFixture {
            eval("window.marker") == std::optional<nlohmann::json>("kept");
   }
 
-  void clickLink(const std::string& href) {
-    // A block keeps the name from clashing with that of an earlier click.
-    eval("{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
-         "; document.body.appendChild(a); a.click(); } true");
-  }
-
   TestServer other;
   std::string foreign;
-  fs::path downloads;
 };
 
 TEST_F(NavigationIntegrationTest, AddressesThatLeaveOpenOutsideAndTheWindowKeepsItsPage) {

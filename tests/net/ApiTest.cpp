@@ -10,6 +10,7 @@
 #include "support/Wait.h"
 
 using namespace vuko;
+using test::jsonReply;
 using test::Received;
 using test::Reply;
 
@@ -20,12 +21,6 @@ class ServerTest : public testing::Test {
   void SetUp() override {
     Defaults::setStandard(std::make_shared<MemoryDefaults>());
     Settings::setServer(*Url::parse(server.url()));
-  }
-  static Reply json(int status, std::string body) {
-    Reply r;
-    r.status = status;
-    r.body = std::move(body);
-    return r;
   }
   test::TestServer server;
 };
@@ -53,7 +48,7 @@ TEST_F(ServerTest, CheckAcceptsOnlyOkTrue) {
       {500, R"({"ok":true})", false},   {404, R"({"detail":"nope"})", false},
   };
   for (const auto& c : cases) {
-    server.handle("/api/health", [&](const Received&) { return json(c.status, c.body); });
+    server.handle("/api/health", [&](const Received&) { return jsonReply(c.status, c.body); });
     auto message = test::run(Settings::check(*Url::parse(server.url())));
     if (c.ok)
       EXPECT_FALSE(message) << c.body;
@@ -93,7 +88,8 @@ TEST_F(ServerTest, RequestTurnsStatusesIntoResultsAndFailures) {
       {500, R"({"detail":5})", "Ошибка сервера 500", {}},
   };
   for (const auto& c : cases) {
-    server.handle("/api/tasks/counts", [&](const Received&) { return json(c.status, c.body); });
+    server.handle("/api/tasks/counts",
+                  [&](const Received&) { return jsonReply(c.status, c.body); });
     if (c.failure) {
       EXPECT_EQ(failureOf(API::request("/tasks/counts", "t")), c.failure) << c.status;
     } else {
@@ -103,7 +99,7 @@ TEST_F(ServerTest, RequestTurnsStatusesIntoResultsAndFailures) {
 }
 
 TEST_F(ServerTest, RequestSendsTokenAndBodyHeadersExactly) {
-  server.handle("/api/tasks", [&](const Received&) { return json(200, R"({"id":1})"); });
+  server.handle("/api/tasks", [&](const Received&) { return jsonReply(200, R"({"id":1})"); });
   test::run(API::request("/tasks", "abc"));
   Received get = server.received().back();
   EXPECT_EQ(get.method, "GET");
@@ -127,7 +123,8 @@ TEST_F(ServerTest, RequestSendsTokenAndBodyHeadersExactly) {
 
 TEST_F(ServerTest, RequestFollowsServerChangeAndSurfacesTransportErrors) {
   test::TestServer other;
-  other.handle("/api/tasks/counts", [&](const Received&) { return json(200, R"({"today":7})"); });
+  other.handle("/api/tasks/counts",
+               [&](const Received&) { return jsonReply(200, R"({"today":7})"); });
   Settings::setServer(*Url::parse(other.url()));
   EXPECT_EQ(test::run(API::request("/tasks/counts", "t"))["today"], 7);
   EXPECT_TRUE(server.received().empty());
@@ -138,9 +135,26 @@ TEST_F(ServerTest, RequestFollowsServerChangeAndSurfacesTransportErrors) {
 }
 
 TEST_F(ServerTest, BodyThatCannotBeEncodedIsNotSent) {
-  server.handle("/api/tasks", [&](const Received&) { return json(200, "{}"); });
+  server.handle("/api/tasks", [&](const Received&) { return jsonReply(200, "{}"); });
   EXPECT_THROW(
       test::run(API::request("/tasks", "t", "POST", nlohmann::json{{"title", "\xff\xfe"}})),
       nlohmann::json::exception);
   EXPECT_TRUE(server.received().empty());
+}
+
+TEST_F(ServerTest, RequestThatGetsNoAnswerTimesOut) {
+  Reply held;
+  held.hold = true;
+  server.handle("/slow", [&](const Received&) { return held; });
+  HttpRequest req;
+  req.url = server.url() + "/slow";
+  req.timeout = std::chrono::milliseconds(200);
+  try {
+    test::run(Http::send(req));
+    ADD_FAILURE() << "no time-out";
+  } catch (const TransportError& e) {
+    EXPECT_EQ(e.kind(), TransportError::Kind::timedOut);
+    EXPECT_STREQ(e.what(), "Превышен лимит времени на запрос.");
+  }
+  server.answerHeld(jsonReply(200, "{}"));
 }

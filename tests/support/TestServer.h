@@ -30,6 +30,25 @@ struct Reply {
   std::optional<std::string> raw;
 };
 
+inline Reply jsonReply(int status, std::string body) {
+  Reply r;
+  r.status = status;
+  r.body = std::move(body);
+  return r;
+}
+
+inline Reply html(std::string body) {
+  Reply r;
+  r.body = std::move(body);
+  r.contentType = "text/html; charset=utf-8";
+  return r;
+}
+
+// What a task server's health check answers.
+inline Reply healthy() {
+  return jsonReply(200, R"({"ok":true})");
+}
+
 class TestServer {
  public:
   using Handler = std::function<Reply(const Received&)>;

@@ -7,6 +7,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,19 +21,6 @@
 
 namespace vuko::test {
 
-inline Reply html(std::string body) {
-  Reply r;
-  r.body = std::move(body);
-  r.contentType = "text/html; charset=utf-8";
-  return r;
-}
-
-inline Reply healthy() {
-  Reply r;
-  r.body = R"({"ok":true})";
-  return r;
-}
-
 class WebFixture : public testing::Test {
  protected:
   void SetUp() override {
@@ -42,6 +30,8 @@ class WebFixture : public testing::Test {
     setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
     setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
     Settings::resetTestOverride();
+    downloads = tempDir("downloads");
+    setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
     server.handle("/api/health", [](const Received&) { return healthy(); });
     server.handle("/today", [](const Received&) { return html(todayPage()); });
@@ -107,6 +97,13 @@ class WebFixture : public testing::Test {
     return "window.webkit.messageHandlers.vuko.postMessage(" + messageJs + "); true";
   }
 
+  // Follows a link as a click in the page would.
+  void clickLink(const std::string& href) {
+    // A block keeps the name from clashing with that of an earlier click.
+    eval("{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
+         "; document.body.appendChild(a); a.click(); } true");
+  }
+
   void start() {
     controller = std::make_unique<WebController>();
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
@@ -116,6 +113,7 @@ class WebFixture : public testing::Test {
   TestServer server;
   std::unique_ptr<WebController> controller;
   std::vector<std::string> opened;
+  std::filesystem::path downloads;
 };
 
 }  // namespace vuko::test
