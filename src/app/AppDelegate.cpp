@@ -2,8 +2,8 @@
 
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
-#include "web/MiniFocus.h"
-#include "web/WebController.h"
+#include "web/gtk/MiniFocus.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko {
 

@@ -109,16 +109,28 @@ void Hotkeys::unregisterAll() {
   refs_.clear();
 }
 
-void Hotkeys::pressed(std::uint32_t number) {
+namespace {
+std::uint32_t runningPressTime = 0;
+}
+
+std::uint32_t Hotkeys::pressTime() {
+  return runningPressTime;
+}
+
+void Hotkeys::pressed(std::uint32_t number, std::uint32_t eventTime) {
   std::optional<std::string> id;
   for (const auto& [name, n] : ids())
     if (n == number) id = name;
   // The action runs on a later turn of the loop, never inside the service's
   // event dispatch, and from whichever registry is current by then.
-  Clock::main().defer([id] {
+  Clock::main().defer([id, eventTime] {
     auto actions = current();
     if (!id || !actions) return;
-    if (auto it = actions->find(*id); it != actions->end() && it->second) it->second();
+    auto it = actions->find(*id);
+    if (it == actions->end() || !it->second) return;
+    runningPressTime = eventTime;
+    it->second();
+    runningPressTime = 0;
   });
 }
 

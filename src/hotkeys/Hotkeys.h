@@ -47,6 +47,9 @@ class Hotkeys {
   // Every id, with no value for one that is off or unbound.
   std::map<std::string, std::optional<GlobalCombo>> all() const;
   void pause();
+  // While an action runs: the window system's time stamp of the press that
+  // fired it, for presenting a window with the focus; 0 otherwise.
+  static std::uint32_t pressTime();
   // Registers the stored combinations again.
   void resume();
 
@@ -55,7 +58,7 @@ class Hotkeys {
  private:
   void registerAll();
   void unregisterAll();
-  static void pressed(std::uint32_t number);
+  static void pressed(std::uint32_t number, std::uint32_t eventTime);
 
   std::map<std::string, HotkeyService::Ref> refs_;
   std::shared_ptr<const Actions> actions_;

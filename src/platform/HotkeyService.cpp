@@ -210,7 +210,7 @@ struct X11HotkeyService::Impl {
       if (grab.keycode != event->xkey.keycode || grab.modifiers != state) continue;
       // Copies: the handler may change the grabs or itself.
       auto number = grab.number;
-      if (auto handler = self->handler) handler(number);
+      if (auto handler = self->handler) handler(number, std::uint32_t(event->xkey.time));
       return GDK_FILTER_REMOVE;
     }
     return GDK_FILTER_CONTINUE;

@@ -14,7 +14,10 @@ class HotkeyService {
  public:
   using Ref = std::uint64_t;
   using OSStatus = std::int32_t;
-  using Handler = std::function<void(std::uint32_t number)>;
+  // eventTime is the window system's time stamp of the key press (0 when
+  // unknown): a window shown in answer needs it to take the focus from
+  // another application.
+  using Handler = std::function<void(std::uint32_t number, std::uint32_t eventTime)>;
 
   // Carbon status values.
   static constexpr OSStatus noErr = 0;

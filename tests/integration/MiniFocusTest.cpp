@@ -1,9 +1,9 @@
 // The pomodoro mini window: lazy loading, placement, hiding without reload,
 // reloading after a server switch, and the page bridge it shares.
 
-#include "platform/WindowFrame.h"
+#include "platform/gtk/WindowFrame.h"
 #include "support/WebFixture.h"
-#include "web/MiniFocus.h"
+#include "web/gtk/MiniFocus.h"
 
 using namespace vuko;
 using namespace vuko::test;

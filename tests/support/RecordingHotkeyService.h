@@ -36,8 +36,8 @@ class RecordingHotkeyService final : public HotkeyService {
   void setHandler(Handler h) override { handler = std::move(h); }
 
   // What a press of a registered combination does.
-  void press(std::uint32_t number) {
-    if (handler) handler(number);
+  void press(std::uint32_t number, std::uint32_t eventTime = 0) {
+    if (handler) handler(number, eventTime);
   }
 
   // The live registrations by number (each number at most once).

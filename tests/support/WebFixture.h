@@ -17,7 +17,7 @@
 #include "server/Settings.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko::test {
 

@@ -3,7 +3,7 @@
 // nested main loop: the page waits until the dialog's answer is handed back.
 #include "platform/Http.h"
 #include "platform/Workspace.h"
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko {
 

@@ -5,7 +5,7 @@
 #include "platform/Http.h"
 #include "platform/Workspace.h"
 #include "web/NavigationPolicy.h"
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko {
 

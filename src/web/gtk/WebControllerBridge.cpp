@@ -6,7 +6,7 @@
 #include "server/Settings.h"
 #include "web/Bridge.h"
 #include "web/NavigationPolicy.h"
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko {
 

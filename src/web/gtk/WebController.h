@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Clock.h"
-#include "platform/GObjectPtr.h"
+#include "platform/gtk/GObjectPtr.h"
 #include "platform/Task.h"
 #include "platform/Url.h"
 #include "web/DownloadNames.h"

@@ -1,4 +1,4 @@
-#include "platform/WindowFrame.h"
+#include "platform/gtk/WindowFrame.h"
 
 #include <nlohmann/json.hpp>
 

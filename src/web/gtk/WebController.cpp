@@ -1,10 +1,10 @@
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/Http.h"
-#include "platform/WindowFrame.h"
+#include "platform/gtk/WindowFrame.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
 #include "web/NavigationPolicy.h"

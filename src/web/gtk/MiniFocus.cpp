@@ -1,9 +1,9 @@
-#include "web/MiniFocus.h"
+#include "web/gtk/MiniFocus.h"
 
-#include "platform/WindowFrame.h"
+#include "platform/gtk/WindowFrame.h"
 #include "server/Settings.h"
 #include "web/NavigationPolicy.h"
-#include "web/WebController.h"
+#include "web/gtk/WebController.h"
 
 namespace vuko {
 
