@@ -39,8 +39,8 @@ struct Response {
 
 // Thrown by handlers; the dispatcher turns it into Response::error.
 struct HttpError : std::runtime_error {
-  HttpError(int status, const std::string& detail, nlohmann::json errors = nullptr)
-      : std::runtime_error(detail), status(status), errors(std::move(errors)) {}
+  HttpError(int code, const std::string& detail, nlohmann::json details = nullptr)
+      : std::runtime_error(detail), status(code), errors(std::move(details)) {}
   int status;
   nlohmann::json errors;
 };

@@ -34,8 +34,9 @@ class GlobalCombo {
   };
 
   GlobalCombo() = default;
-  GlobalCombo(std::string code, bool ctrl, bool alt, bool shift = false, bool meta = false)
-      : code(std::move(code)), ctrl(ctrl), alt(alt), shift(shift), meta(meta) {}
+  GlobalCombo(std::string keyCode, bool withCtrl, bool withAlt, bool withShift = false,
+              bool withMeta = false)
+      : code(std::move(keyCode)), ctrl(withCtrl), alt(withAlt), shift(withShift), meta(withMeta) {}
 
   std::string code;
   bool ctrl = false;

@@ -49,8 +49,8 @@ Timer MainLoopClock::schedule(Duration delay, Callback fn, bool repeat) {
     bool again = s->repeat;
     if (!again) s->id = 0;
     // Copy: the callback may cancel its own timer, which frees s.
-    auto fn = s->fn;
-    fn();
+    auto callback = s->fn;
+    callback();
     return again ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   };
   auto free = [](gpointer p) { delete static_cast<Source*>(p); };

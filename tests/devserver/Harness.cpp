@@ -31,7 +31,7 @@ Harness::~Harness() {
 }
 
 Reply Harness::raw(const std::string& method, const std::string& path, const std::string& body,
-                   const std::string& token) {
+                   const std::string& bearer) {
   SoupMessage* msg = soup_message_new(method.c_str(), (server.url() + path).c_str());
   if (!msg) {
     ADD_FAILURE() << "bad request line " << method << " " << path;
@@ -42,9 +42,9 @@ Reply Harness::raw(const std::string& method, const std::string& path, const std
     soup_message_set_request_body_from_bytes(msg, "application/json", bytes);
     g_bytes_unref(bytes);
   }
-  if (!token.empty())
+  if (!bearer.empty())
     soup_message_headers_replace(soup_message_get_request_headers(msg), "Authorization",
-                                 ("Bearer " + token).c_str());
+                                 ("Bearer " + bearer).c_str());
   Pending pending;
   soup_session_send_and_read_async(
       session_, msg, G_PRIORITY_DEFAULT, nullptr,
@@ -85,8 +85,8 @@ Reply Harness::raw(const std::string& method, const std::string& path, const std
 }
 
 Reply Harness::call(const std::string& method, const std::string& path, const nlohmann::json& body,
-                    const std::string& token) {
-  return raw(method, path, body.is_null() ? std::string() : body.dump(), token);
+                    const std::string& bearer) {
+  return raw(method, path, body.is_null() ? std::string() : body.dump(), bearer);
 }
 
 }  // namespace vuko::dev::test

@@ -68,7 +68,7 @@ class WebFixture : public testing::Test {
   std::optional<nlohmann::json> eval(const std::string& script, WebKitWebView* view = nullptr) {
     auto future = WebController::evaluateJson(view ? view : controller->webView(), script);
     std::optional<std::optional<nlohmann::json>> out;
-    [](auto f, auto* out) -> Task<> { *out = co_await f; }(std::move(future), &out).detach();
+    [](auto f, auto* result) -> Task<> { *result = co_await f; }(std::move(future), &out).detach();
     waitUntil([&] { return out.has_value(); });
     return out ? *out : std::nullopt;
   }

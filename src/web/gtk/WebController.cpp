@@ -198,12 +198,12 @@ void WebController::go(const std::string& path) {
       "window.vukoGo ? (window.vukoGo(" +
       nlohmann::json(path).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) +
       "), true) : false";
-  [](WebController* self, Lifetime::Guard alive, std::string script,
-     std::string path) -> Task<> {
-    auto routed = co_await evaluateJson(self->webView_, script);
+  [](WebController* self, Lifetime::Guard alive, std::string routeScript,
+     std::string target) -> Task<> {
+    auto routed = co_await evaluateJson(self->webView_, routeScript);
     if (!alive) co_return;
     if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
-    self->load(path);
+    self->load(target);
   }(this, life_.guard(), std::move(script), path)
                               .detach();
 }
