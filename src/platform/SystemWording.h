@@ -1,0 +1,34 @@
+// The words of user-facing texts that name the operating system, its parts or
+// its launcher. Every other text stays in the component that shows it; these
+// few are gathered here so that each desktop's platform layer can word them
+// for its own system.
+#pragma once
+
+namespace vuko::wording {
+
+// Reminder delivery, as the settings window's notification line reads.
+inline constexpr const char* notifySystem =
+    "Приходят как обычные системные уведомления — и при закрытом окне";
+inline constexpr const char* notifyOwn =
+    "Рабочий стол не показывает уведомления программ — показываем своим окошком в углу экрана";
+inline constexpr const char* notifyOff =
+    "Выключены в настройках рабочего стола — включите, чтобы получать напоминания";
+// Inside the reminder engine's status texts.
+inline constexpr const char* notifyOffShort = "уведомления выключены в настройках рабочего стола";
+inline constexpr const char* awaitingPermission = "ждём ответа системы о разрешении";
+
+// The button that opens the desktop's notification settings.
+inline constexpr const char* notifySettingsButton = "Настройки системы…";
+// The switch for today's task count on the launcher icon.
+inline constexpr const char* badgeSwitch =
+    "Показывать на значке программы число задач на сегодня";
+
+// Self-test report lines.
+inline constexpr const char* reportBadge = "значок программы: ";
+inline constexpr const char* reportQueue = "в очереди системы: ";
+inline constexpr const char* reportPermission = "разрешение системы на уведомления: ";
+inline constexpr const char* reportHotkeys = "сочетания программы";
+inline constexpr const char* reportModeLegend =
+    "(system — системные уведомления, own — своё окошко, off — выключены)";
+
+}  // namespace vuko::wording
