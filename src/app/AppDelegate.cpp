@@ -2,6 +2,9 @@
 
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "server/gtk/ServerSheet.h"
+#include "settings/SettingsLines.h"
+#include "settings/gtk/SettingsWindow.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
 
@@ -12,6 +15,8 @@ AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.
 AppDelegate::~AppDelegate() {
+  serverSheet_.reset();
+  settings_.reset();
   hotkeys_.reset();
   mini_.reset();
   main_.reset();
@@ -44,6 +49,10 @@ void AppDelegate::didFinishLaunching() {
       {"focus", act(&AppDelegate::toggleMiniFocus)},
   });
   main_->hotkeys = hotkeys_.get();
+  main_->onChooseServer = [this, alive] {
+    if (alive) chooseServer(main_->window());
+  };
+  joinServerChange();
   addQuitAction();
   main_->show();
   reportSetAsideSettings();
@@ -96,6 +105,59 @@ void AppDelegate::toggleMainWindow() {
 
 void AppDelegate::toggleMiniFocus() {
   mini_->toggle();
+}
+
+void AppDelegate::chooseServer(GtkWindow* over) {
+  if (!serverSheet_) {
+    serverSheet_ = std::make_unique<ServerSheet>();
+    gtk_application_add_window(app_, serverSheet_->window());
+  }
+  auto alive = life_.guard();
+  serverSheet_->present(over, [this, alive](bool changed) {
+    if (alive) serverChange_(changed);
+  });
+}
+
+void AppDelegate::joinServerChange() {
+  auto alive = life_.guard();
+  serverChange_.refreshSettings = [this, alive] {
+    if (alive && settings_) settings_->refresh();
+  };
+  serverChange_.reloadMain = [this, alive] {
+    if (alive) main_->reload();
+  };
+  serverChange_.reloadMini = [this, alive] {
+    if (alive) mini_->reload();
+  };
+  serverChange_.openMain = [this, alive](const std::string& path) {
+    if (alive) main_->open(path);
+  };
+  // The launcher badge and the reminder engine join here when they exist:
+  // clearBadge, resetReminders, and after the settle delay updateBadge and
+  // syncReminders (a poll with no extra wait). Unset steps are skipped.
+}
+
+void AppDelegate::openSettings() {
+  if (!settings_) {
+    settings_ = std::make_unique<SettingsWindow>();
+    gtk_application_add_window(app_, settings_->window());
+    auto alive = life_.guard();
+    settings_->onChangeServer = [this, alive] {
+      if (alive) chooseServer(settings_->window());
+    };
+    settings_->onEditHotkeys = [this, alive] {
+      if (alive) main_->go("/settings/advanced#hotkeys");
+    };
+    settings_->hotkeysText = [this, alive] {
+      if (!alive || !hotkeys_) return std::string();
+      return SettingsLines::hotkeys([this](const std::string& id) { return hotkeys_->combo(id); });
+    };
+    // Until the reminder engine reports its delivery mode the line says it is
+    // being checked; onBadge and onNotifySettings join with the launcher badge
+    // and the notification settings.
+    settings_->notifyText = [] { return std::string(SettingsLines::kChecking); };
+  }
+  settings_->showWindow();
 }
 
 void AppDelegate::addQuitAction() {

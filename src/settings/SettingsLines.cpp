@@ -1,0 +1,23 @@
+#include "settings/SettingsLines.h"
+
+#include "server/ServerChoice.h"
+#include "server/Settings.h"
+
+namespace vuko::SettingsLines {
+
+std::string server() {
+  if (Settings::isPublic()) return ServerChoice::publicTitle();
+  return "Свой сервер — " + Settings::server().str();
+}
+
+std::string hotkeys(const ComboOf& comboOf) {
+  if (!comboOf) return {};
+  auto part = [&](const char* label, const char* id, const char* none) {
+    auto combo = comboOf(id);
+    return std::string(label) + (combo ? combo->title() : std::string(none));
+  };
+  return part("Быстрая задача: ", "quick", "выключено") + " · " +
+         part("помодоро: ", "focus", "выключено") + " · " + part("окно: ", "show", "не задано");
+}
+
+}  // namespace vuko::SettingsLines

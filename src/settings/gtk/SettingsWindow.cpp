@@ -1,0 +1,143 @@
+#include "settings/gtk/SettingsWindow.h"
+
+#include "platform/SystemWording.h"
+#include "platform/gtk/LabelStyle.h"
+#include "server/Settings.h"
+#include "settings/SettingsLines.h"
+
+namespace vuko {
+
+namespace {
+
+constexpr int kWidth = 500, kHeight = 290;
+constexpr int kInset = 20, kBottomInset = 16;
+constexpr int kSystemFont = 13;
+
+template <void (SettingsWindow::*Action)()>
+void connectClick(GtkWidget* button, SettingsWindow* owner) {
+  g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
+                     (static_cast<SettingsWindow*>(self)->*Action)();
+                   }),
+                   owner);
+}
+
+GtkWidget* heading(const char* text) {
+  return LabelStyle::label(text, 13, true);
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow() {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(window(), SettingsLines::kTitle);
+  gtk_window_set_default_size(window(), kWidth, kHeight);
+  gtk_window_set_resizable(window(), FALSE);
+  gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_DIALOG);
+  // Closing only hides it: the one window is shown again next time.
+  g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+                     gtk_widget_hide(w);
+                     return TRUE;
+                   }),
+                   nullptr);
+
+  GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  // The content is 500 × 290 with the margins included.
+  gtk_widget_set_size_request(column, kWidth - 2 * kInset, kHeight - kInset - kBottomInset);
+  g_object_set(column, "margin-start", kInset, "margin-end", kInset, "margin-top", kInset,
+               "margin-bottom", kBottomInset, nullptr);
+  gtk_container_add(GTK_CONTAINER(window_), column);
+
+  auto add = [column](GtkWidget* w, int top) {
+    gtk_widget_set_margin_top(w, top);
+    gtk_box_pack_start(GTK_BOX(column), w, FALSE, FALSE, 0);
+  };
+  // A line that takes the room its button leaves, the button at the right edge.
+  auto row = [&add](GtkWidget* line, GtkWidget* button, int top) {
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 10);
+    gtk_widget_set_hexpand(line, TRUE);
+    gtk_box_pack_start(GTK_BOX(box), line, TRUE, TRUE, 0);
+    gtk_box_pack_end(GTK_BOX(box), button, FALSE, FALSE, 0);
+    add(box, top);
+  };
+
+  // Added in reading order, so keyboard focus moves as the eye does.
+  add(heading(SettingsLines::kServerHeading), 0);
+  serverLabel_ = LabelStyle::label("", kSystemFont, false, true);
+  gtk_label_set_ellipsize(GTK_LABEL(serverLabel_), PANGO_ELLIPSIZE_MIDDLE);
+  gtk_label_set_max_width_chars(GTK_LABEL(serverLabel_), 1);
+  GtkWidget* change = gtk_button_new_with_label(SettingsLines::kChangeServer);
+  gtk_widget_set_valign(change, GTK_ALIGN_CENTER);
+  connectClick<&SettingsWindow::changeServer>(change, this);
+  row(serverLabel_, change, 6);
+
+  add(heading(SettingsLines::kHotkeysHeading), 18);
+  hotkeyLabel_ = LabelStyle::label("", kSystemFont, false, true);
+  gtk_label_set_ellipsize(GTK_LABEL(hotkeyLabel_), PANGO_ELLIPSIZE_END);
+  // A long line is shortened rather than widening the window.
+  gtk_label_set_max_width_chars(GTK_LABEL(hotkeyLabel_), 1);
+  GtkWidget* edit = gtk_button_new_with_label(SettingsLines::kEditHotkeys);
+  gtk_widget_set_valign(edit, GTK_ALIGN_CENTER);
+  connectClick<&SettingsWindow::editHotkeys>(edit, this);
+  row(hotkeyLabel_, edit, 6);
+
+  badgeBox_ = gtk_check_button_new_with_label(wording::badgeSwitch);
+  add(badgeBox_, 22);
+  g_signal_connect(badgeBox_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
+                     auto* w = static_cast<SettingsWindow*>(self);
+                     if (!w->filling_) w->badge();
+                   }),
+                   this);
+
+  add(heading(SettingsLines::kNotifyHeading), 18);
+  notifyLabel_ = LabelStyle::wrapping("", kSystemFont);
+  // The button's top stands 4 above the line's.
+  gtk_widget_set_valign(notifyLabel_, GTK_ALIGN_START);
+  gtk_widget_set_margin_top(notifyLabel_, 4);
+  GtkWidget* system = gtk_button_new_with_label(wording::notifySettingsButton);
+  gtk_widget_set_valign(system, GTK_ALIGN_START);
+  connectClick<&SettingsWindow::notifySettings>(system, this);
+  row(notifyLabel_, system, 2);
+
+  add(LabelStyle::wrapping(SettingsLines::kNote, 11), 8);
+  gtk_widget_show_all(column);
+}
+
+SettingsWindow::~SettingsWindow() {
+  if (window_) gtk_widget_destroy(window_);
+}
+
+void SettingsWindow::showWindow() {
+  refresh();
+  gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
+  gtk_widget_show(window_);
+  gtk_window_present(window());
+}
+
+void SettingsWindow::refresh() {
+  gtk_label_set_text(serverLabel(), SettingsLines::server().c_str());
+  gtk_label_set_text(hotkeyLabel(), hotkeysText ? hotkeysText().c_str() : "");
+  filling_ = true;
+  gtk_toggle_button_set_active(badgeBox(), Settings::dockBadge());
+  filling_ = false;
+  gtk_label_set_text(notifyLabel(), notifyText ? notifyText().c_str() : "");
+}
+
+void SettingsWindow::changeServer() {
+  if (onChangeServer) onChangeServer();
+}
+
+void SettingsWindow::editHotkeys() {
+  gtk_widget_hide(window_);
+  if (onEditHotkeys) onEditHotkeys();
+}
+
+void SettingsWindow::notifySettings() {
+  if (onNotifySettings) onNotifySettings();
+}
+
+void SettingsWindow::badge() {
+  Settings::setDockBadge(gtk_toggle_button_get_active(badgeBox()));
+  if (onBadge) onBadge();
+}
+
+}  // namespace vuko
