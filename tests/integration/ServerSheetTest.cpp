@@ -70,6 +70,10 @@ TEST_F(ServerSheetTest, PresentedWhileOnThePublicServer) {
   EXPECT_EQ(gtk_window_get_transient_for(sheet->window()), nullptr);
   EXPECT_FALSE(gtk_window_get_deletable(sheet->window()));
   EXPECT_FALSE(gtk_window_get_resizable(sheet->window()));
+  GdkWMDecoration decorations{};
+  ASSERT_TRUE(
+      gdk_window_get_decorations(gtk_widget_get_window(GTK_WIDGET(sheet->window())), &decorations));
+  EXPECT_EQ(decorations, GDK_DECOR_BORDER | GDK_DECOR_TITLE) << "no close, minimise or maximise";
   int w = 0, h = 0;
   gtk_window_get_size(sheet->window(), &w, &h);
   EXPECT_EQ(w, 460);

@@ -1,6 +1,7 @@
 #include "server/gtk/ServerSheet.h"
 
 #include "platform/gtk/LabelStyle.h"
+#include "platform/gtk/WindowControls.h"
 #include "server/Settings.h"
 
 namespace vuko {
@@ -25,9 +26,6 @@ ServerSheet::ServerSheet(ServerChoice::Probe probe)
     : probe_(probe ? std::move(probe) : [](Url u) { return Settings::check(std::move(u)); }) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), ServerChoice::kHeading);
-  gtk_window_set_resizable(window(), FALSE);
-  // Titled only: the sheet is left through its two buttons.
-  gtk_window_set_deletable(window(), FALSE);
   gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_skip_taskbar_hint(window(), TRUE);
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
@@ -93,6 +91,8 @@ ServerSheet::ServerSheet(ServerChoice::Probe probe)
   gtk_box_pack_end(GTK_BOX(box), buttons, TRUE, TRUE, 0);
   gtk_window_set_default(window(), connect_);
   gtk_widget_show_all(box);
+  // Titled only: the sheet is left through its two buttons.
+  WindowControls::titledOnly(window(), false);
 }
 
 ServerSheet::~ServerSheet() {

@@ -2,6 +2,7 @@
 
 #include "platform/SystemWording.h"
 #include "platform/gtk/LabelStyle.h"
+#include "platform/gtk/WindowControls.h"
 #include "server/Settings.h"
 #include "settings/SettingsLines.h"
 
@@ -31,7 +32,6 @@ SettingsWindow::SettingsWindow() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), SettingsLines::kTitle);
   gtk_window_set_default_size(window(), kWidth, kHeight);
-  gtk_window_set_resizable(window(), FALSE);
   gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_DIALOG);
   // Closing only hides it: the one window is shown again next time.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
@@ -100,6 +100,7 @@ SettingsWindow::SettingsWindow() {
 
   add(LabelStyle::wrapping(SettingsLines::kNote, 11), 8);
   gtk_widget_show_all(column);
+  WindowControls::titledOnly(window(), true);
 }
 
 SettingsWindow::~SettingsWindow() {
