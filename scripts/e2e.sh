@@ -94,14 +94,16 @@ cleanup() {
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
+trap 'echo "e2e: stopped by a failed command at line $LINENO"' ERR
 
 start_server() { # name → prints the URL
   local log="$work/$1.log"
+  : >"$log"
   stdbuf -oL "$build/devserver/vuko-devserver" --port 0 --db "$work/$1.db" --demo >"$log" 2>&1 &
   pids+=($!)
   local url=""
   for _ in $(seq 200); do
-    url=$(sed -n 's/^vuko-devserver: \(http:[^ ]*\).*/\1/p' "$log" | head -n1)
+    url=$(sed -n 's/^vuko-devserver: \(http:[^ ]*\).*/\1/p' "$log" | head -n1 || true)
     [ -n "$url" ] && break
     sleep 0.05
   done
