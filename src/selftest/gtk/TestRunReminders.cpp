@@ -155,6 +155,8 @@ Task<> TestRun::reminders() {
   }
   note(std::string("кнопка «Готово»: задача выполнена ") + ReportText::boolean(completed));
 
+  // The open action brings the main window back; without one the window is
+  // shown here so that the pages that follow can be read and drawn.
   if (hooks_.open && !taskId.empty())
     hooks_.open(target);
   else
