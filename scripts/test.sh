@@ -21,4 +21,6 @@ ctest --test-dir build -L 'unit|net' --output-on-failure -j"$jobs" --timeout 120
 # One at a time: these share one X display, its key grabs and its focus.
 echo "== tests with a display and a session bus"
 scripts/with-display.sh ctest --test-dir build -L integration --output-on-failure --timeout 180 || status=1
+echo "== end-to-end: the client's self-test run against the stand-in server"
+scripts/e2e.sh || status=1
 exit $status

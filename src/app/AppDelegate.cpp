@@ -2,6 +2,7 @@
 
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "selftest/gtk/TestMode.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -56,6 +57,13 @@ void AppDelegate::didFinishLaunching() {
   addQuitAction();
   main_->show();
   reportSetAsideSettings();
+  // The self-test run takes over here: no badge timer, no deferred refresh.
+  if (auto test = TestVariables::fromEnvironment()) {
+    TestHooks hooks;
+    hooks.quit = [app = app_] { g_application_quit(G_APPLICATION(app)); };
+    TestMode::run(*test, *main_, *mini_, std::move(hooks), life_.guard());
+    return;
+  }
 }
 
 void AppDelegate::reportSetAsideSettings() {

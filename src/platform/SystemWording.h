@@ -30,5 +30,8 @@ inline constexpr const char* reportPermission = "разрешение систе
 inline constexpr const char* reportHotkeys = "сочетания программы";
 inline constexpr const char* reportModeLegend =
     "(system — системные уведомления, own — своё окошко, off — выключены)";
+inline constexpr const char* reportSlots = "пункты для программы";
+// The menu shortcut that opens the calendar.
+inline constexpr const char* reportRouterKey = "Ctrl+4";
 
 }  // namespace vuko::wording

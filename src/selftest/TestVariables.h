@@ -1,0 +1,39 @@
+// The environment variables that start the self-test run and choose its
+// blocks. Reading them is kept apart from the run so that the rules for
+// malformed values can be checked without a display.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vuko {
+
+struct TestVariables {
+  struct Login {
+    std::string email, password;
+  };
+
+  // Report and snapshots go here; the run happens only when it is set.
+  std::string dir;
+  // Address of an own server to probe and switch to.
+  std::optional<std::string> switchServer;
+  // Account to sign in with ("e-mail:password", split at the first ":").
+  std::optional<Login> login;
+  // The reminder block runs only for exactly "1".
+  bool notify = false;
+  // Seconds the main window stays hidden.
+  std::optional<double> hiddenSeconds;
+  // Any value opens the identity provider's page.
+  bool authNav = false;
+
+  // None when VUKO_TEST_DIR is not set. lookup answers like getenv.
+  static std::optional<TestVariables> read(const std::function<const char*(const char*)>& lookup);
+  static std::optional<TestVariables> fromEnvironment();
+};
+
+// A number of seconds written as a decimal number: the whole text must be
+// the number, and it must be finite and not negative.
+std::optional<double> parseSeconds(const std::string& text);
+
+}  // namespace vuko
