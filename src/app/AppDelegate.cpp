@@ -1,5 +1,12 @@
 #include "app/AppDelegate.h"
 
+#include <cstdlib>
+
+#include "app/Badge.h"
+#include "app/gtk/AboutPanel.h"
+#include "app/gtk/AppMenus.h"
+#include "app/gtk/MenuActions.h"
+#include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "web/gtk/MiniFocus.h"
@@ -12,6 +19,12 @@ AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.
 AppDelegate::~AppDelegate() {
+  badgeTimer_.cancel();
+  badge_.reset();
+  status_.reset();
+  menus_.reset();
+  aboutPanel_.reset();
+  actions_.reset();
   hotkeys_.reset();
   mini_.reset();
   main_.reset();
@@ -44,9 +57,13 @@ void AppDelegate::didFinishLaunching() {
       {"focus", act(&AppDelegate::toggleMiniFocus)},
   });
   main_->hotkeys = hotkeys_.get();
-  addQuitAction();
+  hotkeys_->onChange = act(&AppDelegate::updateHotkeyMenus);
+  buildMenus();
+  updateHotkeyMenus();
   main_->show();
   reportSetAsideSettings();
+  // A self-test run refreshes the badge only when it asks to.
+  if (!std::getenv("VUKO_TEST_DIR")) startBadgeRefresh();
 }
 
 void AppDelegate::reportSetAsideSettings() {
@@ -96,18 +113,6 @@ void AppDelegate::toggleMainWindow() {
 
 void AppDelegate::toggleMiniFocus() {
   mini_->toggle();
-}
-
-void AppDelegate::addQuitAction() {
-  GSimpleAction* quit = g_simple_action_new("quit", nullptr);
-  g_signal_connect(quit, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer app) {
-                     g_application_quit(G_APPLICATION(app));
-                   }),
-                   app_);
-  g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(quit));
-  g_object_unref(quit);
-  const char* accels[] = {"<Primary>q", nullptr};
-  gtk_application_set_accels_for_action(app_, "app.quit", accels);
 }
 
 }  // namespace vuko

@@ -4,8 +4,12 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "platform/Clock.h"
 #include "platform/Task.h"
 
 namespace vuko {
@@ -13,6 +17,11 @@ namespace vuko {
 class WebController;
 class MiniFocus;
 class Hotkeys;
+class AppMenus;
+class MenuActions;
+class StatusItem;
+class AboutPanel;
+class Badge;
 
 class AppDelegate {
  public:
@@ -32,12 +41,31 @@ class AppDelegate {
   // The "focus" hot key.
   void toggleMiniFocus();
 
+  // The key equivalents of the quick-task and pomodoro items follow the hot
+  // keys in force.
+  void updateHotkeyMenus();
+  // Refreshes today's count on the launcher icon (cleared at once when the
+  // setting is off).
+  void updateBadge();
+  // Sets the launcher icon's badge and the status item's label at once.
+  void setBadgeLabel(const std::optional<std::string>& label);
+  // The last badge label set (none before the first).
+  std::optional<std::string> badgeLabel() const;
+  void about();
+
   WebController* main() const { return main_.get(); }
+  AppMenus* menus() const { return menus_.get(); }
+  AboutPanel* aboutPanel() const { return aboutPanel_.get(); }
   MiniFocus* mini() const { return mini_.get(); }
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
 
  private:
-  void addQuitAction();
+  // The main menu, the status item and what their items run.
+  void buildMenus();
+  // What a menu action runs; empty while nothing in the client answers it.
+  std::function<void()> menuAction(const std::string& action);
+  // The badge's first refresh a little after start, then one a minute.
+  void startBadgeRefresh();
   // Tells the user when the settings file could not be read and was kept
   // aside under another name.
   void reportSetAsideSettings();
@@ -46,6 +74,12 @@ class AppDelegate {
   std::unique_ptr<WebController> main_;
   std::unique_ptr<Hotkeys> hotkeys_;
   std::unique_ptr<MiniFocus> mini_;
+  std::unique_ptr<MenuActions> actions_;
+  std::unique_ptr<AppMenus> menus_;
+  std::unique_ptr<StatusItem> status_;
+  std::unique_ptr<AboutPanel> aboutPanel_;
+  std::unique_ptr<Badge> badge_;
+  Timer badgeTimer_;
   bool launched_ = false;
   Lifetime life_;
 };
