@@ -209,6 +209,7 @@ TEST_F(ShellMenusTest, AboutNamesTheServerInUse) {
   EXPECT_STREQ(gtk_about_dialog_get_program_name(GTK_ABOUT_DIALOG(about.dialog())), "Vuko");
   EXPECT_STREQ(gtk_about_dialog_get_version(GTK_ABOUT_DIALOG(about.dialog())), "1.0");
   EXPECT_TRUE(gtk_widget_get_visible(about.dialog()));
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(about.dialog())), "О программе «Vuko»");
 
   gtk_dialog_response(GTK_DIALOG(about.dialog()), GTK_RESPONSE_DELETE_EVENT);
   EXPECT_FALSE(gtk_widget_get_visible(about.dialog()));
