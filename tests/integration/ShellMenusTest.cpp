@@ -218,3 +218,49 @@ TEST_F(ShellMenusTest, AboutNamesTheServerInUse) {
   about.show(controller->window());
   EXPECT_EQ(comments(), "Планировщик задач. Сервер: " + other.url() + "\n" + "app.vuko.example");
 }
+
+TEST_F(ShellMenusTest, EditingItemsActOnWhatHasTheFocus) {
+  auto activate = [&](const char* title) { gtk_menu_item_activate(GTK_MENU_ITEM(item(title))); };
+  // In the page: the web view's own editing commands.
+  controller->show();
+  ASSERT_TRUE(showPage("/edit",
+                       "<!doctype html><body><input id='a' value='первый'>"
+                       "<input id='b' value=''></body>"));
+  gtk_widget_grab_focus(GTK_WIDGET(controller->webView()));
+  eval("document.getElementById('a').focus(); true");
+  activate("Выбрать все");
+  activate("Вырезать");
+  ASSERT_TRUE(waitForValue("document.getElementById('a').value", ""));
+  eval("document.getElementById('b').focus(); true");
+  activate("Вставить");
+  EXPECT_TRUE(waitForValue("document.getElementById('b').value", "первый"));
+
+  // In a native window of the client: the text field's clipboard.
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  GtkWidget* from = gtk_entry_new();
+  GtkWidget* to = gtk_entry_new();
+  gtk_entry_set_text(GTK_ENTRY(from), "второй");
+  gtk_container_add(GTK_CONTAINER(box), from);
+  gtk_container_add(GTK_CONTAINER(box), to);
+  gtk_container_add(GTK_CONTAINER(window), box);
+  gtk_application_add_window(app, GTK_WINDOW(window));
+  gtk_widget_show_all(window);
+  gtk_window_present(GTK_WINDOW(window));
+  ASSERT_TRUE(
+      waitUntil([&] { return gtk_application_get_active_window(app) == GTK_WINDOW(window); }));
+  gtk_widget_grab_focus(from);
+  activate("Выбрать все");
+  activate("Скопировать");
+  gtk_widget_grab_focus(to);
+  activate("Вставить");
+  EXPECT_TRUE(
+      waitUntil([&] { return std::string(gtk_entry_get_text(GTK_ENTRY(to))) == "второй"; }));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(from)), "второй");
+
+  // Hiding the client hides every window of it.
+  activate("Скрыть «Vuko»");
+  EXPECT_FALSE(gtk_widget_get_visible(window));
+  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(controller->window())));
+  gtk_widget_destroy(window);
+}
