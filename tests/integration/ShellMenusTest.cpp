@@ -264,3 +264,44 @@ TEST_F(ShellMenusTest, EditingItemsActOnWhatHasTheFocus) {
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(controller->window())));
   gtk_widget_destroy(window);
 }
+
+// Key presses come from the keyboard here (through the X server), so the page
+// is asked before the menus, as in the client.
+TEST_F(ShellMenusTest, ThePageSeesKeyEquivalentsFirst) {
+  controller->show();
+  ASSERT_TRUE(showPage("/keys",
+                       "<!doctype html><body><input id='f'><script>"
+                       "window.seen = 0; window.keep = false; window.vukoGo = (p) => {};"
+                       "document.addEventListener('keydown', (e) => {"
+                       " if (e.ctrlKey && e.key === '2') { window.seen++;"
+                       "  if (window.keep) e.preventDefault(); } });</script>"));
+  gchar* out = nullptr;
+  const gchar* find[] = {"xdotool", "search", "--onlyvisible", "--name", "^Vuko$", nullptr};
+  g_spawn_sync(nullptr, const_cast<gchar**>(find), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+               &out, nullptr, nullptr, nullptr);
+  std::string id = out ? out : "";
+  g_free(out);
+  id = id.substr(0, id.find('\n'));
+  ASSERT_FALSE(id.empty());
+  auto key = [&](const char* combo) {
+    const gchar* argv[] = {"xdotool", "windowactivate", "--sync", id.c_str(), "key",
+                           combo,     nullptr};
+    g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
+                  nullptr, nullptr, nullptr);
+  };
+  gtk_widget_grab_focus(GTK_WIDGET(controller->webView()));
+  eval("document.getElementById('f').focus(); true");
+
+  // A key the page leaves alone reaches the menu after the page saw it.
+  key("ctrl+2");
+  ASSERT_TRUE(waitForValue("window.seen", 1));
+  EXPECT_TRUE(waitUntil([&] { return dispatched == std::vector<std::string>{"goInbox"}; }));
+
+  // A key the page takes for itself does not.
+  eval("window.keep = true; true");
+  key("ctrl+2");
+  ASSERT_TRUE(waitForValue("window.seen", 2));
+  key("ctrl+3");
+  EXPECT_TRUE(waitUntil([&] { return dispatched.size() == 2; }));
+  EXPECT_EQ(dispatched, (std::vector<std::string>{"goInbox", "goWeek"}));
+}

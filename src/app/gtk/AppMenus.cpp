@@ -1,5 +1,7 @@
 #include "app/gtk/AppMenus.h"
 
+#include <webkit2/webkit2.h>
+
 #include "hotkeys/Hotkeys.h"
 
 namespace vuko {
@@ -65,6 +67,7 @@ AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch
   gtk_widget_show(box);
   gtk_container_add(GTK_CONTAINER(mainWindow_), box);
   gtk_window_add_accel_group(mainWindow_, mainGroup_.get());
+  g_signal_connect(mainWindow_, "key-press-event", G_CALLBACK(pageFirst), this);
   g_object_ref(menuBar_);
 
   GtkWidget* status = gtk_menu_new();
@@ -79,11 +82,33 @@ AppMenus::~AppMenus() {
   // Items die with their menus, and their "activate" handlers with them.
   if (mainWindow_) {
     gtk_window_remove_accel_group(mainWindow_, mainGroup_.get());
+    g_signal_handlers_disconnect_by_data(mainWindow_, this);
     g_object_remove_weak_pointer(G_OBJECT(mainWindow_), reinterpret_cast<gpointer*>(&mainWindow_));
   }
   gtk_widget_destroy(menuBar_);
   g_object_unref(menuBar_);
   gtk_widget_destroy(statusMenu_.get());
+}
+
+gboolean AppMenus::pageFirst(GtkWidget* window, GdkEventKey* event, gpointer data) {
+  auto* self = static_cast<AppMenus*>(data);
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+  if (!focus || !WEBKIT_IS_WEB_VIEW(focus)) return FALSE;
+  // Plain typing never reaches the menus; only presses that may be key
+  // equivalents take the detour.
+  const guint mods = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;
+  if (!(event->state & mods) && !(event->keyval >= GDK_KEY_F1 && event->keyval <= GDK_KEY_F35))
+    return FALSE;
+  Press press{event->time, event->keyval, event->hardware_keycode, event->state};
+  // The web view hands a press its page left alone back to the window: now
+  // the menus' accelerators may have it.
+  if (self->forwarded_ == press) {
+    self->forwarded_.reset();
+    return FALSE;
+  }
+  self->forwarded_ = press;
+  gtk_widget_event(focus, reinterpret_cast<GdkEvent*>(event));
+  return TRUE;
 }
 
 GtkWidget* AppMenus::makeItem(const menus::Item& row, GtkAccelGroup* group) {

@@ -56,6 +56,18 @@ class AppMenus {
   static GtkWidget* find(GtkWidget* shell, const std::string& title);
 
  private:
+  // The page sees a key press before the menus do, as it would in a web
+  // view that hands only the keys its page leaves to the menus.
+  static gboolean pageFirst(GtkWidget* window, GdkEventKey* event, gpointer self);
+  struct Press {
+    guint32 time;
+    guint keyval;
+    guint16 keycode;
+    guint state;
+    bool operator==(const Press&) const = default;
+  };
+  std::optional<Press> forwarded_;
+
   GtkWidget* makeItem(const menus::Item& row, GtkAccelGroup* group);
   void setAccelerator(GtkWidget* item, GtkAccelGroup* group, const std::string& accel);
 
