@@ -1,5 +1,12 @@
 #include "app/AppDelegate.h"
 
+#include <cstdlib>
+
+#include "app/Badge.h"
+#include "app/gtk/AboutPanel.h"
+#include "app/gtk/AppMenus.h"
+#include "app/gtk/MenuActions.h"
+#include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "selftest/gtk/TestMode.h"
@@ -18,6 +25,12 @@ AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
 AppDelegate::~AppDelegate() {
   serverSheet_.reset();
   settings_.reset();
+  badgeTimer_.cancel();
+  badge_.reset();
+  status_.reset();
+  menus_.reset();
+  aboutPanel_.reset();
+  actions_.reset();
   hotkeys_.reset();
   mini_.reset();
   main_.reset();
@@ -54,16 +67,18 @@ void AppDelegate::didFinishLaunching() {
     if (alive) chooseServer(main_->window());
   };
   joinServerChange();
-  addQuitAction();
+  hotkeys_->onChange = act(&AppDelegate::updateHotkeyMenus);
+  buildMenus();
+  updateHotkeyMenus();
   main_->show();
   reportSetAsideSettings();
-  // The self-test run takes over here: no badge timer, no deferred refresh.
+  // The self-test run takes over here: no badge timer, no deferred refresh;
+  // it refreshes the badge only when it asks to.
   if (auto test = TestVariables::fromEnvironment()) {
-    TestHooks hooks;
-    hooks.quit = [app = app_] { g_application_quit(G_APPLICATION(app)); };
-    TestMode::run(*test, *main_, *mini_, std::move(hooks), life_.guard());
+    TestMode::run(*test, *main_, *mini_, selfTestHooks(), life_.guard());
     return;
   }
+  startBadgeRefresh();
 }
 
 void AppDelegate::reportSetAsideSettings() {
@@ -140,44 +155,44 @@ void AppDelegate::joinServerChange() {
   serverChange_.openMain = [this, alive](const std::string& path) {
     if (alive) main_->open(path);
   };
-  // The launcher badge and the reminder engine join here when they exist:
-  // clearBadge, resetReminders, and after the settle delay updateBadge and
-  // syncReminders (a poll with no extra wait). Unset steps are skipped.
+  serverChange_.clearBadge = [this, alive] {
+    if (alive) setBadgeLabel(std::nullopt);
+  };
+  serverChange_.updateBadge = [this, alive] {
+    if (alive) updateBadge();
+  };
+  // The reminder engine joins here: resetReminders, and after the settle
+  // delay syncReminders (a poll with no extra wait). Unset steps are skipped.
 }
 
 void AppDelegate::openSettings() {
   if (!settings_) {
     settings_ = std::make_unique<SettingsWindow>();
     gtk_application_add_window(app_, settings_->window());
-    auto alive = life_.guard();
-    settings_->onChangeServer = [this, alive] {
-      if (alive) chooseServer(settings_->window());
-    };
-    settings_->onEditHotkeys = [this, alive] {
-      if (alive) main_->go("/settings/advanced#hotkeys");
-    };
-    settings_->hotkeysText = [this, alive] {
-      if (!alive || !hotkeys_) return std::string();
-      return SettingsLines::hotkeys([this](const std::string& id) { return hotkeys_->combo(id); });
-    };
-    // Until the reminder engine reports its delivery mode the line says it is
-    // being checked; onBadge and onNotifySettings join with the launcher badge
-    // and the notification settings.
-    settings_->notifyText = [] { return std::string(SettingsLines::kChecking); };
+    joinSettings(*settings_);
   }
   settings_->showWindow();
 }
 
-void AppDelegate::addQuitAction() {
-  GSimpleAction* quit = g_simple_action_new("quit", nullptr);
-  g_signal_connect(quit, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer app) {
-                     g_application_quit(G_APPLICATION(app));
-                   }),
-                   app_);
-  g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(quit));
-  g_object_unref(quit);
-  const char* accels[] = {"<Primary>q", nullptr};
-  gtk_application_set_accels_for_action(app_, "app.quit", accels);
+void AppDelegate::joinSettings(SettingsWindow& window) {
+  auto alive = life_.guard();
+  GtkWindow* own = window.window();
+  window.onChangeServer = [this, alive, own] {
+    if (alive) chooseServer(own);
+  };
+  window.onEditHotkeys = [this, alive] {
+    if (alive) main_->go("/settings/advanced#hotkeys");
+  };
+  window.hotkeysText = [this, alive] {
+    if (!alive || !hotkeys_) return std::string();
+    return SettingsLines::hotkeys([this](const std::string& id) { return hotkeys_->combo(id); });
+  };
+  window.onBadge = [this, alive] {
+    if (alive) updateBadge();
+  };
+  // Until the reminder engine reports its delivery mode the line says it is
+  // being checked; onNotifySettings joins with the notification settings.
+  window.notifyText = [] { return std::string(SettingsLines::kChecking); };
 }
 
 }  // namespace vuko

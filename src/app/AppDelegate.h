@@ -4,9 +4,13 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/ServerChange.h"
+#include "platform/Clock.h"
 #include "platform/Task.h"
 
 namespace vuko {
@@ -16,6 +20,12 @@ class MiniFocus;
 class Hotkeys;
 class ServerSheet;
 class SettingsWindow;
+struct TestHooks;
+class AppMenus;
+class MenuActions;
+class StatusItem;
+class AboutPanel;
+class Badge;
 
 class AppDelegate {
  public:
@@ -35,7 +45,21 @@ class AppDelegate {
   // The "focus" hot key.
   void toggleMiniFocus();
 
+  // The key equivalents of the quick-task and pomodoro items follow the hot
+  // keys in force.
+  void updateHotkeyMenus();
+  // Refreshes today's count on the launcher icon (cleared at once when the
+  // setting is off).
+  void updateBadge();
+  // Sets the launcher icon's badge and the status item's label at once.
+  void setBadgeLabel(const std::optional<std::string>& label);
+  // The last badge label set (none before the first).
+  std::optional<std::string> badgeLabel() const;
+  void about();
+
   WebController* main() const { return main_.get(); }
+  AppMenus* menus() const { return menus_.get(); }
+  AboutPanel* aboutPanel() const { return aboutPanel_.get(); }
   MiniFocus* mini() const { return mini_.get(); }
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
   ServerSheet* serverSheet() const { return serverSheet_.get(); }
@@ -48,11 +72,20 @@ class AppDelegate {
   void openSettings();
 
  private:
-  void addQuitAction();
+  // The main menu, the status item and what their items run.
+  void buildMenus();
+  // What a menu action runs; empty while nothing in the client answers it.
+  std::function<void()> menuAction(const std::string& action);
+  // The badge's first refresh a little after start, then one a minute.
+  void startBadgeRefresh();
   // Tells the user when the settings file could not be read and was kept
   // aside under another name.
   void reportSetAsideSettings();
   void joinServerChange();
+  // Fills a settings window's callbacks and providers.
+  void joinSettings(SettingsWindow& window);
+  // What the self-test run may ask of the components.
+  TestHooks selfTestHooks();
 
   GtkApplication* app_;
   std::unique_ptr<WebController> main_;
@@ -61,6 +94,12 @@ class AppDelegate {
   std::unique_ptr<ServerSheet> serverSheet_;
   std::unique_ptr<SettingsWindow> settings_;
   ServerChange serverChange_;
+  std::unique_ptr<MenuActions> actions_;
+  std::unique_ptr<AppMenus> menus_;
+  std::unique_ptr<StatusItem> status_;
+  std::unique_ptr<AboutPanel> aboutPanel_;
+  std::unique_ptr<Badge> badge_;
+  Timer badgeTimer_;
   bool launched_ = false;
   Lifetime life_;
 };

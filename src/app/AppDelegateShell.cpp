@@ -1,0 +1,106 @@
+// The delegate's menus, status item, launcher badge and About window.
+#include <chrono>
+
+#include "app/AppDelegate.h"
+#include "app/Badge.h"
+#include "app/MenuTable.h"
+#include "app/gtk/AboutPanel.h"
+#include "app/gtk/AppMenus.h"
+#include "app/gtk/MenuActions.h"
+#include "app/gtk/StatusItem.h"
+#include "hotkeys/Hotkeys.h"
+#include "platform/DockTile.h"
+#include "settings/gtk/SettingsWindow.h"
+#include "web/gtk/WebController.h"
+
+namespace vuko {
+
+namespace {
+
+constexpr auto kBadgeEvery = std::chrono::seconds(60);
+constexpr auto kFirstBadge = std::chrono::seconds(4);
+
+Task<std::optional<std::string>> tokenOf(WebController* main, Lifetime::Guard alive) {
+  if (!alive) co_return std::nullopt;
+  auto token = co_await main->token();
+  co_return token;
+}
+
+}  // namespace
+
+std::function<void()> AppDelegate::menuAction(const std::string& action) {
+  auto alive = life_.guard();
+  // The delegate's own rows. A row found neither here nor among the window
+  // commands has nothing in the client to answer it, and its items are
+  // shown insensitive.
+  if (action == "openSettings")
+    return [this, alive] {
+      if (alive) openSettings();
+    };
+  if (action == "chooseServerMenu")
+    return [this, alive] {
+      if (alive) chooseServer(main_->window());
+    };
+  if (action == "about")
+    return [this, alive] {
+      if (alive) about();
+    };
+  if (action == "toggleMini")
+    return [this, alive] {
+      if (alive) toggleMiniFocus();
+    };
+  auto commands = actions_->table();
+  auto it = commands.find(action);
+  return it != commands.end() ? it->second : std::function<void()>();
+}
+
+void AppDelegate::buildMenus() {
+  auto alive = life_.guard();
+  actions_ = std::make_unique<MenuActions>(app_, *main_);
+  menus_ = std::make_unique<AppMenus>(
+      app_, main_->window(),
+      [this, alive](const std::string& action) {
+        if (!alive) return;
+        if (auto run = menuAction(action)) run();
+      },
+      [this](const std::string& action) { return static_cast<bool>(menuAction(action)); });
+  status_ = std::make_unique<StatusItem>(menus_->statusMenu());
+  badge_ = std::make_unique<Badge>([this, alive] { return tokenOf(main_.get(), alive); },
+                                   [this, alive](const Badge::Label& label) {
+                                     if (alive) setBadgeLabel(label);
+                                   });
+}
+
+void AppDelegate::updateHotkeyMenus() {
+  if (menus_ && hotkeys_) menus_->followHotkeys(*hotkeys_);
+  if (settings_) settings_->refresh();
+}
+
+void AppDelegate::updateBadge() {
+  if (badge_) badge_->update();
+}
+
+void AppDelegate::setBadgeLabel(const std::optional<std::string>& label) {
+  DockTile::setBadgeLabel(label);
+  if (status_) status_->setLabel(label);
+}
+
+std::optional<std::string> AppDelegate::badgeLabel() const {
+  return DockTile::badgeLabel();
+}
+
+void AppDelegate::startBadgeRefresh() {
+  auto alive = life_.guard();
+  auto refresh = [this, alive] {
+    if (alive) updateBadge();
+  };
+  badgeTimer_ = Clock::main().schedule(kBadgeEvery, refresh, true);
+  Clock::main().defer(refresh, kFirstBadge);
+}
+
+void AppDelegate::about() {
+  if (!aboutPanel_) aboutPanel_ = std::make_unique<AboutPanel>();
+  aboutPanel_->show(main_->window());
+}
+
+}  // namespace vuko

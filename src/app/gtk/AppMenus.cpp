@@ -1,0 +1,238 @@
+#include "app/gtk/AppMenus.h"
+
+#include <webkit2/webkit2.h>
+
+#include "hotkeys/Hotkeys.h"
+
+namespace vuko {
+
+namespace {
+
+// Keys a keyboard may give for the zoom commands besides the one shown: "+"
+// needs Shift on many layouts, and the keypad has its own keys.
+const std::map<std::string, std::vector<std::string>>& alternates() {
+  static const std::map<std::string, std::vector<std::string>> keys{
+      {"zoomIn", {"<Primary>equal", "<Primary>KP_Add"}},
+      {"zoomOut", {"<Primary>KP_Subtract"}},
+      {"zoomReset", {"<Primary>KP_0"}},
+  };
+  return keys;
+}
+
+struct Activation {
+  AppMenus::Dispatch* dispatch;
+  std::string action;
+};
+
+}  // namespace
+
+AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch,
+                   Available available)
+    : app_(app),
+      mainWindow_(mainWindow),
+      dispatch_(std::move(dispatch)),
+      available_(std::move(available)),
+      mainGroup_(GObjectPtr<GtkAccelGroup>::adopt(gtk_accel_group_new())),
+      statusGroup_(GObjectPtr<GtkAccelGroup>::adopt(gtk_accel_group_new())) {
+  GtkWidget* bar = gtk_menu_bar_new();
+  for (const auto& menu : menus::mainMenu()) {
+    GtkWidget* top = gtk_menu_item_new_with_label(menu.title.c_str());
+    GtkWidget* sub = gtk_menu_new();
+    gtk_menu_set_accel_group(GTK_MENU(sub), mainGroup_.get());
+    for (const auto& row : menu.items)
+      gtk_menu_shell_append(GTK_MENU_SHELL(sub), makeItem(row, mainGroup_.get()));
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), sub);
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
+    windowMenu_ = sub;  // the last one, "Окно"
+  }
+  // The list of windows is read when the menu opens, so it is never stale.
+  g_signal_connect(windowMenu_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<AppMenus*>(self)->refreshWindowList();
+                   }),
+                   this);
+  gtk_widget_show_all(bar);
+  menuBar_ = bar;
+
+  // The menu bar goes above whatever the window shows.
+  g_object_add_weak_pointer(G_OBJECT(mainWindow_), reinterpret_cast<gpointer*>(&mainWindow_));
+  GtkWidget* content = gtk_bin_get_child(GTK_BIN(mainWindow_));
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+  if (content) {
+    g_object_ref(content);
+    gtk_container_remove(GTK_CONTAINER(mainWindow_), content);
+    gtk_box_pack_start(GTK_BOX(box), content, TRUE, TRUE, 0);
+    g_object_unref(content);
+  }
+  gtk_widget_show(box);
+  gtk_container_add(GTK_CONTAINER(mainWindow_), box);
+  gtk_window_add_accel_group(mainWindow_, mainGroup_.get());
+  g_signal_connect(mainWindow_, "key-press-event", G_CALLBACK(pageFirst), this);
+  g_object_ref(menuBar_);
+
+  GtkWidget* status = gtk_menu_new();
+  gtk_menu_set_accel_group(GTK_MENU(status), statusGroup_.get());
+  for (const auto& row : menus::statusMenu())
+    gtk_menu_shell_append(GTK_MENU_SHELL(status), makeItem(row, statusGroup_.get()));
+  gtk_widget_show_all(status);
+  statusMenu_ = GObjectPtr<GtkWidget>::adopt(GTK_WIDGET(g_object_ref_sink(status)));
+}
+
+AppMenus::~AppMenus() {
+  // Items die with their menus, and their "activate" handlers with them.
+  if (mainWindow_) {
+    gtk_window_remove_accel_group(mainWindow_, mainGroup_.get());
+    g_signal_handlers_disconnect_by_data(mainWindow_, this);
+    g_object_remove_weak_pointer(G_OBJECT(mainWindow_), reinterpret_cast<gpointer*>(&mainWindow_));
+  }
+  gtk_widget_destroy(menuBar_);
+  g_object_unref(menuBar_);
+  gtk_widget_destroy(statusMenu_.get());
+}
+
+gboolean AppMenus::pageFirst(GtkWidget* window, GdkEventKey* event, gpointer data) {
+  auto* self = static_cast<AppMenus*>(data);
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+  if (!focus || !WEBKIT_IS_WEB_VIEW(focus)) return FALSE;
+  // Plain typing never reaches the menus; only presses that may be key
+  // equivalents take the detour.
+  const guint mods = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;
+  if (!(event->state & mods) && !(event->keyval >= GDK_KEY_F1 && event->keyval <= GDK_KEY_F35))
+    return FALSE;
+  Press press{event->time, event->keyval, event->hardware_keycode, event->state};
+  // The web view hands a press its page left alone back to the window: now
+  // the menus' accelerators may have it.
+  if (self->forwarded_ == press) {
+    self->forwarded_.reset();
+    return FALSE;
+  }
+  self->forwarded_ = press;
+  gtk_widget_event(focus, reinterpret_cast<GdkEvent*>(event));
+  return TRUE;
+}
+
+GtkWidget* AppMenus::makeItem(const menus::Item& row, GtkAccelGroup* group) {
+  if (row.separator) return gtk_separator_menu_item_new();
+  GtkWidget* item = gtk_menu_item_new_with_label(row.title.c_str());
+  gtk_widget_set_sensitive(item, row.enabled && available_ && available_(row.action));
+  g_signal_connect_data(
+      item, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
+        auto* a = static_cast<Activation*>(data);
+        if (*a->dispatch) (*a->dispatch)(a->action);
+      }),
+      new Activation{&dispatch_, row.action},
+      [](gpointer data, GClosure*) { delete static_cast<Activation*>(data); }, GConnectFlags(0));
+  setAccelerator(item, group, menus::accelerator(row));
+  if (group == mainGroup_.get()) {
+    if (auto more = alternates().find(row.action); more != alternates().end()) {
+      for (const auto& accel : more->second) {
+        guint key = 0;
+        GdkModifierType mods{};
+        gtk_accelerator_parse(accel.c_str(), &key, &mods);
+        if (key) gtk_widget_add_accelerator(item, "activate", group, key, mods, GtkAccelFlags(0));
+      }
+    }
+  }
+  if (row.follows == menus::Follows::quick) quickItems_.push_back(item);
+  if (row.follows == menus::Follows::focus) focusItems_.push_back(item);
+  return item;
+}
+
+void AppMenus::setAccelerator(GtkWidget* item, GtkAccelGroup* group, const std::string& accel) {
+  if (auto old = keys_.find(item); old != keys_.end()) {
+    gtk_widget_remove_accelerator(item, group, old->second.first, old->second.second);
+    keys_.erase(old);
+  }
+  guint key = 0;
+  GdkModifierType mods{};
+  if (!accel.empty()) gtk_accelerator_parse(accel.c_str(), &key, &mods);
+  if (!key) return;
+  gtk_widget_add_accelerator(item, "activate", group, key, mods, GTK_ACCEL_VISIBLE);
+  keys_[item] = {key, mods};
+}
+
+void AppMenus::setFollowedKey(menus::Follows which,
+                              const std::optional<GlobalCombo::MenuKey>& key) {
+  const std::string accel = menus::accelerator(key);
+  for (GtkWidget* item : which == menus::Follows::quick ? quickItems_ : focusItems_) {
+    GtkWidget* menu = gtk_widget_get_parent(item);
+    GtkAccelGroup* group = menu && gtk_menu_get_accel_group(GTK_MENU(menu))
+                               ? gtk_menu_get_accel_group(GTK_MENU(menu))
+                               : statusGroup_.get();
+    setAccelerator(item, group, accel);
+  }
+}
+
+void AppMenus::followHotkeys(const Hotkeys& hotkeys) {
+  setFollowedKey(menus::Follows::quick, menus::followedKey(hotkeys.combo("quick")));
+  setFollowedKey(menus::Follows::focus, menus::followedKey(hotkeys.combo("focus")));
+}
+
+void AppMenus::refreshWindowList() {
+  for (GtkWidget* w : windowItems_) gtk_widget_destroy(w);
+  windowItems_.clear();
+  std::vector<GtkWindow*> open;
+  for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
+    if (gtk_widget_get_visible(GTK_WIDGET(w->data))) open.push_back(GTK_WINDOW(w->data));
+  if (open.empty()) return;
+  GtkWidget* line = gtk_separator_menu_item_new();
+  gtk_menu_shell_append(GTK_MENU_SHELL(windowMenu_), line);
+  windowItems_.push_back(line);
+  for (GtkWindow* window : open) {
+    const char* title = gtk_window_get_title(window);
+    GtkWidget* item = gtk_check_menu_item_new_with_label(title && *title ? title : "Vuko");
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), gtk_window_is_active(window));
+    // The window is looked up again when chosen: it may be gone by then.
+    g_object_set_data(G_OBJECT(item), "vuko-window", window);
+    g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* i, gpointer self) {
+                       auto* chosen = g_object_get_data(G_OBJECT(i), "vuko-window");
+                       auto* menus = static_cast<AppMenus*>(self);
+                       for (GList* w = gtk_application_get_windows(menus->app_); w; w = w->next)
+                         if (w->data == chosen) {
+                           gtk_widget_show(GTK_WIDGET(w->data));
+                           gtk_window_present(GTK_WINDOW(w->data));
+                         }
+                     }),
+                     this);
+    gtk_menu_shell_append(GTK_MENU_SHELL(windowMenu_), item);
+    windowItems_.push_back(item);
+  }
+  for (GtkWidget* w : windowItems_) gtk_widget_show(w);
+}
+
+std::string AppMenus::acceleratorOf(GtkWidget* item) {
+  std::string out;
+  GList* closures = gtk_widget_list_accel_closures(item);
+  for (GList* c = closures; c && out.empty(); c = c->next) {
+    auto* closure = static_cast<GClosure*>(c->data);
+    GtkAccelGroup* group = gtk_accel_group_from_accel_closure(closure);
+    if (!group) continue;
+    GtkAccelKey* key = gtk_accel_group_find(
+        group, [](GtkAccelKey*, GClosure* cl, gpointer data) -> gboolean { return cl == data; },
+        closure);
+    if (!key || !(key->accel_flags & GTK_ACCEL_VISIBLE)) continue;
+    gchar* name = gtk_accelerator_name(key->accel_key, key->accel_mods);
+    out = name;
+    g_free(name);
+  }
+  g_list_free(closures);
+  return out;
+}
+
+GtkWidget* AppMenus::find(GtkWidget* shell, const std::string& title) {
+  GtkWidget* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(shell));
+  for (GList* c = children; c && !found; c = c->next) {
+    auto* item = GTK_WIDGET(c->data);
+    if (!GTK_IS_MENU_ITEM(item)) continue;
+    const char* label = gtk_menu_item_get_label(GTK_MENU_ITEM(item));
+    if (label && title == label)
+      found = item;
+    else if (GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(item)))
+      found = find(sub, title);
+  }
+  g_list_free(children);
+  return found;
+}
+
+}  // namespace vuko

@@ -1,0 +1,322 @@
+// The real client process with a status area and a launcher on the private
+// session bus: a watcher in this process that the status item registers
+// with, whose menu is read and clicked over D-Bus, and a listener for the
+// launcher badge.
+#include <gio/gio.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/TestServer.h"
+#include "support/Wait.h"
+
+using namespace vuko::test;
+
+namespace {
+
+constexpr const char* kWatcherXml =
+    "<node><interface name='org.kde.StatusNotifierWatcher'>"
+    "<method name='RegisterStatusNotifierItem'><arg type='s' direction='in'/></method>"
+    "<method name='RegisterStatusNotifierHost'><arg type='s' direction='in'/></method>"
+    "<property name='RegisteredStatusNotifierItems' type='as' access='read'/>"
+    "<property name='IsStatusNotifierHostRegistered' type='b' access='read'/>"
+    "<property name='ProtocolVersion' type='i' access='read'/>"
+    "<signal name='StatusNotifierItemRegistered'><arg type='s'/></signal>"
+    "</interface></node>";
+
+std::string runSync(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  gchar* out = nullptr;
+  g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr,
+               nullptr, nullptr);
+  std::string text = out ? out : "";
+  g_free(out);
+  return text;
+}
+
+bool visible(const std::string& title) {
+  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
+}
+
+class ShellClientTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+      GTEST_SKIP() << "needs a display and a session bus";
+    server.handle("/api/health", [](const Received&) { return healthy(); });
+    // A signed-in page: the token is where the web application keeps it.
+    server.handle("/today", [](const Received&) {
+      return html(
+          "<!doctype html><title>today</title><body>Сегодня<script>"
+          "localStorage.setItem('token', 'tok-7');</script>");
+    });
+    server.handle("/api/tasks/counts",
+                  [](const Received&) { return jsonReply(200, R"({"today":7,"inbox":2})"); });
+    home = tempDir("shell-client");
+    env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")),
+           "DBUS_SESSION_BUS_ADDRESS=" + std::string(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
+           "LANG=C.UTF-8",
+           "GDK_BACKEND=x11",
+           "NO_AT_BRIDGE=1",
+           "HOME=" + home,
+           "XDG_CONFIG_HOME=" + home + "/config",
+           "XDG_DATA_HOME=" + home + "/data",
+           "XDG_CACHE_HOME=" + home + "/cache",
+           "VUKO_TEST_SERVER=" + server.url()};
+
+    bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_TRUE(bus);
+    startWatcher();
+    badgeSubscription = g_dbus_connection_signal_subscribe(
+        bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update", nullptr, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* p,
+           gpointer self) {
+          GVariant* props = g_variant_get_child_value(p, 1);
+          gint64 count = -1;
+          gboolean shown = FALSE;
+          g_variant_lookup(props, "count", "x", &count);
+          g_variant_lookup(props, "count-visible", "b", &shown);
+          g_variant_unref(props);
+          static_cast<ShellClientTest*>(self)->badges.push_back(shown ? count : 0);
+        },
+        this, nullptr);
+    GVariant* id = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                               "org.freedesktop.DBus", "GetId", nullptr, nullptr,
+                                               G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (id) g_variant_unref(id);
+  }
+
+  void TearDown() override {
+    if (pid && !exited) {
+      kill(pid, SIGTERM);
+      waitUntil([&] { return exited; });
+    }
+    if (pid) g_spawn_close_pid(pid);
+    if (bus) {
+      g_dbus_connection_signal_unsubscribe(bus, badgeSubscription);
+      if (registration) g_dbus_connection_unregister_object(bus, registration);
+      if (owner) g_bus_unown_name(owner);
+      g_object_unref(bus);
+    }
+    if (info) g_dbus_node_info_unref(info);
+  }
+
+  void startWatcher() {
+    info = g_dbus_node_info_new_for_xml(kWatcherXml, nullptr);
+    static const GDBusInterfaceVTable vtable{
+        [](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
+           GVariant* params, GDBusMethodInvocation* call, gpointer self) {
+          auto* t = static_cast<ShellClientTest*>(self);
+          if (std::string(method) == "RegisterStatusNotifierItem") {
+            const gchar* path = nullptr;
+            g_variant_get(params, "(&s)", &path);
+            t->itemOwner = sender;
+            t->itemPath = path && path[0] == '/' ? path : "/StatusNotifierItem";
+          }
+          g_dbus_method_invocation_return_value(call, nullptr);
+        },
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property,
+           GError**, gpointer self) -> GVariant* {
+          auto* t = static_cast<ShellClientTest*>(self);
+          std::string p = property;
+          if (p == "IsStatusNotifierHostRegistered") return g_variant_new_boolean(TRUE);
+          if (p == "ProtocolVersion") return g_variant_new_int32(0);
+          std::string item = t->itemOwner + t->itemPath;
+          const gchar* items[] = {item.c_str(), nullptr};
+          return g_variant_new_strv(t->itemOwner.empty() ? nullptr : items, -1);
+        },
+        nullptr,
+        {}};
+    registration = g_dbus_connection_register_object(
+        bus, "/StatusNotifierWatcher", info->interfaces[0], &vtable, this, nullptr, nullptr);
+    owner = g_bus_own_name_on_connection(
+        bus, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, gpointer self) {
+          static_cast<ShellClientTest*>(self)->watching = true;
+        },
+        nullptr, this, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return watching; }));
+  }
+
+  void start() {
+    std::vector<char*> envp, argv{const_cast<char*>(VUKO_BINARY), nullptr};
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    ASSERT_TRUE(g_spawn_async(nullptr, argv.data(), envp.data(), G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                              nullptr, &pid, nullptr));
+    g_child_watch_add(
+        pid,
+        [](GPid, gint status, gpointer self) {
+          auto* t = static_cast<ShellClientTest*>(self);
+          t->exited = true;
+          t->exitStatus = status;
+        },
+        this);
+    ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
+  }
+
+  GVariant* call(const std::string& path, const char* iface, const char* method, GVariant* args,
+                 const char* type) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus, itemOwner.c_str(), path.c_str(), iface,
+                                                  method, args, G_VARIANT_TYPE(type),
+                                                  G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
+    EXPECT_TRUE(reply) << method << ": " << (error ? error->message : "");
+    if (error) g_error_free(error);
+    return reply;
+  }
+
+  std::string itemProperty(const char* name) {
+    GVariant* reply = call(itemPath, "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", name), "(v)");
+    if (!reply) return {};
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    std::string out = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)
+                          ? g_variant_get_string(value, nullptr)
+                      : g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH)
+                          ? g_variant_get_string(value, nullptr)
+                          : "";
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return out;
+  }
+
+  struct Entry {
+    gint32 id;
+    std::string label;  // "—" for a separator
+  };
+
+  // The status menu's top-level entries, as the desktop's menu would show.
+  std::vector<Entry> statusMenu() {
+    std::vector<Entry> out;
+    GVariant* reply =
+        call(menuPath, "com.canonical.dbusmenu", "GetLayout",
+             g_variant_new("(ii@as)", 0, 1, g_variant_new_strv(nullptr, 0)), "(u(ia{sv}av))");
+    if (!reply) return out;
+    GVariant* root = g_variant_get_child_value(reply, 1);
+    GVariant* children = g_variant_get_child_value(root, 2);
+    for (gsize i = 0; i < g_variant_n_children(children); ++i) {
+      GVariant* boxed = g_variant_get_child_value(children, i);
+      GVariant* child = g_variant_get_variant(boxed);
+      Entry e;
+      GVariant* props = nullptr;
+      g_variant_get(child, "(i@a{sv}@av)", &e.id, &props, nullptr);
+      const gchar* text = nullptr;
+      const gchar* type = nullptr;
+      gboolean shown = TRUE;
+      g_variant_lookup(props, "visible", "b", &shown);
+      if (g_variant_lookup(props, "type", "&s", &type) && std::string(type) == "separator")
+        e.label = "—";
+      else if (g_variant_lookup(props, "label", "&s", &text))
+        e.label = text;
+      if (shown) out.push_back(e);
+      g_variant_unref(props);
+      g_variant_unref(child);
+      g_variant_unref(boxed);
+    }
+    g_variant_unref(children);
+    g_variant_unref(root);
+    g_variant_unref(reply);
+    return out;
+  }
+
+  void click(const std::string& label) {
+    for (const auto& e : statusMenu())
+      if (e.label == label) {
+        GVariant* reply =
+            call(menuPath, "com.canonical.dbusmenu", "Event",
+                 g_variant_new("(isvu)", e.id, "clicked", g_variant_new_int32(0), 0u), "()");
+        if (reply) g_variant_unref(reply);
+        return;
+      }
+    ADD_FAILURE() << "no status item " << label;
+  }
+
+  TestServer server;
+  std::string home;
+  std::vector<std::string> env;
+  GDBusConnection* bus = nullptr;
+  GDBusNodeInfo* info = nullptr;
+  guint registration = 0, owner = 0, badgeSubscription = 0;
+  bool watching = false;
+  std::string itemOwner, itemPath, menuPath;
+  std::vector<gint64> badges;
+  GPid pid = 0;
+  bool exited = false;
+  int exitStatus = -1;
+};
+
+}  // namespace
+
+TEST_F(ShellClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
+  start();
+  ASSERT_TRUE(waitUntil([&] { return !itemOwner.empty(); }, std::chrono::seconds(20)))
+      << "the status item never registered";
+  EXPECT_EQ(itemProperty("Title"), "Vuko");
+  EXPECT_EQ(itemProperty("IconName"), "vuko-status");
+  menuPath = itemProperty("Menu");
+  ASSERT_FALSE(menuPath.empty());
+
+  std::vector<std::string> labels;
+  ASSERT_TRUE(waitUntil([&] {
+    labels.clear();
+    for (const auto& e : statusMenu()) labels.push_back(e.label);
+    return labels.size() >= 10;
+  }));
+  EXPECT_EQ(labels, (std::vector<std::string>{"Быстрая задача…", "Помодоро поверх всех окон", "—",
+                                              "Открыть «Vuko»", "Сегодня", "Входящие", "Фокус", "—",
+                                              "Настройки…", "Выйти из «Vuko»"}));
+
+  // The first refresh comes a few seconds after start with the page's token.
+  ASSERT_TRUE(waitUntil([&] { return !badges.empty(); }, std::chrono::seconds(20)));
+  EXPECT_EQ(badges.back(), 7);
+  EXPECT_EQ(itemProperty("XAyatanaLabel"), "7");
+  bool authorised = false;
+  for (const auto& r : server.received())
+    if (r.path == "/api/tasks/counts") authorised = r.headers.at("authorization") == "Bearer tok-7";
+  EXPECT_TRUE(authorised);
+
+  // Closing the window leaves the client running; the status menu brings
+  // the window back.
+  std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^Vuko$"});
+  runSync({"xdotool", "windowactivate", "--sync", id.substr(0, id.find('\n'))});
+  runSync({"xdotool", "key", "alt+F4"});
+  ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
+  EXPECT_FALSE(exited);
+  click("Открыть «Vuko»");
+  EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
+
+  click("Выйти из «Vuko»");
+  ASSERT_TRUE(waitUntil([&] { return exited; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(g_spawn_check_wait_status(exitStatus, nullptr));
+}
+
+TEST_F(ShellClientTest, SelfTestRunHasTheMenusButNoBadgeRefresh) {
+  // The page asks for a marker some seconds after it loaded: later than the
+  // badge's first refresh would have come.
+  bool marked = false;
+  server.handle("/today", [](const Received&) {
+    return html(
+        "<!doctype html><title>today</title><body><script>"
+        "localStorage.setItem('token', 'tok-7');"
+        "setTimeout(() => fetch('/marker'), 6000);</script>");
+  });
+  server.handle("/marker", [&](const Received&) {
+    marked = true;
+    return jsonReply(200, "{}");
+  });
+  env.push_back("VUKO_TEST_DIR=" + tempDir("selftest"));
+  start();
+  ASSERT_TRUE(waitUntil([&] { return !itemOwner.empty(); }, std::chrono::seconds(20)));
+  ASSERT_TRUE(waitUntil([&] { return marked; }, std::chrono::seconds(30)));
+  for (const auto& r : server.received()) EXPECT_NE(r.path, "/api/tasks/counts");
+  EXPECT_TRUE(badges.empty());
+}
