@@ -144,7 +144,8 @@ class QuickClientTest : public testing::Test {
       token = login["token"].get<std::string>();
     }
     std::vector<nlohmann::json> out;
-    for (const auto& t : run(API::request("/tasks?view=all", *token))["items"])
+    auto all = run(API::request("/tasks?view=all", *token));
+    for (const auto& t : all["items"])
       if (t.value("title", "") == title) out.push_back(t);
     return out;
   }

@@ -11,7 +11,7 @@ KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
   gtk_window_set_resizable(w, FALSE);
   gtk_window_set_default_size(w, width, height);
   gtk_widget_set_size_request(window_, width, height);
-  gtk_window_set_type_hint(w, GDK_WINDOW_TYPE_HINT_DIALOG);
+  gtk_window_set_type_hint(w, GDK_WINDOW_TYPE_HINT_NORMAL);
   gtk_window_set_keep_above(w, TRUE);
   gtk_window_stick(w);
   gtk_window_set_skip_taskbar_hint(w, TRUE);
@@ -23,6 +23,12 @@ KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
   g_signal_connect(window_, "button-press-event", G_CALLBACK(buttonPressed), this);
   // Closing by the window manager only hides the panel; it is built once.
   g_signal_connect(window_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  // Realised now, so that showing it only has to place and map it; in a
+  // window group of its own, so that the window manager judges it on the
+  // user's action alone, not on whether the main window has the focus.
+  gtk_widget_realize(window_);
+  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
+  gdk_window_set_group(gdkWindow, gdkWindow);
 }
 
 KeyPanel::~KeyPanel() {
@@ -92,8 +98,11 @@ void KeyPanel::present(std::uint32_t eventTime) {
   gdk_monitor_get_workarea(monitor, &area);
   gtk_window_move(window(), area.x + area.width / 2 - width_ / 2,
                   area.y + area.height / 3 - height_ / 2);
-  gtk_widget_realize(window_);
-  gtk_window_present_with_time(window(), focusTime(eventTime));
+  std::uint32_t time = focusTime(eventTime);
+  gtk_window_present_with_time(window(), time);
+  // Mapping alone leaves the focus where it was under a window manager that
+  // prevents focus stealing: ask for it with the time of the user's action.
+  gdk_window_focus(gtk_widget_get_window(window_), time);
 }
 
 void KeyPanel::orderOut() {

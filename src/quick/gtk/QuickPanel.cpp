@@ -118,8 +118,6 @@ void QuickPanel::build() {
   setPreviewTint(Tint::blue);
   hint_ = place(content_, label(kHintText, "hint"), kHint);
   gtk_widget_show_all(content_);
-  // Realised now, so that a press only has to place and map it.
-  gtk_widget_realize(window);
 }
 
 std::string QuickPanel::describe(const nlohmann::json& task) {
