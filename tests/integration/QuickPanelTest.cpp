@@ -152,3 +152,25 @@ TEST_F(QuickPanelTest, TypedLineBecomesATaskOnTheStandInServer) {
   }
   EXPECT_EQ(found, 1);
 }
+
+TEST_F(QuickPanelTest, DraggingTheBackgroundMovesThePanel) {
+  panel->show();
+  GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(panel->window()));
+  int x = 0, y = 0;
+  ASSERT_TRUE(waitUntil([&] {
+    gdk_window_get_root_origin(w, &x, &y);
+    return panel->isVisible() && x > 0;
+  }));
+  // The hint line is background: it takes no clicks of its own.
+  std::string px = std::to_string(x + 400), py = std::to_string(y + 100);
+  runLooping({"xdotool", "mousemove", "--sync", px, py, "mousedown", "1"});
+  runLooping({"xdotool", "mousemove_relative", "--sync", "--", "-150", "80"});
+  runLooping({"xdotool", "mouseup", "1"});
+  int movedX = x, movedY = y;
+  EXPECT_TRUE(waitUntil([&] {
+    gdk_window_get_root_origin(w, &movedX, &movedY);
+    return movedX == x - 150 && movedY == y + 80;
+  })) << x
+      << "," << y << " → " << movedX << "," << movedY;
+  EXPECT_TRUE(panel->isVisible());
+}
