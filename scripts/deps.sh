@@ -8,7 +8,7 @@ packages=(
   libayatana-appindicator3-dev libcanberra-dev libx11-dev libsqlite3-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool openbox dbus dbus-x11 x11-apps imagemagick
-  fonts-dejavu-core curl python3-dbus python3-gi
+  fonts-dejavu-core curl python3 python3-dbus python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do

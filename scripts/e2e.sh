@@ -40,8 +40,8 @@ expect_table() {
   expect must 'переход Ctrl+4 без перезагрузки: ' '{SWITCH}/calendar'
   expect must 'значок программы: ' '{TODAY}'
   expect must 'токен для быстрой задачи получен: ' 'true'
-  expect pending 'быстрая задача, предпросмотр: ' '.*позвонить маме.*'
-  expect pending 'быстрая задача, после Enter: ' '[^-].*'
+  expect must 'быстрая задача, предпросмотр: ' 'дедлайн [^·]+, 10:00 · Высокий · #семья'
+  expect must 'быстрая задача, после Enter: ' '✓ Добавлено: «позвонить маме» · дедлайн [^·]+, 10:00 · Высокий · #семья'
   expect must 'помодоро поверх окон: окно видно ' 'true, уровень «поверх» true, на всех рабочих столах true, страница {SWITCH}/mini-focus'
   expect must 'раздел «Горячие клавиши», сочетания программы: ' 'Показать окно Vuko \| [^|]+ \| .*\|\| Помодоро поверх всех окон \| [^|]+ \| .*'
   # Reminders.
@@ -76,8 +76,8 @@ snapshot_table() {
   snapshot must 1b-login-server.png
   snapshot must 2-today.png
   snapshot must 3-calendar.png
-  snapshot pending 4-quick.png
-  snapshot pending 5-quick-added.png
+  snapshot must 4-quick.png
+  snapshot must 5-quick-added.png
   snapshot must 7-mini.png
   snapshot must 6-hotkeys.png
   # Only with own banners (no notification server): here reminders arrive

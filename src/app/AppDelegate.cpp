@@ -9,6 +9,7 @@
 #include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "quick/gtk/QuickPanel.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
@@ -33,6 +34,7 @@ AppDelegate::~AppDelegate() {
   actions_.reset();
   hotkeys_.reset();
   mini_.reset();
+  quick_.reset();
   main_.reset();
 }
 
@@ -46,6 +48,17 @@ void AppDelegate::didFinishLaunching() {
   main_ = std::make_unique<WebController>();
   gtk_application_add_window(app_, main_->window());
 
+  // Built once, after the main page has started loading, so that the hot key
+  // only has to place and show it.
+  quick_ = std::make_unique<QuickPanel>(
+      [this, alive = life_.guard()]() -> Task<std::optional<std::string>> {
+        if (!alive) return []() -> Task<std::optional<std::string>> { co_return std::nullopt; }();
+        return main_->token();
+      });
+  quick_->onAdded = [this, alive = life_.guard()] {
+    if (alive) afterChange();
+  };
+
   mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
   gtk_application_add_window(app_, mini_->window());
 
@@ -56,9 +69,10 @@ void AppDelegate::didFinishLaunching() {
     };
   };
   hotkeys_ = std::make_unique<Hotkeys>(std::map<std::string, std::function<void()>>{
-      // The quick panel arrives with its own component; until then the key
-      // is registered but has nothing to open.
-      {"quick", [] {}},
+      {"quick",
+       [this, alive] {
+         if (alive) quick_->toggle(Hotkeys::pressTime());
+       }},
       {"show", act(&AppDelegate::toggleMainWindow)},
       {"focus", act(&AppDelegate::toggleMiniFocus)},
   });
@@ -193,6 +207,24 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
   // Until the reminder engine reports its delivery mode the line says it is
   // being checked; onNotifySettings joins with the notification settings.
   window.notifyText = [] { return std::string(SettingsLines::kChecking); };
+}
+
+bool AppDelegate::command(const std::string& id) {
+  if (!launched_) didFinishLaunching();
+  if (id == "quick")
+    quick_->toggle();
+  else if (id == "show")
+    toggleMainWindow();
+  else if (id == "focus")
+    toggleMiniFocus();
+  else
+    return false;
+  return true;
+}
+
+void AppDelegate::afterChange() {
+  updateBadge();
+  main_->evaluate("window.dispatchEvent(new Event('focus'))");
 }
 
 }  // namespace vuko

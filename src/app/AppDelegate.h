@@ -26,6 +26,7 @@ class MenuActions;
 class StatusItem;
 class AboutPanel;
 class Badge;
+class QuickPanel;
 
 class AppDelegate {
  public:
@@ -44,6 +45,9 @@ class AppDelegate {
   bool isActive() const;
   // The "focus" hot key.
   void toggleMiniFocus();
+  // Runs the hot-key action id ("quick", "show", "focus") as a command from
+  // the command line; false for an unknown id.
+  bool command(const std::string& id);
 
   // The key equivalents of the quick-task and pomodoro items follow the hot
   // keys in force.
@@ -70,6 +74,7 @@ class AppDelegate {
   void chooseServer(GtkWindow* over);
   // Creates the settings window on first use and shows it.
   void openSettings();
+  QuickPanel* quick() const { return quick_.get(); }
 
  private:
   // The main menu, the status item and what their items run.
@@ -86,9 +91,12 @@ class AppDelegate {
   void joinSettings(SettingsWindow& window);
   // What the self-test run may ask of the components.
   TestHooks selfTestHooks();
+  // The refresh after the user's tasks changed.
+  void afterChange();
 
   GtkApplication* app_;
   std::unique_ptr<WebController> main_;
+  std::unique_ptr<QuickPanel> quick_;
   std::unique_ptr<Hotkeys> hotkeys_;
   std::unique_ptr<MiniFocus> mini_;
   std::unique_ptr<ServerSheet> serverSheet_;

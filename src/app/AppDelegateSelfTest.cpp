@@ -1,5 +1,6 @@
 // The self-test run's questions, answered by the live components.
 #include "app/AppDelegate.h"
+#include "quick/gtk/QuickPanel.h"
 #include "selftest/gtk/TestHooks.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -28,6 +29,27 @@ TestHooks AppDelegate::selfTestHooks() {
   hooks.badgeLabel = [this, alive] {
     if (!alive) return std::string();
     return badgeLabel().value_or("");
+  };
+  QuickPanel* quick = quick_.get();
+  hooks.quickShow = [quick, alive] {
+    if (alive) quick->show();
+  };
+  hooks.quickType = [quick, alive](const std::string& text) {
+    if (alive) quick->testType(text);
+  };
+  hooks.quickPreview = [quick, alive] {
+    if (!alive) return std::string();
+    const char* text = gtk_label_get_text(quick->testPreview());
+    return std::string(text ? text : "");
+  };
+  hooks.quickSubmit = [quick, alive] {
+    if (alive) quick->testSubmit();
+  };
+  hooks.quickHide = [quick, alive] {
+    if (alive) quick->hide();
+  };
+  hooks.quickWidget = [quick, alive]() -> GtkWidget* {
+    return alive ? gtk_widget_get_toplevel(quick->testView()) : nullptr;
   };
   hooks.openSheet = [] {
     // Filled from the stored settings as the user would see it; never accepted.

@@ -10,6 +10,7 @@
 #include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/DockTile.h"
+#include "quick/gtk/QuickPanel.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "web/gtk/WebController.h"
 
@@ -33,6 +34,10 @@ std::function<void()> AppDelegate::menuAction(const std::string& action) {
   // The delegate's own rows. A row found neither here nor among the window
   // commands has nothing in the client to answer it, and its items are
   // shown insensitive.
+  if (action == "quickTask")
+    return [this, alive] {
+      if (alive) quick_->show();
+    };
   if (action == "openSettings")
     return [this, alive] {
       if (alive) openSettings();

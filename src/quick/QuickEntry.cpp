@@ -1,0 +1,222 @@
+#include "quick/QuickEntry.h"
+
+#include <exception>
+#include <utility>
+#include <vector>
+
+#include "platform/Http.h"
+#include "quick/Preview.h"
+#include "server/API.h"
+
+namespace vuko {
+
+namespace {
+
+// One UTF-8 sequence starting at pos: its code point and length (an invalid
+// byte counts as a one-byte character that is never white space).
+std::pair<char32_t, size_t> decode(const std::string& s, size_t pos) {
+  auto b = static_cast<unsigned char>(s[pos]);
+  size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+  if (len == 0 || pos + len > s.size()) return {0xFFFD, 1};
+  char32_t cp = len == 1 ? b : b & (0x7F >> len);
+  for (size_t i = 1; i < len; ++i) {
+    auto c = static_cast<unsigned char>(s[pos + i]);
+    if ((c & 0xC0) != 0x80) return {0xFFFD, 1};
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  return {cp, len};
+}
+
+// Blanks: tab and the space separators.
+bool isBlank(char32_t c) {
+  return c == 0x09 || c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+// Blanks and line breaks.
+bool isSpace(char32_t c) {
+  return isBlank(c) || (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+std::string trimmed(const std::string& s, bool (*strip)(char32_t)) {
+  std::vector<std::pair<size_t, bool>> marks;  // start of each character, whether stripped
+  for (size_t pos = 0; pos < s.size();) {
+    auto [cp, len] = decode(s, pos);
+    marks.emplace_back(pos, strip(cp));
+    pos += len;
+  }
+  size_t first = 0, last = marks.size();
+  while (first < last && marks[first].second) ++first;
+  while (last > first && marks[last - 1].second) --last;
+  if (first == last) return "";
+  size_t begin = marks[first].first;
+  size_t end = last < marks.size() ? marks[last].first : s.size();
+  return s.substr(begin, end - begin);
+}
+
+// The Russian sentence for a failed request.
+std::string describeFailure(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const API::Failure& f) {
+    return f.description();
+  } catch (const TransportError& e) {
+    return e.what();
+  } catch (...) {
+    // Only text that cannot be encoded gets here; the field keeps it.
+    return "Не удалось отправить текст";
+  }
+}
+
+nlohmann::json parseBody(const std::string& text) {
+  return {{"text", text}};
+}
+
+nlohmann::json taskBody(const std::string& text) {
+  return {{"title", text}, {"smart", true}};
+}
+
+}  // namespace
+
+QuickEntry::QuickEntry(QuickView& view, TokenProvider token, Clock& clock)
+    : view_(view), token_(std::move(token)), clock_(clock) {}
+
+void QuickEntry::show(std::uint32_t eventTime) {
+  cancelParse();
+  ++shown_;
+  view_.setText("");
+  view_.setPreview("");
+  view_.setPreviewTint(QuickView::Tint::blue);
+  view_.present(eventTime);
+}
+
+void QuickEntry::hide() {
+  cancelParse();
+  view_.orderOut();
+}
+
+void QuickEntry::toggle(std::uint32_t eventTime) {
+  if (!view_.isVisible())
+    show(eventTime);
+  else
+    hide();
+}
+
+void QuickEntry::cancelParse() {
+  debounce_.cancel();
+  parse_.renew();
+}
+
+void QuickEntry::fail(const std::string& message) {
+  view_.setPreviewTint(QuickView::Tint::red);
+  view_.setPreview(message);
+}
+
+void QuickEntry::textChanged() {
+  cancelParse();
+  std::string text = view_.text();
+  if (trimmed(text, isBlank).empty()) {
+    view_.setPreview("");
+    return;
+  }
+  // The line goes out as typed; only a pause in typing sends it.
+  debounce_ = clock_.schedule(
+      kDebounce, [this, text, current = parse_.guard()] { parse(text, current).detach(); });
+}
+
+namespace {
+
+Task<std::optional<std::string>> askToken(const QuickEntry::TokenProvider& provider) {
+  if (!provider) co_return std::nullopt;
+  try {
+    co_return co_await provider();
+  } catch (...) {
+    co_return std::nullopt;
+  }
+}
+
+}  // namespace
+
+Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
+  auto alive = life_.guard();
+  if (!current) co_return;
+  auto token = co_await askToken(token_);
+  if (!alive) co_return;
+  if (!token) {
+    fail(API::Failure::notLoggedIn().description());
+    co_return;
+  }
+  std::optional<nlohmann::json> answer;
+  std::exception_ptr error;
+  nlohmann::json body = parseBody(text);
+  try {
+    answer = co_await API::request("/tasks/parse", *token, "POST", std::move(body));
+  } catch (...) {
+    error = std::current_exception();
+  }
+  // A newer edit, Escape, hiding or a submission has made the answer stale.
+  if (!alive || !current) co_return;
+  if (!answer) {
+    fail(describeFailure(error));
+    co_return;
+  }
+  view_.setPreviewTint(QuickView::Tint::blue);
+  view_.setPreview(Preview::describe(answer->is_object() ? *answer : nlohmann::json::object()));
+}
+
+void QuickEntry::submit() {
+  std::string text = trimmed(view_.text(), isSpace);
+  if (text.empty() || busy_) return;
+  busy_ = true;
+  cancelParse();
+  send(std::move(text)).detach();
+}
+
+std::string QuickEntry::confirmation(const nlohmann::json& created, const std::string& text) {
+  const nlohmann::json& task = created.is_object() ? created : nlohmann::json::object();
+  auto title = task.find("title");
+  std::string shown = title != task.end() && title->is_string() ? title->get<std::string>() : text;
+  std::string detail = Preview::describe(task);
+  return "✓ Добавлено: «" + shown + "»" + (detail.empty() ? " во «Входящие»" : " · " + detail);
+}
+
+Task<> QuickEntry::send(std::string text) {
+  auto alive = life_.guard();
+  auto token = co_await askToken(token_);
+  if (!alive) co_return;
+  if (!token) {
+    fail(API::Failure::notLoggedIn().description());
+    busy_ = false;
+    co_return;
+  }
+  std::optional<nlohmann::json> created;
+  std::exception_ptr error;
+  nlohmann::json body = taskBody(text);
+  try {
+    created = co_await API::request("/tasks", *token, "POST", std::move(body));
+  } catch (...) {
+    error = std::current_exception();
+  }
+  if (!alive) co_return;
+  if (!created) {
+    // The typed line stays in the field for another try.
+    fail(describeFailure(error));
+    busy_ = false;
+    co_return;
+  }
+  view_.setPreviewTint(QuickView::Tint::green);
+  view_.setPreview(confirmation(*created, text));
+  view_.setText("");
+  std::uint64_t showing = shown_;
+  if (onAdded) onAdded();
+  co_await clock_.sleep(kCloseDelay);
+  if (!alive) co_return;
+  // A panel opened again meanwhile holds a new entry: it stays.
+  if (shown_ == showing) {
+    cancelParse();
+    view_.orderOut();
+  }
+  busy_ = false;
+}
+
+}  // namespace vuko

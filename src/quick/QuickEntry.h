@@ -1,0 +1,89 @@
+// The quick panel's behaviour without its window: the live parse preview
+// (a pause in typing, then one request, its answer dropped once stale) and
+// the submission of the typed line as a new task.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Clock.h"
+#include "platform/Task.h"
+
+namespace vuko {
+
+// What the entry asks of the panel that shows it.
+class QuickView {
+ public:
+  enum class Tint { blue, red, green };
+
+  virtual ~QuickView() = default;
+  virtual std::string text() const = 0;
+  // Sets the field without it counting as the user's edit.
+  virtual void setText(const std::string& text) = 0;
+  virtual void setPreview(const std::string& text) = 0;
+  virtual void setPreviewTint(Tint tint) = 0;
+  // Places the panel on the screen under the pointer and gives the field the
+  // keyboard focus; eventTime is the window system's time of the user's
+  // action (0 when unknown).
+  virtual void present(std::uint32_t eventTime) = 0;
+  virtual void orderOut() = 0;
+  virtual bool isVisible() const = 0;
+};
+
+class QuickEntry {
+ public:
+  // Gives the signed-in user's token, or none when nobody is signed in.
+  using TokenProvider = std::function<Task<std::optional<std::string>>()>;
+
+  static constexpr Clock::Duration kDebounce{220};
+  static constexpr Clock::Duration kCloseDelay{900};
+
+  QuickEntry(QuickView& view, TokenProvider token, Clock& clock = Clock::main());
+  QuickEntry(const QuickEntry&) = delete;
+  QuickEntry& operator=(const QuickEntry&) = delete;
+
+  void show(std::uint32_t eventTime = 0);
+  void hide();
+  void toggle(std::uint32_t eventTime = 0);
+  bool isVisible() const { return view_.isVisible(); }
+  // Escape: drop the pending preview and close.
+  void escape() { hide(); }
+
+  // After every edit the user makes in the field.
+  void textChanged();
+  // Enter: sends the trimmed line as a new task.
+  void submit();
+  bool busy() const { return busy_; }
+
+  // After a task was created.
+  std::function<void()> onAdded;
+
+  // The confirmation after a task was created from text: the server's title
+  // (or the text) and what the server read in it.
+  static std::string confirmation(const nlohmann::json& created, const std::string& text);
+
+ private:
+  void cancelParse();
+  Task<> parse(std::string text, Lifetime::Guard current);
+  Task<> send(std::string text);
+  void fail(const std::string& message);
+
+  QuickView& view_;
+  TokenProvider token_;
+  Clock& clock_;
+  // The pending preview request: the pause before it, and the lifetime its
+  // answer must still be part of to be shown.
+  Timer debounce_;
+  Lifetime parse_;
+  bool busy_ = false;
+  // Counts the times the panel was shown, so that a submission's late close
+  // leaves a panel opened again since alone.
+  std::uint64_t shown_ = 0;
+  Lifetime life_;
+};
+
+}  // namespace vuko
