@@ -216,8 +216,13 @@ TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront)
   const std::string main = windowOf("Vuko");
   ASSERT_FALSE(main.empty());
 
+  // The user works in the main window, then clicks into the other
+  // application: the window manager has seen that one used last.
+  runSync({"xdotool", "windowactivate", "--sync", main});
+  runSync({"xdotool", "mousemove", "--window", main, "100", "100", "click", "1"});
   focusOtherWindow();
   ASSERT_TRUE(waitUntil([&] { return focused() == windowOf("other-app"); }));
+  runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1"});
   runSync({"xdotool", "key", "ctrl+alt+s"});
   EXPECT_TRUE(waitUntil([&] { return focused() == main; })) << focused();
 
