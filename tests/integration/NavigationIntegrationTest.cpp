@@ -73,10 +73,10 @@ TEST_F(NavigationIntegrationTest, AddressesThatLeaveOpenOutsideAndTheWindowKeeps
       {"server host with the default port written out", link("http://127.0.0.1:80/tasks"),
        plainServerHost},
       {"identity provider over http", link(authOverHttp), authOverHttp},
-      {"another application's link", link("zoommtg://zoom.example/join?confno=1"),
-       "zoommtg://zoom.example/join?confno=1"},
-      {"another application's address by script", "location.href = 'vscode://file/tmp/x'; true",
-       "vscode://file/tmp/x"},
+      {"another application's link", link("meetapp://meet.example/join?confno=1"),
+       "meetapp://meet.example/join?confno=1"},
+      {"another application's address by script", "location.href = 'editorapp://file/tmp/x'; true",
+       "editorapp://file/tmp/x"},
       {"our page redirecting outside", link(server.url() + "/away"), foreign + "/elsewhere"},
   };
   start();

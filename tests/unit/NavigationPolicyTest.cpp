@@ -148,9 +148,9 @@ TEST_F(NavigationPolicyTest, ActionPolicy) {
       {"blob:https://tasks.company.example/1f2e", false, true, allow},
       // Addresses of other applications go to the desktop's handler; the
       // page stays.
-      {"zoommtg://zoom.example/join?confno=1", false, true, leave},
-      {"tg://resolve?domain=team", false, true, leave},
-      {"vscode://file/tmp/x", false, std::nullopt, leave},
+      {"meetapp://meet.example/join?confno=1", false, true, leave},
+      {"chatapp://resolve?domain=team", false, true, leave},
+      {"editorapp://file/tmp/x", false, std::nullopt, leave},
       {"ftp://example.org/", false, true, leave},
       {"HTTPS://example.org/", false, true, leave},
       // A local file is neither shown nor handed on.
@@ -196,7 +196,7 @@ TEST_F(NavigationPolicyTest, NewWindows) {
       {"blob:https://tasks.company.example/1f2e", NewWindow::ignore},
       {"javascript:alert(1)", NewWindow::ignore},
       {"file:///tmp/x", NewWindow::ignore},
-      {"zoommtg://zoom.example/join", NewWindow::openExternally},
+      {"meetapp://meet.example/join", NewWindow::openExternally},
       {"https://example.org/", NewWindow::openExternally},
       {"https://accounts.google.com/signin", NewWindow::openExternally},
       {"mailto:a@example.org", NewWindow::openExternally},
