@@ -247,7 +247,9 @@ TEST_F(WebControllerTest, APageWithoutAFirstAnswerInSixtySecondsShowsTheOfflineP
   held.hold = true;
   server.handle("/slow", [held](const Received&) { return held; });
   controller->load("/slow");
-  ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1; }));
+  // The request is waiting and the client has seen its load start (the one
+  // timer on the clock).
+  ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1 && clock->pending() == 1; }));
   clock->advance(std::chrono::seconds(59));
   EXPECT_FALSE(controller->offline());
   EXPECT_TRUE(webkit_web_view_is_loading(controller->webView()));
