@@ -1,6 +1,7 @@
 #include "server/Settings.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
