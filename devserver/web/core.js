@@ -129,12 +129,18 @@ V.debounce = (fn, ms) => {
 
 // ---- dates (in the user's time zone from the server settings) ---------------
 V.tz = () => (V.settings && V.settings.timezone) || undefined;
+// "yyyy-MM-dd" of today. Built from the formatter's parts: the formatted
+// text of a locale differs between engines and their ICU data.
 V.todayISO = () => {
+  const now = new Date();
+  const iso = (y, m, d) => String(y).padStart(4, '0') + '-' + String(m).padStart(2, '0') + '-' + String(d).padStart(2, '0');
   try {
-    return new Intl.DateTimeFormat('en-CA', { timeZone: V.tz(), year: 'numeric', month: '2-digit', day: '2-digit' }).format(new Date());
-  } catch (_) {
-    return new Date().toISOString().slice(0, 10);
-  }
+    const parts = {};
+    const format = new Intl.DateTimeFormat('en-US-u-ca-gregory-nu-latn', { timeZone: V.tz(), year: 'numeric', month: 'numeric', day: 'numeric' });
+    for (const { type, value } of format.formatToParts(now)) parts[type] = Number(value);
+    if ([parts.year, parts.month, parts.day].every(Number.isInteger)) return iso(parts.year, parts.month, parts.day);
+  } catch (_) { /* a time zone the engine does not know */ }
+  return iso(now.getFullYear(), now.getMonth() + 1, now.getDate());
 };
 V.parseISO = (iso) => { const [y, m, d] = iso.split('-').map(Number); return new Date(Date.UTC(y, m - 1, d)); };
 V.addDays = (iso, n) => { const d = V.parseISO(iso); d.setUTCDate(d.getUTCDate() + n); return d.toISOString().slice(0, 10); };

@@ -17,7 +17,39 @@
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
 
+// After the client's headers: the X11 headers define None and Status.
+#include <gdk/gdkx.h>
+
 namespace vuko {
+
+namespace {
+
+// Whether the X input focus is in the window. During a hot-key press the
+// keyboard is grabbed and GTK counts every window as unfocused until the key
+// is released, while the focus itself stays where the user sees it.
+bool hasInputFocus(GtkWindow* window) {
+  GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  if (!gdkWindow || !GDK_IS_X11_DISPLAY(display) || !gtk_widget_get_visible(GTK_WIDGET(window)))
+    return gtk_window_is_active(window);
+  Display* x = GDK_DISPLAY_XDISPLAY(display);
+  const Window target = GDK_WINDOW_XID(gdkWindow);
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(x, &focus, &revert);
+  // The focus may rest on a child of the toplevel.
+  while (focus != 0 && focus != PointerRoot && focus != target) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(x, focus, &root, &parent, &children, &count)) break;
+    if (children) XFree(children);
+    if (parent == root) break;
+    focus = parent;
+  }
+  return focus == target;
+}
+
+}  // namespace
 
 AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
 
@@ -129,7 +161,7 @@ void AppDelegate::reopen() {
 
 bool AppDelegate::isActive() const {
   for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
-    if (gtk_window_is_active(GTK_WINDOW(w->data))) return true;
+    if (hasInputFocus(GTK_WINDOW(w->data))) return true;
   return false;
 }
 
@@ -137,7 +169,7 @@ void AppDelegate::toggleMainWindow() {
   if (gtk_widget_get_visible(GTK_WIDGET(main_->window())) && isActive())
     gtk_widget_hide(GTK_WIDGET(main_->window()));
   else
-    main_->show();
+    main_->show(Hotkeys::pressTime());
 }
 
 void AppDelegate::toggleMiniFocus() {

@@ -14,6 +14,16 @@ std::shared_ptr<const Hotkeys::Actions>& current() {
   return actions;
 }
 
+// A key that types something, pressed without Ctrl, Alt or Meta, would be
+// taken from every program; only the function keys are left alone by typing.
+bool takesTyping(const GlobalCombo& combo) {
+  if (combo.ctrl || combo.alt || combo.meta) return false;
+  const std::string& code = combo.code;
+  bool functionKey = code.size() >= 2 && code[0] == 'F' &&
+                     code.find_first_not_of("0123456789", 1) == std::string::npos;
+  return !functionKey;
+}
+
 std::string comboKey(const std::string& id) {
   return "hotkey." + id;
 }
@@ -94,7 +104,7 @@ void Hotkeys::registerAll() {
   unregisterAll();
   for (const auto& [id, number] : ids()) {
     auto chosen = combo(id);
-    if (!chosen) continue;
+    if (!chosen || takesTyping(*chosen)) continue;
     auto key = chosen->carbonKey();
     if (!key) continue;
     // A refusal is not reported: the combination stays stored, just inactive.

@@ -20,6 +20,15 @@ class Url {
   const std::optional<std::string>& fragment() const { return fragment_; }
   const std::string& str() const { return text_; }
 
+  // The host in lower case and the port unless it is the scheme's default:
+  // the form in which the web engine reports every address.
+  std::optional<std::string> lowerHost() const;
+  std::optional<int> portUnlessDefault() const;
+
+  // A host fit for a server address: lower case, international names in
+  // their ASCII form; none when it is neither a DNS name nor an IP address.
+  static std::optional<std::string> serverHost(const std::string& host);
+
   // Standard reference resolution against this URL; none when ref is unusable.
   std::optional<Url> resolve(const std::string& ref) const;
 

@@ -1,5 +1,7 @@
 #include "server/API.h"
 
+#include <stdexcept>
+
 #include "platform/Http.h"
 #include "server/Settings.h"
 
@@ -7,6 +9,8 @@ namespace vuko::API {
 
 Task<nlohmann::json> request(std::string path, std::string token, std::string method,
                              std::optional<nlohmann::json> body) {
+  if (body && !body->is_object())
+    throw std::invalid_argument("the body of an API call is an object");
   HttpRequest req;
   req.url = Settings::url("/api" + path).str();
   req.method = method;

@@ -31,8 +31,9 @@ class Failure : public std::runtime_error {
 
 // Calls "/api" + path on the server in use. Returns the decoded object or
 // array (an empty object for a body that is not JSON). Throws Failure, the
-// transport's TransportError, or the JSON encoder's error for a body that
-// cannot be encoded (then nothing is sent).
+// transport's TransportError, the JSON encoder's error for a body that cannot
+// be encoded, or std::invalid_argument for a body that is not an object (then
+// nothing is sent).
 Task<nlohmann::json> request(std::string path, std::string token, std::string method = "GET",
                              std::optional<nlohmann::json> body = std::nullopt);
 

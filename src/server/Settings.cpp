@@ -1,6 +1,7 @@
 #include "server/Settings.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -20,11 +21,30 @@ const char* testServerVariable() {
   return std::getenv("VUKO_TEST_SERVER");
 }
 
+// White space as UTF-8, as text pasted from documents and chats brings it
+// along: no-break, typographic and ideographic spaces, line and paragraph
+// separators, and the invisible zero-width space and byte-order mark.
+constexpr std::string_view kBlanks[] = {
+    " ",      "\t",     "\n",     "\r",     "\v",     "\f",     "\u0085", "\u00a0", "\u1680",
+    "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008",
+    "\u2009", "\u200a", "\u200b", "\u2028", "\u2029", "\u202f", "\u205f", "\u3000", "\ufeff"};
+
 std::string trim(const std::string& s) {
-  const char* ws = " \t\n\r\v\f";
-  auto b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(ws) - b + 1);
+  std::string_view text = s;
+  for (bool again = true; again;) {
+    again = false;
+    for (auto blank : kBlanks) {
+      if (text.starts_with(blank)) {
+        text.remove_prefix(blank.size());
+        again = true;
+      }
+      if (text.ends_with(blank)) {
+        text.remove_suffix(blank.size());
+        again = true;
+      }
+    }
+  }
+  return std::string(text);
 }
 
 bool startsWith(const std::string& s, const std::string& p) {
@@ -111,11 +131,14 @@ std::optional<Url> normalize(const std::string& typed) {
   if (!u) return std::nullopt;
   if (u->scheme() != "http" && u->scheme() != "https") return std::nullopt;
   if (!u->host()) return std::nullopt;
-  std::string host = *u->host();
+  // The address takes the form the web engine gives every page of the server
+  // (lower-case host, no default port), so the pages are recognised as ours.
+  auto host = Url::serverHost(*u->host());
+  if (!host) return std::nullopt;
   // An IPv6 literal needs its brackets back to form an address.
-  if (host.find(':') != std::string::npos) host = "[" + host + "]";
-  std::string out = u->scheme() + "://" + host;
-  if (u->port()) out += ":" + std::to_string(*u->port());
+  if (host->find(':') != std::string::npos) host = "[" + *host + "]";
+  std::string out = u->scheme() + "://" + *host;
+  if (auto port = u->portUnlessDefault()) out += ":" + std::to_string(*port);
   return Url::parse(out);
 }
 

@@ -34,10 +34,11 @@ bool isOurs(const std::optional<Url>& url) {
   if (!url) return false;
   const std::string& scheme = url->scheme();
   if (scheme == "about" || scheme == "blob" || scheme == "data") return true;
+  // Compared in the form the web engine reports pages in, which a server
+  // address stored by an older version may not have.
   const Url server = Settings::server();
-  if (url->host() != server.host()) return false;
-  // An explicit default port is still a different address from none at all.
-  return url->port() == server.port();
+  return url->lowerHost() == server.lowerHost() &&
+         url->portUnlessDefault() == server.portUnlessDefault();
 }
 
 bool isAuthPage(const std::optional<Url>& url) {
@@ -50,12 +51,15 @@ ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest
   if (isDownloadRequest) return {Decision::download, false};
   if (!url || isOurs(url) || isAuthPage(url)) return {Decision::allow, false};
   const std::string& scheme = url->scheme();
-  if (scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel") {
-    // Embedded frames of the page may show anything; only whole-page moves leave.
-    if (targetIsMainFrame == false) return {Decision::allow, false};
-    return {Decision::cancel, true};
-  }
-  return {Decision::allow, false};
+  if (scheme == "javascript") return {Decision::allow, false};
+  // A page of the server has no business with the user's files, here or in
+  // another program.
+  if (scheme == "file") return {Decision::cancel, false};
+  // Embedded frames of the page may show anything; only whole-page moves leave.
+  if (targetIsMainFrame == false) return {Decision::allow, false};
+  // Other web pages, mail, telephone and other programs' addresses (meetings,
+  // messengers, editors) go to the desktop; the application stays in place.
+  return {Decision::cancel, true};
 }
 
 Decision decideResponse(bool canShowMimeType, const std::string& contentDisposition) {
@@ -70,11 +74,16 @@ Decision decideResponse(bool canShowMimeType, const std::string& contentDisposit
 
 NewWindow decideNewWindow(const std::optional<Url>& url) {
   if (!url) return NewWindow::ignore;
+  // Pages without an address of their own would replace the application.
+  const std::string& scheme = url->scheme();
+  if (scheme == "about" || scheme == "blob" || scheme == "data" || scheme == "javascript" ||
+      scheme == "file")
+    return NewWindow::ignore;
   return isOurs(url) ? NewWindow::loadHere : NewWindow::openExternally;
 }
 
 bool isServerHost(const std::optional<Url>& page) {
-  return (page ? page->host() : std::nullopt) == Settings::server().host();
+  return (page ? page->lowerHost() : std::nullopt) == Settings::server().lowerHost();
 }
 
 bool isSignInPage(const std::optional<Url>& current, bool offline) {

@@ -41,11 +41,13 @@ Decision decideResponse(bool canShowMimeType, const std::string& contentDisposit
 
 enum class NewWindow { loadHere, openExternally, ignore };
 
-// A request for a new window never gets one: ours loads in the asking view.
+// A request for a new window never gets one: ours loads in the asking view;
+// about:, blob:, data:, javascript: and file: addresses are dropped.
 NewWindow decideNewWindow(const std::optional<Url>& url);
 
-// Whether a page is on the host of the server in use (exact host equality;
-// a page without an address and a server without a host count as equal).
+// Whether a page is on the host of the server in use (host equality in any
+// letter case; a page without an address and a server without a host count
+// as equal).
 bool isServerHost(const std::optional<Url>& page);
 
 // A finished load of the server's "/login" page, which means the user is

@@ -35,6 +35,32 @@ constexpr const char* kStyle =
     "button{background:#2d55f5}"
     "}";
 
+std::string escapeHtml(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string offlinePage(const std::string& reason, const std::string& server) {
@@ -47,7 +73,7 @@ std::string offlinePage(const std::string& reason, const std::string& server) {
       "stroke=\"#fff\" stroke-width=\"3\" stroke-linecap=\"round\" stroke-linejoin=\"round\">"
       "<path d=\"M5 12.5l4.5 4.5L19 7.5\"/></svg></div>";
   html += "<h1>Нет связи с сервером</h1>";
-  html += "<p>Не удаётся открыть <code>" + server +
+  html += "<p>Не удаётся открыть <code>" + escapeHtml(server) +
           "</code>. Проверьте интернет — или подключитесь к другому серверу.</p>";
   html += "<p class=\"why\">" + escapeAngle(reason) + "</p>";
   html +=

@@ -6,7 +6,8 @@
 namespace vuko {
 
 // reason: a Russian message (only "<" is escaped, so it shows literally);
-// server: the address the user tried, shown in a code element.
+// server: the address the user tried, shown as text (HTML-escaped) in a code
+// element.
 std::string offlinePage(const std::string& reason, const std::string& server);
 
 }  // namespace vuko

@@ -192,3 +192,48 @@ TEST_F(ClientTest, CorruptSettingsFileIsKeptAsideAndTheClientStarts) {
   EXPECT_TRUE(kept);
   EXPECT_FALSE(exited);
 }
+
+// The "show" hot key brings the main window forward with the focus taken from
+// the application in front, and hides the window when it is the one in front.
+TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront) {
+  const std::string combo = R"({"code":"KeyS","ctrl":true,"alt":true,"shift":false,"meta":false})";
+  gchar* data = g_base64_encode(reinterpret_cast<const guchar*>(combo.data()), combo.size());
+  std::filesystem::create_directories(home + "/config/vuko");
+  {
+    std::ofstream(home + "/config/vuko/defaults.json")
+        << "{\"hotkey.show\": {\"$data\": \"" << data << "\"}}";
+  }
+  g_free(data);
+  start();
+  auto windowOf = [](const std::string& title) {
+    std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
+    return id.substr(0, id.find('\n'));
+  };
+  auto focused = [] {
+    std::string id = runSync({"xdotool", "getwindowfocus"});
+    return id.substr(0, id.find('\n'));
+  };
+  const std::string main = windowOf("Vuko");
+  ASSERT_FALSE(main.empty());
+
+  // The user works in the main window, then clicks into the other
+  // application: the window manager has seen that one used last.
+  runSync({"xdotool", "windowactivate", "--sync", main});
+  runSync({"xdotool", "mousemove", "--window", main, "100", "100", "click", "1"});
+  focusOtherWindow();
+  ASSERT_TRUE(waitUntil([&] { return focused() == windowOf("other-app"); }));
+  runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1"});
+  runSync({"xdotool", "key", "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return focused() == main; })) << focused();
+
+  runSync({"xdotool", "key", "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
+
+  // Just after a click into the other application: only a window the user
+  // asked for after that click may take the focus.
+  focusOtherWindow();
+  runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1",
+           "key", "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return visible("Vuko") && focused() == main; })) << focused();
+  EXPECT_FALSE(exited);
+}

@@ -128,4 +128,25 @@ TEST_F(MiniFocusTest, ItsPageSharesTheBridgeAndTheDataOfTheMainPage) {
   EXPECT_TRUE(waitUntil([&] { return changed == 1; }));
 }
 
+// The panel keeps its size, and its page's dialogs never open a window: they
+// are answered at once, as a view without a dialog handler answers them.
+TEST_F(MiniFocusTest, KeepsItsSizeAndAnswersPageDialogsAtOnce) {
+  start();
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  EXPECT_FALSE(gtk_window_get_resizable(mini->window()));
+  mini->show();
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(mini->window())); }));
+  int width = 0, height = 0;
+  gtk_window_get_size(mini->window(), &width, &height);
+  EXPECT_EQ(width, 300);
+  EXPECT_EQ(height, 420);
+
+  EXPECT_EQ(eval("alert('Помидор готов'), 'closed'", view()), json("closed"));
+  EXPECT_EQ(eval("confirm('Сбросить?')", view()), json(false));
+  EXPECT_EQ(eval("prompt('Название', 'Черновик')", view()), json(nullptr));
+  for (GList* l = gtk_window_list_toplevels(); l; l = g_list_delete_link(l, l))
+    EXPECT_FALSE(GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)));
+}
+
 }  // namespace

@@ -1,8 +1,13 @@
+#include "support/FakeClock.h"
 #include "support/WebFixture.h"
 #include "web/NavigationPolicy.h"
 
+// After the test headers: the X11 headers define None and Status.
+#include <gdk/gdkx.h>
+
 using namespace vuko;
 using namespace vuko::test;
+using nlohmann::json;
 
 namespace {
 
@@ -151,4 +156,132 @@ TEST_F(WebControllerTest, ClosingHidesTheWindowAndKeepsThePage) {
   controller->show();
   EXPECT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
   EXPECT_EQ(eval("window.marker"), nlohmann::json("still here"));
+}
+
+namespace {
+
+// Counts emissions of a web view signal whatever its handlers return.
+class EmissionCounter {
+ public:
+  explicit EmissionCounter(const char* signal)
+      : id_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
+        hook_(g_signal_add_emission_hook(
+            id_, 0,
+            +[](GSignalInvocationHint*, guint, const GValue*, gpointer n) -> gboolean {
+              ++*static_cast<int*>(n);
+              return TRUE;
+            },
+            &count, nullptr)) {}
+  ~EmissionCounter() { g_signal_remove_emission_hook(id_, hook_); }
+  int count = 0;
+
+ private:
+  guint id_;
+  gulong hook_;
+};
+
+}  // namespace
+
+TEST_F(WebControllerTest, AFailureAfterTheFirstAnswerLeavesThePageInPlace) {
+  // The page arrives in part, then the connection breaks off.
+  server.handle("/cut", [](const Received&) {
+    Reply r;
+    r.raw =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: 100000\r\n"
+        "\r\n<!doctype html><p id=part>Часть страницы</p><!--" +
+        std::string(8192, '-');
+    r.hold = true;
+    return r;
+  });
+  start();
+  EmissionCounter failures("load-failed");
+  controller->load("/cut");
+  ASSERT_TRUE(waitForValue("document.getElementById('part') !== null", true));
+  server.answerHeld({});
+  ASSERT_TRUE(waitUntil([&] { return failures.count == 1; }));
+  // Anything the engine starts in reply to the failure has reached the web
+  // process before this script does.
+  eval("true");
+  ASSERT_TRUE(waitUntil([&] { return !webkit_web_view_is_loading(controller->webView()); }));
+  EXPECT_EQ(uri(), server.url() + "/cut");
+  EXPECT_EQ(eval("document.getElementById('part') && document.getElementById('part').textContent"),
+            json("Часть страницы"))
+      << eval("document.documentElement.outerHTML").value_or(nullptr);
+  EXPECT_FALSE(controller->offline());
+}
+
+TEST_F(WebControllerTest, APageLoadFailingAfterAPassingProbeShowsTheOfflinePage) {
+  server.handle("/today", [](const Received&) {
+    Reply r;
+    r.raw = "";  // the connection closes without an answer
+    return r;
+  });
+  controller = std::make_unique<WebController>();
+  ASSERT_TRUE(
+      waitForValue("document.querySelector('h1') && document.querySelector('h1').textContent",
+                   "Нет связи с сервером"));
+  EXPECT_TRUE(controller->offline());
+  EXPECT_EQ(requestsFor(server, "/api/health"), 1u);
+  EXPECT_GE(requestsFor(server, "/today"), 1u);
+  auto why = eval("document.querySelector('.why').textContent");
+  ASSERT_TRUE(why && why->is_string());
+  EXPECT_FALSE(why->get<std::string>().empty());
+}
+
+TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
+  start();
+  eval("window.beforeCrash = true; true");
+  ASSERT_EQ(requestsFor(server, "/today"), 1u);
+  webkit_web_view_terminate_web_process(controller->webView());
+  ASSERT_TRUE(waitUntil([&] { return requestsFor(server, "/today") == 2; }));
+  ASSERT_TRUE(waitForUri(server.url() + "/today"));
+  EXPECT_TRUE(waitForValue("window.marker", "kept"));
+  EXPECT_EQ(eval("typeof window.beforeCrash"), json("undefined"));
+}
+
+TEST_F(WebControllerTest, APageWithoutAFirstAnswerInSixtySecondsShowsTheOfflinePage) {
+  start();
+  auto clock = std::make_shared<FakeClock>();
+  Clock::setMain(clock);
+  Reply held;
+  held.hold = true;
+  server.handle("/slow", [held](const Received&) { return held; });
+  controller->load("/slow");
+  // The request is waiting and the client has seen its load start (the one
+  // timer on the clock).
+  ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1 && clock->pending() == 1; }));
+  clock->advance(std::chrono::seconds(59));
+  EXPECT_FALSE(controller->offline());
+  EXPECT_TRUE(webkit_web_view_is_loading(controller->webView()));
+  clock->advance(std::chrono::seconds(1));
+  EXPECT_TRUE(controller->offline());
+  EXPECT_TRUE(
+      waitForValue("document.querySelector('.why') && document.querySelector('.why').textContent",
+                   "Превышен лимит времени на запрос."));
+  server.answerHeld(html("<p>late</p>"));
+  Clock::setMain(nullptr);
+}
+
+TEST_F(WebControllerTest, LeavingAPageThatAsksToStayOpensNoDialog) {
+  server.handle("/next", [](const Received&) { return html("<p>next</p>"); });
+  start();
+  ASSERT_TRUE(showPage("/editing",
+                       "<p>editing</p><script>addEventListener('beforeunload', (e) => {"
+                       " e.preventDefault(); e.returnValue = 'unsaved'; });"
+                       "addEventListener('keydown', () => { window.typed = true; });</script>"));
+  // The engine asks only on pages the user has used: press a key in it.
+  controller->show();
+  GtkWidget* w = GTK_WIDGET(controller->window());
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
+  std::string id = std::to_string(gdk_x11_window_get_xid(gtk_widget_get_window(w)));
+  ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id).c_str()), 0);
+  ASSERT_TRUE(waitUntil([&] {
+    if (std::system("xdotool key shift") != 0) return false;
+    return eval("window.typed === true") == std::optional<json>(true);
+  }));
+
+  controller->load("/next");
+  EXPECT_TRUE(waitForUri(server.url() + "/next")) << uri();
+  for (GList* l = gtk_window_list_toplevels(); l; l = g_list_delete_link(l, l))
+    EXPECT_FALSE(GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)));
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include "platform/Defaults.h"
 #include "platform/Http.h"
 #include "server/API.h"
 #include "server/Settings.h"
+#include "support/FakeClock.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
@@ -157,4 +159,50 @@ TEST_F(ServerTest, RequestThatGetsNoAnswerTimesOut) {
     EXPECT_STREQ(e.what(), "Превышен лимит времени на запрос.");
   }
   server.answerHeld(jsonReply(200, "{}"));
+}
+
+TEST_F(ServerTest, OnlyAnObjectIsSentAsABody) {
+  server.handle("/api/tasks", [&](const Received&) { return jsonReply(200, "{}"); });
+  for (const auto& body : {nlohmann::json::array({1, 2}), nlohmann::json("text"), nlohmann::json(5),
+                           nlohmann::json(nullptr)}) {
+    EXPECT_THROW(test::run(API::request("/tasks", "t", "POST", body)), std::invalid_argument)
+        << body;
+  }
+  EXPECT_TRUE(server.received().empty());
+}
+
+// The probe gives up after 6 seconds and an API call after 15, on the clock
+// the client runs on.
+TEST_F(ServerTest, ProbeAndApiCallsTimeOutOnTheClientsClock) {
+  auto clock = std::make_shared<test::FakeClock>();
+  Clock::setMain(clock);
+  Reply held;
+  held.hold = true;
+  server.handle("/api/health", [held](const Received&) { return held; });
+  server.handle("/api/tasks/counts", [held](const Received&) { return held; });
+
+  auto probe = Settings::check(*Url::parse(server.url()));
+  ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
+  clock->advance(std::chrono::milliseconds(5999));
+  test::spin(std::chrono::milliseconds(50));
+  EXPECT_FALSE(probe.done());
+  clock->advance(std::chrono::milliseconds(1));
+  ASSERT_TRUE(test::waitUntil([&] { return probe.done(); }));
+  EXPECT_EQ(probe.result(), std::optional<std::string>(
+                                "Не удалось подключиться: Превышен лимит времени на запрос."));
+
+  auto call = API::request("/tasks/counts", "t");
+  ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 2; }));
+  clock->advance(std::chrono::milliseconds(14999));
+  test::spin(std::chrono::milliseconds(50));
+  EXPECT_FALSE(call.done());
+  clock->advance(std::chrono::milliseconds(1));
+  try {
+    test::run(std::move(call));
+    ADD_FAILURE() << "no time-out";
+  } catch (const TransportError& e) {
+    EXPECT_EQ(e.kind(), TransportError::Kind::timedOut);
+  }
+  server.answerHeld(jsonReply(200, "{}"));
+  Clock::setMain(nullptr);
 }

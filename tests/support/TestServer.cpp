@@ -12,6 +12,8 @@ namespace vuko::test {
 struct TestServer::Impl {
   SoupServer* server = nullptr;
   std::vector<SoupServerMessage*> held;
+  // Connections that had a raw answer written and are kept open.
+  std::vector<GIOStream*> rawHeld;
 };
 
 namespace {
@@ -24,7 +26,7 @@ void respond(SoupServerMessage* msg, const Reply& reply) {
 }
 }  // namespace
 
-TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
+TestServer::TestServer(int port) : impl_(std::make_unique<Impl>()) {
   impl_->server = soup_server_new(nullptr, nullptr);
   soup_server_add_handler(
       impl_->server, nullptr,
@@ -54,6 +56,10 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
           GIOStream* io = soup_server_message_steal_connection(msg);
           g_output_stream_write_all(g_io_stream_get_output_stream(io), reply.raw->data(),
                                     reply.raw->size(), nullptr, nullptr, nullptr);
+          if (reply.hold) {
+            s->impl_->rawHeld.push_back(io);
+            return;
+          }
           g_io_stream_close(io, nullptr, nullptr);
           g_object_unref(io);
           return;
@@ -68,7 +74,7 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
       },
       this, nullptr);
   GError* error = nullptr;
-  if (!soup_server_listen_local(impl_->server, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  if (!soup_server_listen_local(impl_->server, port, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
     std::string m = error ? error->message : "listen failed";
     g_clear_error(&error);
     throw std::runtime_error(m);
@@ -79,12 +85,17 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
 }
 
 TestServer::~TestServer() {
+  for (GIOStream* io : impl_->rawHeld) g_object_unref(io);
   for (SoupServerMessage* msg : impl_->held) g_object_unref(msg);
   stop();
   g_object_unref(impl_->server);
 }
 
 void TestServer::answerHeld(const Reply& reply) {
+  for (GIOStream* io : std::exchange(impl_->rawHeld, {})) {
+    g_io_stream_close(io, nullptr, nullptr);
+    g_object_unref(io);
+  }
   for (SoupServerMessage* msg : std::exchange(impl_->held, {})) {
     respond(msg, reply);
     soup_server_message_unpause(msg);
@@ -93,7 +104,7 @@ void TestServer::answerHeld(const Reply& reply) {
 }
 
 size_t TestServer::heldCount() const {
-  return impl_->held.size();
+  return impl_->held.size() + impl_->rawHeld.size();
 }
 
 void TestServer::handle(const std::string& path, Handler h) {

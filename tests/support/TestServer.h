@@ -25,8 +25,9 @@ struct Reply {
   std::map<std::string, std::string> headers;
   // Keep the request waiting until answerHeld() is called.
   bool hold = false;
-  // Written as it is on the connection, which is then closed: for answers
-  // that break off, which the server would never send by itself.
+  // Written as it is on the connection, which is then closed (with hold: when
+  // answerHeld() is called): for answers that break off, which the server
+  // would never send by itself.
   std::optional<std::string> raw;
 };
 
@@ -52,7 +53,8 @@ inline Reply healthy() {
 class TestServer {
  public:
   using Handler = std::function<Reply(const Received&)>;
-  TestServer();
+  // On a free port unless one is given; throws when it cannot listen.
+  explicit TestServer(int port = 0);
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;

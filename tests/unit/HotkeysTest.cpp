@@ -259,5 +259,30 @@ TEST_F(HotkeysTest, WithoutADisplayNothingRegistersAndEverythingElseWorks) {
   EXPECT_EQ(hk.all()["quick"], quickDefault);
 }
 
+// A system-wide key that types a character would take it from every program.
+TEST_F(HotkeysTest, AKeyThatTypesIsNeverTakenWithoutCtrlAltOrMeta) {
+  struct Case {
+    GlobalCombo combo;
+    bool registered;
+  };
+  const Case cases[] = {
+      {GlobalCombo("KeyS", false, false), false},
+      {GlobalCombo("KeyS", false, false, true), false},
+      {GlobalCombo("Digit1", false, false), false},
+      {GlobalCombo("Space", false, false, true), false},
+      {GlobalCombo("Slash", false, false), false},
+      {GlobalCombo("F5", false, false), true},
+      {GlobalCombo("KeyS", true, false), true},
+      {GlobalCombo("KeyS", false, true, true), true},
+      {GlobalCombo("KeyS", false, false, false, true), true},
+  };
+  auto hk = make();
+  for (const auto& c : cases) {
+    hk->set("show", c.combo);
+    EXPECT_EQ(hk->combo("show"), c.combo) << c.combo.title();  // kept all the same
+    EXPECT_EQ(service->numbers().count(2), c.registered ? 1u : 0u) << c.combo.title();
+  }
+}
+
 }  // namespace
 }  // namespace vuko

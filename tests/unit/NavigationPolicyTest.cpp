@@ -28,9 +28,7 @@ TEST_F(NavigationPolicyTest, OursAgainstServerWithoutPort) {
   const std::pair<const char*, bool> cases[] = {
       {"https://tasks.company.example/today", true},
       {"http://tasks.company.example/today", true},
-      {"https://tasks.company.example:443/today", false},
       {"https://tasks.company.example:8443/", false},
-      {"https://TASKS.company.example/", false},
       {"https://www.tasks.company.example/", false},
       {"https://company.example/", false},
       {"https://example.org/", false},
@@ -53,6 +51,34 @@ TEST_F(NavigationPolicyTest, OursAgainstServerWithPort) {
       {"http://localhost:5300/", false},
   };
   for (const auto& [text, ours] : cases) EXPECT_EQ(Navigation::isOurs(url(text)), ours) << text;
+}
+
+// The web engine reports every page with a lower-case host and without a
+// default port; a server address stored in another form by an older version
+// must still own its pages.
+TEST_F(NavigationPolicyTest, ServerAddressInAnotherCaseOrWithItsDefaultPortOwnsItsPages) {
+  struct Case {
+    const char* server;
+    const char* page;
+    bool ours, sameHost;
+  };
+  const Case cases[] = {
+      {"https://Tasks.Company.Example", "https://tasks.company.example/today", true, true},
+      {"https://tasks.company.example:443", "https://tasks.company.example/today", true, true},
+      {"https://TASKS.company.example:443", "http://tasks.company.example/login", true, true},
+      {"http://127.0.0.1:80", "http://127.0.0.1/today", true, true},
+      {"http://127.0.0.1:80", "http://127.0.0.1:8080/today", false, true},
+      {"https://tasks.company.example:80", "https://tasks.company.example/today", false, true},
+      {"https://Tasks.Company.Example", "https://company.example/", false, false},
+  };
+  for (const auto& c : cases) {
+    serve(c.server);
+    EXPECT_EQ(Navigation::isOurs(url(c.page)), c.ours) << c.server << " " << c.page;
+    EXPECT_EQ(Navigation::isServerHost(url(c.page)), c.sameHost) << c.server << " " << c.page;
+  }
+  serve("http://LocalHost:5300");
+  EXPECT_TRUE(Navigation::isSignInPage(url("http://localhost:5300/login"), false));
+  EXPECT_TRUE(Navigation::trustsMessagesFrom(url("http://localhost:5300/today"), false));
 }
 
 TEST_F(NavigationPolicyTest, OursFollowsTheServerAtEachCall) {
@@ -93,6 +119,7 @@ TEST_F(NavigationPolicyTest, ActionPolicy) {
   const ActionOutcome allow{Decision::allow, false};
   const ActionOutcome leave{Decision::cancel, true};
   const ActionOutcome download{Decision::download, false};
+  const ActionOutcome drop{Decision::cancel, false};
   struct Case {
     std::optional<std::string> address;
     bool isDownload;
@@ -117,10 +144,17 @@ TEST_F(NavigationPolicyTest, ActionPolicy) {
       {"mailto:team@example.org", false, true, leave},
       {"tel:+74950000000", false, true, leave},
       {"tel:+74950000000", false, false, allow},
-      {"https://tasks.company.example:443/", false, true, leave},
-      {"HTTPS://example.org/", false, true, allow},
-      {"ftp://example.org/", false, true, allow},
-      {"file:///tmp/x", false, true, allow},
+      {"javascript:void(0)", false, true, allow},
+      {"blob:https://tasks.company.example/1f2e", false, true, allow},
+      // Addresses of other applications go to the desktop's handler; the
+      // page stays.
+      {"meetapp://meet.example/join?confno=1", false, true, leave},
+      {"chatapp://resolve?domain=team", false, true, leave},
+      {"editorapp://file/tmp/x", false, std::nullopt, leave},
+      {"ftp://example.org/", false, true, leave},
+      {"HTTPS://example.org/", false, true, leave},
+      // A local file is neither shown nor handed on.
+      {"file:///tmp/x", false, true, drop},
   };
   for (const auto& c : cases) {
     std::optional<Url> target = c.address ? url(*c.address) : std::nullopt;
@@ -156,7 +190,13 @@ TEST_F(NavigationPolicyTest, ResponsePolicy) {
 TEST_F(NavigationPolicyTest, NewWindows) {
   const std::pair<const char*, NewWindow> cases[] = {
       {"https://tasks.company.example/task/7", NewWindow::loadHere},
-      {"about:blank", NewWindow::loadHere},
+      // Such a page would replace the application in the main view.
+      {"about:blank", NewWindow::ignore},
+      {"data:text/html,<p>x</p>", NewWindow::ignore},
+      {"blob:https://tasks.company.example/1f2e", NewWindow::ignore},
+      {"javascript:alert(1)", NewWindow::ignore},
+      {"file:///tmp/x", NewWindow::ignore},
+      {"meetapp://meet.example/join", NewWindow::openExternally},
       {"https://example.org/", NewWindow::openExternally},
       {"https://accounts.google.com/signin", NewWindow::openExternally},
       {"mailto:a@example.org", NewWindow::openExternally},

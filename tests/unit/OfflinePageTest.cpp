@@ -24,3 +24,12 @@ TEST(OfflinePageTest, ButtonsPostBridgeMessagesDirectly) {
   EXPECT_NE(page.find("<h1>Нет связи с сервером</h1>"), std::string::npos);
   EXPECT_NE(page.find("prefers-color-scheme: dark"), std::string::npos);
 }
+
+// A server address is whatever the user once typed; it is shown as text.
+TEST(OfflinePageTest, ServerAddressIsEscaped) {
+  std::string page = offlinePage("x", "http://a<img src=x onerror=alert(1)>&\"'");
+  EXPECT_NE(page.find("<code>http://a&lt;img src=x onerror=alert(1)&gt;&amp;&quot;&#39;</code>"),
+            std::string::npos)
+      << page;
+  EXPECT_EQ(page.find("<img"), std::string::npos);
+}

@@ -60,6 +60,44 @@ TEST_F(SettingsTest, NormalizeTurnsTypedTextIntoServerAddress) {
   }
 }
 
+// The address is kept in the form the web engine reports pages in (host in
+// lower case, no default port), and only a real host name or IP address makes
+// one; white space pasted along with it is not part of it.
+TEST_F(SettingsTest, NormalizeGivesTheEngineFormOfARealHost) {
+  struct Case {
+    const char* typed;
+    const char* expected;  // nullptr: no address
+  } cases[] = {
+      {"Tasks.Company.Example", "https://tasks.company.example"},
+      {"https://Tasks.Company.Example:443/today", "https://tasks.company.example"},
+      {"http://Tasks.Company.Example:80", "http://tasks.company.example"},
+      {"localhost:80", "http://localhost"},
+      {"http://LocalHost:80", "http://localhost"},
+      {"https://tasks.company.example:80", "https://tasks.company.example:80"},
+      {"http://tasks.company.example:443", "http://tasks.company.example:443"},
+      {"http://[::1]:5300", "http://[::1]:5300"},
+      {"задачи.пример.рф", "https://xn--80aalki3g.xn--e1afmkfd.xn--p1ai"},
+      {"\u00a0tasks.company.example\u00a0", "https://tasks.company.example"},
+      {"\u2003\u3000tasks.company.example/\u202f\r\n", "https://tasks.company.example"},
+      {"\ufefftasks.company.example", "https://tasks.company.example"},
+      {"http://a<b>.example", nullptr},
+      {"http://a b.example", nullptr},
+      {"http://a%20b.example", nullptr},
+      {"https://tasks..example", nullptr},
+      {"https://-tasks.example", nullptr},
+      {"\u00a0", nullptr},
+  };
+  for (const auto& c : cases) {
+    auto got = Settings::normalize(c.typed);
+    if (c.expected) {
+      ASSERT_TRUE(got) << c.typed;
+      EXPECT_EQ(got->str(), c.expected) << c.typed;
+    } else {
+      EXPECT_FALSE(got) << c.typed << " gave " << got->str();
+    }
+  }
+}
+
 TEST_F(SettingsTest, ServerDefaultsToPublicAndIgnoresUnparsableStoredValue) {
   EXPECT_EQ(Settings::server(), Settings::publicServer());
   EXPECT_TRUE(Settings::isPublic());

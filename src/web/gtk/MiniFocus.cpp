@@ -17,6 +17,7 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), "Помодоро");
   gtk_window_set_default_size(window(), kWidth, kHeight);
+  gtk_window_set_resizable(window(), FALSE);
   gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_UTILITY);
   gtk_window_set_keep_above(window(), TRUE);
   gtk_window_stick(window());
@@ -36,6 +37,18 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
                    }),
                    nullptr);
   webView_ = configuration.createView();
+  // A fixed window takes its content's size.
+  gtk_widget_set_size_request(GTK_WIDGET(webView_), kWidth, kHeight);
+  // The panel opens no windows of its own: the page's dialogs are answered at
+  // once (alert closes, confirm is false, prompt null), and leaving is allowed.
+  g_signal_connect(
+      webView_, "script-dialog",
+      G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* d, gpointer) -> gboolean {
+        if (webkit_script_dialog_get_dialog_type(d) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+          webkit_script_dialog_confirm_set_confirmed(d, TRUE);
+        return TRUE;
+      }),
+      nullptr);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
   gtk_widget_show(GTK_WIDGET(webView_));
 }

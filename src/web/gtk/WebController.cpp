@@ -205,12 +205,14 @@ void WebController::go(const std::string& path) {
     if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
     self->load(target);
   }(this, life_.guard(), std::move(script), path)
-                              .detach();
+                                .detach();
 }
 
-void WebController::show() {
-  gtk_widget_show(window_);
-  gtk_window_present_with_time(window(), GDK_CURRENT_TIME);
+void WebController::show(std::uint32_t eventTime) {
+  // A hidden window is mapped with the time as its user time, a shown one is
+  // activated with it: either way the window manager sees that the user has
+  // just asked for it and lets it take the focus.
+  gtk_window_present_with_time(window(), eventTime);
 }
 
 void WebController::reload() {
@@ -305,15 +307,17 @@ gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GErro
   // fail before the stop takes effect; it is no reason for the offline page.
   auto failing = uri ? Url::parse(uri) : std::nullopt;
   if (failing && Navigation::decideAction(failing, false, true).openExternally) return TRUE;
-  // Failures after the first answer leave the page as the engine shows it.
-  if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) return FALSE;
-  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return FALSE;
+  // Every failure left alone is still answered as handled: otherwise the
+  // engine puts its own error text in place of the page.
+  // Failures after the first answer leave the page as far as it came.
+  if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) return TRUE;
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
   // A navigation answered with "download" or "cancel" ends this way too; the
   // user asked for it, so it is no reason to show the offline page.
   if (g_error_matches(error, WEBKIT_POLICY_ERROR,
                       WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
       g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER))
-    return FALSE;
+    return TRUE;
   showOffline(describeLoadError(error));
   return TRUE;
 }

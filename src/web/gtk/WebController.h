@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,9 +15,9 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Clock.h"
-#include "platform/gtk/GObjectPtr.h"
 #include "platform/Task.h"
 #include "platform/Url.h"
+#include "platform/gtk/GObjectPtr.h"
 #include "web/DownloadNames.h"
 
 namespace vuko {
@@ -56,7 +57,9 @@ class WebController {
   // Brings the window forward and navigates, through the page's router when
   // the server's page is loaded.
   void go(const std::string& path);
-  void show();
+  // eventTime: the window system's time of the user's action that asks for
+  // the window (a hot-key press), or 0 for now.
+  void show(std::uint32_t eventTime = GDK_CURRENT_TIME);
   void reload();
   // The signed-in user's bearer token from the page's local storage.
   Task<std::optional<std::string>> token();

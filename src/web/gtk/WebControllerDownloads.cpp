@@ -35,6 +35,11 @@ std::string downloadFailure(const GError* error) {
 }
 
 gboolean runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
+  // Leaving a page is the user's own choice; the page does not get to ask.
+  if (webkit_script_dialog_get_dialog_type(request) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+    webkit_script_dialog_confirm_set_confirmed(request, TRUE);
+    return TRUE;
+  }
   const char* message = webkit_script_dialog_get_message(request);
   GtkWidget* dialog = messageDialog(parent, message ? message : "");
   GtkWidget* entry = nullptr;
