@@ -2,6 +2,8 @@
 
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "platform/Wake.h"
+#include "reminders/Reminders.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
 
@@ -13,6 +15,8 @@ AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
 // registry (whose actions point at the windows) before the windows.
 AppDelegate::~AppDelegate() {
   hotkeys_.reset();
+  wake_.reset();
+  reminders_.reset();
   mini_.reset();
   main_.reset();
 }
@@ -26,6 +30,7 @@ void AppDelegate::didFinishLaunching() {
 
   main_ = std::make_unique<WebController>();
   gtk_application_add_window(app_, main_->window());
+  startReminders();
 
   mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
   gtk_application_add_window(app_, mini_->window());
