@@ -91,6 +91,28 @@ TEST(NotificationCenter, NoServerIsNotAllowed) {
   EXPECT_EQ(undelivered, std::vector<std::string>{"rem1"});
 }
 
+TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
+  PrivateBus bus;
+  auto server = std::make_unique<FakeNotificationServer>();
+  ASSERT_TRUE(waitUntil([&] { return server->ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ASSERT_TRUE(authorize(center).granted);
+  std::vector<std::string> undelivered;
+  center.onUndelivered = [&](const NotificationRequest& r) { undelivered.push_back(r.id); };
+  center.add(taskRequest("rem1"));
+  ASSERT_TRUE(waitUntil([&] { return server->calls().size() == 1; }));
+  server.reset();
+  center.add(taskRequest("rem2"));
+  ASSERT_TRUE(waitUntil([&] { return !undelivered.empty(); }, 30s));
+  EXPECT_EQ(undelivered, std::vector<std::string>{"rem2"});
+  // A server that comes back is used again by the next delivery.
+  FakeNotificationServer again;
+  ASSERT_TRUE(waitUntil([&] { return again.ready(); }));
+  center.add(taskRequest("rem3"));
+  ASSERT_TRUE(waitUntil([&] { return again.calls().size() == 1; }, 30s));
+  EXPECT_EQ(undelivered.size(), 1u);
+}
+
 TEST(NotificationCenter, PendingRequestsCanBeListedAndRemoved) {
   PrivateBus bus;
   FakeNotificationServer server;
