@@ -24,6 +24,23 @@ std::pair<int, int> placed(GtkWindow* w) {
   return {x, y};
 }
 
+// The workspace the window manager put the window on (all of them: 0xFFFFFFFF).
+long workspaceOf(GtkWindow* w) {
+  GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
+  if (!g) return -1;
+  GdkAtom type;
+  gint format = 0, length = 0;
+  guchar* data = nullptr;
+  long out = -1;
+  if (gdk_property_get(g, gdk_atom_intern("_NET_WM_DESKTOP", FALSE),
+                       gdk_atom_intern("CARDINAL", FALSE), 0, 1, FALSE, &type, &format, &length,
+                       &data) &&
+      data && format == 32 && length >= static_cast<gint>(sizeof(long)))
+    out = static_cast<long>(*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFul);
+  g_free(data);
+  return out;
+}
+
 std::string focusedWindow() {
   FILE* p = popen("xdotool getwindowfocus 2>/dev/null", "r");
   if (!p) return {};
@@ -90,6 +107,8 @@ TEST_F(BannerWindows, ThreeStackFromTheTopRight) {
     return gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(top))) & GDK_WINDOW_STATE_ABOVE;
   }));
   EXPECT_FALSE(gtk_window_get_accept_focus(top));
+  // And shows it on every workspace.
+  EXPECT_TRUE(waitUntil([&] { return workspaceOf(top) == 0xFFFFFFFFl; })) << workspaceOf(top);
   if (const char* shot = std::getenv("VUKO_BANNER_SHOT"))
     std::system(("import -window root " + std::string(shot)).c_str());
 }
