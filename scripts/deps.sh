@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool openbox dbus dbus-x11 x11-apps imagemagick
   fonts-dejavu-core curl
+  libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gio/gio.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +133,38 @@ TEST(NotificationCenter, PendingRequestsCanBeListedAndRemoved) {
   ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
   EXPECT_GE(std::chrono::system_clock::now(), soon);
   EXPECT_EQ(server.calls()[0].summary, "Позвонить");
+}
+
+// A desktop with a per-application switch (GNOME's schema, compiled here
+// into a private folder) that is off for the client.
+TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
+  auto dir = tempDir();
+  std::ofstream(dir + "/app.gschema.xml")
+      << R"(<schemalist><schema id="org.gnome.desktop.notifications.application">)"
+      << R"(<key name="enable" type="b"><default>true</default></key></schema></schemalist>)";
+  ASSERT_EQ(std::system(("glib-compile-schemas " + dir).c_str()), 0);
+  setenv("GSETTINGS_SCHEMA_DIR", dir.c_str(), 1);
+  setenv("GSETTINGS_BACKEND", "memory", 1);
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  EXPECT_TRUE(authorize(center).granted);
+  GSettings* app = g_settings_new_with_path("org.gnome.desktop.notifications.application",
+                                            "/org/gnome/desktop/notifications/application/vuko/");
+  g_settings_set_boolean(app, "enable", FALSE);
+  auto answer = authorize(center);
+  EXPECT_FALSE(answer.granted);
+  EXPECT_EQ(answer.refusal, NotificationAuthorization::Refusal::other);
+
+  ReminderServices s;
+  s.center = &center;
+  s.testMode = true;
+  Reminders engine([]() -> Task<std::optional<std::string>> { co_return "tok"; }, std::move(s));
+  engine.start();
+  ASSERT_TRUE(waitUntil([&] { return engine.mode() != Reminders::Mode::unknown; }, 30s));
+  EXPECT_EQ(engine.mode(), Reminders::Mode::off);
+  g_object_unref(app);
 }
 
 TEST(NotificationCenter, NoServerMeansOwnBanners) {
