@@ -88,7 +88,7 @@ Task<> AppDelegate::askNotifyPermissionRoutine() {
   auto alive = life_.guard();
   auto answer = co_await NotificationCenter::current().requestAuthorization();
   if (!alive) co_return;
-  bool allowed = answer.granted || reminders_->mode() == Reminders::Mode::own;
+  bool allowed = Reminders::permissionAllowed(answer, reminders_->mode());
   main_->setNotifyPermission(allowed ? "granted" : "denied", true);
   if (!allowed) openNotificationSettings();
 }

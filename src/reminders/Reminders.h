@@ -72,6 +72,11 @@ class Reminders {
   void clearScheduled();
 
   Mode mode() const { return mode_; }
+  // Whether the page may count on notifications after asking for permission:
+  // granted, or refused while own banners stand in.
+  static bool permissionAllowed(const NotificationAuthorization& answer, Mode mode) {
+    return answer.granted || mode == Mode::own;
+  }
   const std::vector<Item>& lastSync() const { return lastSync_; }
 
   Task<std::pair<int, std::optional<nlohmann::json>>> get(std::string path, std::string token);

@@ -58,6 +58,15 @@ TEST(ReminderContent, TaskAndDigest) {
   EXPECT_TRUE(BannerContent::of(task).buttons);
 }
 
+TEST(ReminderPermission, RefusedWhileOwnBannersStandInCountsAsAllowed) {
+  using Refusal = NotificationAuthorization::Refusal;
+  using Mode = Reminders::Mode;
+  EXPECT_TRUE(Reminders::permissionAllowed({true, Refusal::none}, Mode::system));
+  EXPECT_TRUE(Reminders::permissionAllowed({false, Refusal::notAllowed}, Mode::own));
+  for (auto mode : {Mode::unknown, Mode::system, Mode::off})
+    EXPECT_FALSE(Reminders::permissionAllowed({false, Refusal::other}, mode));
+}
+
 TEST_F(RemindersDelivery, StartRegistersCategoriesAndAsksOnce) {
   start(Mode::system);
   ASSERT_EQ(center.categories.size(), 2u);
