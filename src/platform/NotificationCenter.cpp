@@ -260,7 +260,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
         new Call{weak_from_this(), std::move(done)});
   }
 
-  // The per-application switch of desktops that keep one (GNOME).
+  // The per-application switch of desktops that keep one.
   bool switchedOff() const {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     if (!source) return false;

@@ -61,7 +61,7 @@ struct SystemWallClock::State {
 
   void arm() {
     if (fd < 0) return;
-    itimerspec spec{};
+    itimerspec when{};
     if (!appointments.empty()) {
       auto first = appointments.begin()->second.when;
       for (const auto& [id, a] : appointments) first = std::min(first, a.when);
@@ -69,10 +69,10 @@ struct SystemWallClock::State {
           std::chrono::duration_cast<std::chrono::nanoseconds>(first.time_since_epoch()).count();
       // Zero disarms the timer; a moment at the epoch is long past anyway.
       if (ns <= 0) ns = 1;
-      spec.it_value.tv_sec = ns / 1'000'000'000;
-      spec.it_value.tv_nsec = ns % 1'000'000'000;
+      when.it_value.tv_sec = ns / 1'000'000'000;
+      when.it_value.tv_nsec = ns % 1'000'000'000;
     }
-    timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr);
   }
 };
 

@@ -135,7 +135,7 @@ TEST(NotificationCenter, PendingRequestsCanBeListedAndRemoved) {
   EXPECT_EQ(server.calls()[0].summary, "Позвонить");
 }
 
-// A desktop with a per-application switch (GNOME's schema, compiled here
+// A desktop with a per-application switch (its schema, compiled here
 // into a private folder) that is off for the client.
 TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
   auto dir = tempDir();
