@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool openbox dbus dbus-x11 x11-apps imagemagick
   fonts-dejavu-core curl python3 python3-dbus python3-gi
+  libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

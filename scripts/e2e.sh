@@ -45,23 +45,23 @@ expect_table() {
   expect must 'помодоро поверх окон: окно видно ' 'true, уровень «поверх» true, на всех рабочих столах true, страница {SWITCH}/mini-focus'
   expect must 'раздел «Горячие клавиши», сочетания программы: ' 'Показать окно Vuko \| [^|]+ \| .*\|\| Помодоро поверх всех окон \| [^|]+ \| .*'
   # Reminders.
-  expect pending 'уведомления: режим ' "(system|own) $legend" "[a-z-]+ $legend"
-  expect pending 'веб-версия не опрашивает напоминания сама: ' 'true, Notification\.permission = granted' '(true|false), Notification\.permission = [a-z]+'
-  expect pending 'сверка с сервером: ' '[^-].*'
-  expect pending 'в расписании: ' '«Созвон с командой» .*в [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}'
-  expect pending 'в очереди системы: ' 'rem.+'
+  expect must 'уведомления: режим ' "(system|own) $legend" "[a-z-]+ $legend"
+  expect must 'веб-версия не опрашивает напоминания сама: ' 'true, Notification\.permission = granted' '(true|false), Notification\.permission = [a-z]+'
+  expect must 'сверка с сервером: ' '[^-].*'
+  expect must 'в расписании: ' '«Созвон с командой» .*в [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}'
+  expect must 'в очереди системы: ' 'rem.+'
   # The task's time is written to the minute, so its reminder falls due 0 to 60 s
   # after it is made; the run waits for that plus 4 s.
-  expect pending '' '([4-9]|[1-6][0-9]|70) с, окно закрыто: своих окошек на экране [0-9]+' '[0-9]+ с, окно закрыто: своих окошек на экране (-|[0-9]+)'
-  expect pending 'на сервере отмечено показанным: ' 'true' '(true|false)'
-  expect pending 'кнопка «Готово»: задача выполнена ' 'true' '(true|false)'
-  expect pending 'щелчок по уведомлению открывает: ' '{SWITCH}/today\?task=[0-9]+, карточка задачи открыта true' '{SWITCH}/.*, карточка задачи открыта (true|false)'
+  expect must '' '([4-9]|[1-6][0-9]|70) с, окно закрыто: своих окошек на экране [0-9]+' '[0-9]+ с, окно закрыто: своих окошек на экране (-|[0-9]+)'
+  expect must 'на сервере отмечено показанным: ' 'true' '(true|false)'
+  expect must 'кнопка «Готово»: задача выполнена ' 'true' '(true|false)'
+  expect must 'щелчок по уведомлению открывает: ' '{SWITCH}/today\?task=[0-9]+, карточка задачи открыта true' '{SWITCH}/.*, карточка задачи открыта (true|false)'
   expect must 'старый адрес ?tab=tasks открыл: ' '{SWITCH}/settings\?tab=tasks'
   expect must 'пункты для программы в «Уведомлениях»: ' 'slot-mac-notify, slot-mac-permission; vukoMac = true'
   expect must 'веб-настройки напоминаний: ' 's-remindBefore = 15, s-autoRemindTime = 09:00, s-dailyDigest = false, s-macNotify = true'
   # Hidden window.
-  expect pending 'запрос разрешения: ' 'true' '(true|false|ошибка .+)'
-  expect pending 'разрешение системы на уведомления: статус ' '2 \(0 — не спрашивали, 1 — запрещены, 2 — разрешены\), баннеры 2' '(-|[0-9]) \(0 — не спрашивали, 1 — запрещены, 2 — разрешены\), баннеры (-|[0-9])'
+  expect must 'запрос разрешения: ' 'true' '(true|false|ошибка .+)'
+  expect must 'разрешение системы на уведомления: статус ' '2 \(0 — не спрашивали, 1 — запрещены, 2 — разрешены\), баннеры 2' '(-|[0-9]) \(0 — не спрашивали, 1 — запрещены, 2 — разрешены\), баннеры (-|[0-9])'
   expect must 'веб-версия: Notification.permission = ' '[a-z]+, notifyOn = (true|false)'
   expect must 'окно закрыто 5 с: тиков секундного таймера ' '[0-9]+, запросов напоминаний 0, видимость страницы hidden'
   expect must 'готово' ''

@@ -9,7 +9,9 @@
 #include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "platform/Wake.h"
 #include "quick/gtk/QuickPanel.h"
+#include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
@@ -65,6 +67,8 @@ AppDelegate::~AppDelegate() {
   aboutPanel_.reset();
   actions_.reset();
   hotkeys_.reset();
+  wake_.reset();
+  reminders_.reset();
   mini_.reset();
   quick_.reset();
   main_.reset();
@@ -79,6 +83,7 @@ void AppDelegate::didFinishLaunching() {
 
   main_ = std::make_unique<WebController>();
   gtk_application_add_window(app_, main_->window());
+  startReminders();
 
   // Built once, after the main page has started loading, so that the hot key
   // only has to place and show it.
@@ -207,8 +212,12 @@ void AppDelegate::joinServerChange() {
   serverChange_.updateBadge = [this, alive] {
     if (alive) updateBadge();
   };
-  // The reminder engine joins here: resetReminders, and after the settle
-  // delay syncReminders (a poll with no extra wait). Unset steps are skipped.
+  serverChange_.resetReminders = [this, alive] {
+    if (alive) reminders_->reset();
+  };
+  serverChange_.syncReminders = [this, alive] {
+    if (alive) reminders_->soon(0);
+  };
 }
 
 void AppDelegate::openSettings() {
@@ -236,9 +245,11 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
   window.onBadge = [this, alive] {
     if (alive) updateBadge();
   };
-  // Until the reminder engine reports its delivery mode the line says it is
-  // being checked; onNotifySettings joins with the notification settings.
-  window.notifyText = [] { return std::string(SettingsLines::kChecking); };
+  window.onNotifySettings = [] { openNotificationSettings(); };
+  window.notifyText = [this, alive] {
+    if (!alive || !reminders_) return std::string(SettingsLines::kChecking);
+    return SettingsLines::notify(reminders_->mode());
+  };
 }
 
 bool AppDelegate::command(const std::string& id) {
@@ -252,11 +263,6 @@ bool AppDelegate::command(const std::string& id) {
   else
     return false;
   return true;
-}
-
-void AppDelegate::afterChange() {
-  updateBadge();
-  main_->evaluate("window.dispatchEvent(new Event('focus'))");
 }
 
 }  // namespace vuko

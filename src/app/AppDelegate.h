@@ -27,6 +27,9 @@ class StatusItem;
 class AboutPanel;
 class Badge;
 class QuickPanel;
+class Reminders;
+class BannerHost;
+class WakeMonitor;
 
 class AppDelegate {
  public:
@@ -75,6 +78,14 @@ class AppDelegate {
   // Creates the settings window on first use and shows it.
   void openSettings();
   QuickPanel* quick() const { return quick_.get(); }
+  Reminders* reminders() const { return reminders_.get(); }
+
+  // After the user's tasks changed: an early poll and a focus event for the page.
+  void afterChange();
+  // The page asked for notification permission.
+  void askNotifyPermission();
+  // The desktop's own notification settings, where one is known.
+  static void openNotificationSettings();
 
  private:
   // The main menu, the status item and what their items run.
@@ -91,8 +102,9 @@ class AppDelegate {
   void joinSettings(SettingsWindow& window);
   // What the self-test run may ask of the components.
   TestHooks selfTestHooks();
-  // The refresh after the user's tasks changed.
-  void afterChange();
+  // Start-up steps of the reminder engine and the notification centre.
+  void startReminders();
+  Task<> askNotifyPermissionRoutine();
 
   GtkApplication* app_;
   std::unique_ptr<WebController> main_;
@@ -108,6 +120,9 @@ class AppDelegate {
   std::unique_ptr<AboutPanel> aboutPanel_;
   std::unique_ptr<Badge> badge_;
   Timer badgeTimer_;
+  std::unique_ptr<BannerHost> bannerHost_;
+  std::unique_ptr<Reminders> reminders_;
+  std::unique_ptr<WakeMonitor> wake_;
   bool launched_ = false;
   Lifetime life_;
 };

@@ -1,6 +1,9 @@
 // The self-test run's questions, answered by the live components.
 #include "app/AppDelegate.h"
+#include "platform/NotificationCenter.h"
 #include "quick/gtk/QuickPanel.h"
+#include "reminders/Reminders.h"
+#include "reminders/gtk/BannerWindow.h"
 #include "selftest/gtk/TestHooks.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -8,6 +11,31 @@
 namespace vuko {
 
 namespace {
+
+TestReminder asTestReminder(const ReminderItem& item) {
+  return {item.id, item.taskId ? std::to_string(*item.taskId) : "", item.title, item.body, item.at};
+}
+
+const char* modeName(Reminders::Mode mode) {
+  switch (mode) {
+    case Reminders::Mode::system:
+      return "system";
+    case Reminders::Mode::own:
+      return "own";
+    case Reminders::Mode::off:
+      return "off";
+    case Reminders::Mode::unknown:
+      break;
+  }
+  return "unknown";
+}
+
+// The answer of the desktop's notification centre in the report's terms:
+// 0 not asked, 1 refused, 2 allowed.
+TestNotifySettings settingsOf(const NotificationAuthorization& answer) {
+  if (answer.granted) return {2, 2};
+  return {1, answer.refusal == NotificationAuthorization::Refusal::notAllowed ? 0 : 1};
+}
 
 // A window made for one snapshot: shown, then destroyed with its owner.
 template <typename Window>
@@ -50,6 +78,56 @@ TestHooks AppDelegate::selfTestHooks() {
   };
   hooks.quickWidget = [quick, alive]() -> GtkWidget* {
     return alive ? gtk_widget_get_toplevel(quick->testView()) : nullptr;
+  };
+  Reminders* reminders = reminders_.get();
+  hooks.reminderMode = [reminders, alive] {
+    return std::string(alive ? modeName(reminders->mode()) : "unknown");
+  };
+  hooks.sync = [reminders, alive]() -> Task<std::string> {
+    if (!alive) co_return std::string();
+    co_return co_await reminders->sync();
+  };
+  hooks.lastPollItems = [reminders, alive] {
+    std::vector<TestReminder> items;
+    if (alive)
+      for (const auto& item : reminders->lastSync()) items.push_back(asTestReminder(item));
+    return items;
+  };
+  hooks.pendingIds = []() -> Task<std::vector<std::string>> {
+    std::vector<std::string> ids;
+    for (const auto& request : co_await NotificationCenter::current().pending())
+      ids.push_back(request.id);
+    co_return ids;
+  };
+  hooks.bannerCount = [reminders, alive] {
+    return alive ? static_cast<int>(reminders->banners().size()) : 0;
+  };
+  hooks.firstBanner = [reminders, alive]() -> GtkWidget* {
+    if (!alive || reminders->banners().empty()) return nullptr;
+    GtkWindow* window = bannerWindow(reminders->banners().front()->view());
+    return window ? GTK_WIDGET(window) : nullptr;
+  };
+  auto act = [reminders, alive](const char* action) {
+    return [reminders, alive, action](const TestReminder& r) {
+      if (!alive) return;
+      std::optional<long long> task;
+      if (!r.taskId.empty()) task = std::stoll(r.taskId);
+      reminders->handle(action, r.id, task, r.title, r.body, "task");
+    };
+  };
+  hooks.done = act(Reminders::doneAction);
+  hooks.open = act("open");
+  hooks.requestAuthorization = []() -> Task<TestAuthorization> {
+    auto answer = co_await NotificationCenter::current().requestAuthorization();
+    TestAuthorization out{answer.granted, std::nullopt};
+    // The desktop's refusals, numbered as the notification centre's errors.
+    if (!answer.granted)
+      out.error = std::string("notifications ") +
+                  (answer.refusal == NotificationAuthorization::Refusal::notAllowed ? "1" : "2");
+    co_return out;
+  };
+  hooks.notifySettings = []() -> Task<TestNotifySettings> {
+    co_return settingsOf(co_await NotificationCenter::current().requestAuthorization());
   };
   hooks.openSheet = [] {
     // Filled from the stored settings as the user would see it; never accepted.

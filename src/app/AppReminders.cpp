@@ -1,0 +1,123 @@
+// The delegate's part in reminders: the notification centre's delegate, the
+// engine and its callbacks, notification permission and settings.
+#include <gio/gio.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/AppDelegate.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Wake.h"
+#include "reminders/Reminders.h"
+#include "reminders/gtk/BannerWindow.h"
+#include "settings/gtk/SettingsWindow.h"
+#include "web/gtk/WebController.h"
+
+namespace vuko {
+
+namespace {
+
+Task<std::optional<std::string>> pageToken(WebController* main, Lifetime::Guard alive) {
+  if (!alive) co_return std::nullopt;
+  auto token = co_await main->token();
+  if (!alive) co_return std::nullopt;
+  co_return token;
+}
+
+}  // namespace
+
+void AppDelegate::startReminders() {
+  auto alive = life_.guard();
+  auto& center = NotificationCenter::current();
+  center.onWillPresent = [this, alive](const NotificationRequest& r) {
+    if (alive && reminders_) reminders_->delivered(r);
+  };
+  center.onDidReceive = [this, alive](const NotificationResponse& r) {
+    if (alive && reminders_) reminders_->handle(r);
+  };
+  if (auto* desktop = dynamic_cast<DesktopNotificationCenter*>(&center))
+    desktop->isActive = [this, alive] { return alive && isActive(); };
+
+  bannerHost_ = std::make_unique<GtkBannerHost>();
+  ReminderServices services;
+  services.banners = bannerHost_.get();
+  reminders_ = std::make_unique<Reminders>([this, alive] { return pageToken(main_.get(), alive); },
+                                           std::move(services));
+  reminders_->onOpen = [this, alive](const std::string& path) {
+    if (alive) main_->go(path);
+  };
+  reminders_->onChanged = [this, alive] {
+    if (alive) afterChange();
+  };
+  reminders_->onNative = [this, alive](bool on) {
+    if (alive) main_->setNativeReminders(on);
+  };
+  reminders_->onMode = [this, alive](Reminders::Mode m) {
+    if (!alive) return;
+    main_->setNotifyPermission(m == Reminders::Mode::off ? "denied" : "granted");
+    if (settings_) settings_->refresh();
+  };
+
+  main_->onTasksChanged = [this, alive] {
+    if (alive) reminders_->soon();
+  };
+  main_->onNotify = [this, alive](const std::string& title, const std::string& body,
+                                  const std::string& tag) {
+    if (alive) reminders_->notifyNow(title, body, tag);
+  };
+  main_->onAskPermission = [this, alive] {
+    if (alive) askNotifyPermission();
+  };
+  main_->onLoggedOut = [this, alive] {
+    if (alive) reminders_->reset();
+  };
+
+  reminders_->start();
+  wake_ = std::make_unique<WakeMonitor>([this, alive] {
+    if (alive) reminders_->wake();
+  });
+}
+
+void AppDelegate::afterChange() {
+  updateBadge();
+  reminders_->soon();
+  main_->evaluate("window.dispatchEvent(new Event('focus'))");
+}
+
+void AppDelegate::askNotifyPermission() {
+  askNotifyPermissionRoutine().detach();
+}
+
+Task<> AppDelegate::askNotifyPermissionRoutine() {
+  auto alive = life_.guard();
+  auto answer = co_await NotificationCenter::current().requestAuthorization();
+  if (!alive) co_return;
+  bool allowed = Reminders::permissionAllowed(answer, reminders_->mode());
+  main_->setNotifyPermission(allowed ? "granted" : "denied", true);
+  if (!allowed) openNotificationSettings();
+}
+
+void AppDelegate::openNotificationSettings() {
+  const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+  std::string d = desktop ? desktop : "";
+  std::vector<std::vector<std::string>> candidates;
+  if (d.find("GNOME") != std::string::npos || d.find("Unity") != std::string::npos)
+    candidates = {{"gnome-control-center", "notifications"}};
+  else if (d.find("KDE") != std::string::npos)
+    candidates = {{"systemsettings", "kcm_notifications"},
+                  {"kcmshell6", "kcm_notifications"},
+                  {"kcmshell5", "kcm_notifications"}};
+  for (const auto& argv : candidates) {
+    gchar* path = g_find_program_in_path(argv[0].c_str());
+    if (!path) continue;
+    std::vector<gchar*> args{path};
+    for (size_t i = 1; i < argv.size(); ++i) args.push_back(const_cast<gchar*>(argv[i].c_str()));
+    args.push_back(nullptr);
+    g_spawn_async(nullptr, args.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
+                  nullptr);
+    g_free(path);
+    return;
+  }
+}
+
+}  // namespace vuko

@@ -1,0 +1,331 @@
+#include "reminders/Reminders.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "platform/SystemWording.h"
+#include "server/Settings.h"
+
+namespace vuko {
+
+namespace {
+
+constexpr auto pollEvery = std::chrono::seconds(300);
+constexpr auto keepFor = std::chrono::hours(48);
+constexpr size_t perPoll = 60;
+
+bool startsWith(const std::string& s, const char* prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+}  // namespace
+
+Reminders::Reminders(TokenProvider token, Services s)
+    : token_(std::move(token)),
+      clock_(s.clock ? *s.clock : Clock::main()),
+      wall_(s.wall ? *s.wall : WallClock::main()),
+      center_(s.center ? *s.center : NotificationCenter::current()),
+      d_(s.defaults ? *s.defaults : Defaults::standard()),
+      activitySvc_(s.activity ? *s.activity : Activity::current()),
+      bannerHost_(s.banners),
+      http_(std::move(s.http)),
+      testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr) {
+  if (!http_) {
+    auto guard = life_.guard();
+    http_ = [guard](HttpRequest r) { return Http::send(std::move(r), guard); };
+  }
+}
+
+Reminders::~Reminders() {
+  if (activity_) activitySvc_.release();
+  if (center_.onUndelivered) center_.onUndelivered = nullptr;
+}
+
+void Reminders::setMode(Mode m) {
+  if (m == mode_) return;
+  mode_ = m;
+  if (onMode) onMode(m);
+}
+
+void Reminders::start() {
+  center_.setCategories({
+      {taskCategory, {{doneAction, "Готово"}, {snoozeAction, "Отложить на 10 мин"}}},
+      {digestCategory, {}},
+  });
+  auto alive = life_.guard();
+  // A request the desktop would not take still reaches the user.
+  center_.onUndelivered = [this, alive](const NotificationRequest& r) {
+    if (alive) showBanner(*itemOf(r));
+  };
+  askPermission().detach();
+  pollTimer_ = clock_.schedule(
+      pollEvery,
+      [this, alive] {
+        if (alive) sync().detach();
+      },
+      true);
+}
+
+void Reminders::wake() {
+  wall_.recheck();
+  soon(5);
+}
+
+Task<> Reminders::askPermission() {
+  auto alive = life_.guard();
+  auto answer = co_await center_.requestAuthorization();
+  if (!alive) co_return;
+  using Refusal = NotificationAuthorization::Refusal;
+  setMode(answer.granted                          ? Mode::system
+          : answer.refusal == Refusal::notAllowed ? Mode::own
+                                                  : Mode::off);
+  soon(0);
+}
+
+void Reminders::soon(double seconds) {
+  auto alive = life_.guard();
+  auto ms = std::chrono::milliseconds(static_cast<long long>(std::max(0.0, seconds) * 1000));
+  soonWork_ = clock_.schedule(ms, [this, alive] {
+    if (alive) sync().detach();
+  });
+}
+
+Task<std::string> Reminders::sync() {
+  if (running_) {
+    rerun_ = true;
+    co_return "уже идёт";
+  }
+  running_ = true;
+  auto alive = life_.guard();
+  std::string text = co_await syncSteps();
+  if (alive) finishSync();
+  co_return text;
+}
+
+void Reminders::finishSync() {
+  running_ = false;
+  if (rerun_) {
+    rerun_ = false;
+    soon(1);
+  }
+}
+
+Task<std::string> Reminders::syncSteps() {
+  auto alive = life_.guard();
+  if (mode_ == Mode::off) {
+    if (onNative) onNative(false);
+    clearScheduled();
+    co_return wording::notifyOffShort;
+  }
+  if (mode_ == Mode::unknown) co_return wording::awaitingPermission;
+
+  auto provided = co_await token_();
+  if (!alive) co_return "";
+  std::optional<std::string> token = provided && !provided->empty() ? provided : lastToken_;
+  if (!token || token->empty()) co_return "не выполнен вход";
+
+  auto [status, json] = co_await get("/api/reminders/upcoming?hours=24", *token);
+  if (!alive) co_return "";
+  if (status == 401) {
+    lastToken_.reset();
+    clearScheduled();
+    co_return "вход истёк";
+  }
+  if (status == 404) {
+    if (onNative) onNative(false);
+    co_return "сервер без /upcoming — напоминания опрашивает веб-версия";
+  }
+  const nlohmann::json* items = nullptr;
+  if (status == 200 && json && json->is_object()) {
+    auto it = json->find("items");
+    if (it != json->end() && it->is_array() &&
+        std::all_of(it->begin(), it->end(), [](const auto& e) { return e.is_object(); }))
+      items = &*it;
+  }
+  if (!items) co_return "нет связи (" + std::to_string(status) + ")";
+
+  lastToken_ = token;
+  if (onNative) onNative(true);
+  std::vector<Item> list;
+  for (const auto& e : *items)
+    if (auto i = Item::from(e)) list.push_back(std::move(*i));
+  std::stable_sort(list.begin(), list.end(),
+                   [](const Item& a, const Item& b) { return a.at < b.at; });
+  lastSync_ = list;
+
+  auto pending = co_await center_.pending();
+  if (!alive) co_return "";
+  std::set<std::string> wanted;
+  for (const auto& i : list) wanted.insert(i.nid());
+  std::set<std::string> pendingIds;
+  std::vector<std::string> stale;
+  for (const auto& r : pending) {
+    pendingIds.insert(r.id);
+    if (startsWith(r.id, "rem") && !wanted.count(r.id)) stale.push_back(r.id);
+  }
+  if (!stale.empty()) center_.removePending(stale);
+  std::erase_if(
+      timers_, [&](const auto& e) { return startsWith(e.first, "rem") && !wanted.count(e.first); });
+
+  auto shown = shownMap();
+  auto scheduled = scheduledMap();
+  auto now = wall_.now();
+  std::vector<std::string> fired;
+  for (size_t n = 0; n < list.size() && n < perPoll; ++n) {
+    const Item& item = list[n];
+    auto key = item.nid();
+    if (item.at > now + std::chrono::seconds(1)) {
+      if (mode_ == Mode::system) schedule(item);
+      scheduled[key] = item.at;
+      arm(item);
+      continue;
+    }
+    if (!shown.count(key)) {
+      auto sched = scheduled.find(key);
+      // A timer still armed has not shown or recorded its reminder yet (the
+      // poll can come first after a wake), so it counts like a pending request.
+      auto timer = timers_.find(key);
+      bool armed = timer != timers_.end() && !timer->second.fired;
+      if (sched == scheduled.end() || sched->second > now || pendingIds.count(key) || armed) {
+        center_.removePending({key});
+        present(item);
+      }
+    }
+    shown[key] = now;
+    fired.push_back(item.id);
+  }
+  std::erase_if(scheduled, [&](const auto& e) { return e.second <= now - keepFor; });
+  saveScheduled(scheduled);
+  saveShown(shown);
+
+  for (const auto& id : fired) {
+    co_await post("/api/reminders/" + id + "/fired", *token);
+    if (!alive) co_return "";
+  }
+  updateActivity();
+  co_return "запланировано " + std::to_string(list.size() - fired.size()) + ", показано сейчас " +
+      std::to_string(fired.size());
+}
+
+void Reminders::reset() {
+  lastToken_.reset();
+  clearScheduled();
+}
+
+void Reminders::clearScheduled() {
+  auto alive = life_.guard();
+  [](Reminders* self, Lifetime::Guard g) -> Task<> {
+    auto pending = co_await self->center_.pending();
+    if (!g) co_return;
+    std::vector<std::string> ids;
+    for (const auto& r : pending)
+      if (startsWith(r.id, "rem")) ids.push_back(r.id);
+    if (!ids.empty()) self->center_.removePending(ids);
+  }(this, alive)
+                                                .detach();
+  timers_.clear();
+  lastSync_.clear();
+  updateActivity();
+}
+
+// The persistent maps.
+
+std::string Reminders::key(const std::string& name) const {
+  auto server = Settings::server();
+  std::string k = "reminders." + name + "." + server.host().value_or("");
+  if (server.port()) k += ":" + std::to_string(*server.port());
+  return k;
+}
+
+std::map<std::string, Reminders::TimePoint> Reminders::readMap(const std::string& name) const {
+  std::map<std::string, TimePoint> out;
+  auto dict = d_.dictionary(key(name));
+  if (!dict) return out;
+  // An entry that is not a date is skipped; the others stay usable.
+  for (const auto& [k, v] : dict->items()) {
+    const nlohmann::json* text = &v;
+    if (v.is_object() && v.contains("$date")) text = &v["$date"];
+    if (!text->is_string()) continue;
+    if (auto t = Item::parseDate(text->get<std::string>())) out[k] = *t;
+  }
+  return out;
+}
+
+void Reminders::writeMap(const std::string& name, const std::map<std::string, TimePoint>& map) {
+  nlohmann::json dict = nlohmann::json::object();
+  for (const auto& [k, t] : map) dict[k] = {{"$date", Item::formatDate(t)}};
+  d_.setDictionary(key(name), dict);
+}
+
+std::map<std::string, Reminders::TimePoint> Reminders::shownMap() const {
+  auto map = testMode_ ? testShown_ : readMap("shown");
+  auto limit = wall_.now() - keepFor;
+  std::erase_if(map, [&](const auto& e) { return e.second <= limit; });
+  return map;
+}
+
+std::map<std::string, Reminders::TimePoint> Reminders::scheduledMap() const {
+  return testMode_ ? testScheduled_ : readMap("scheduled");
+}
+
+void Reminders::saveShown(const std::map<std::string, TimePoint>& map) {
+  if (testMode_)
+    testShown_ = map;
+  else
+    writeMap("shown", map);
+}
+
+void Reminders::saveScheduled(std::map<std::string, TimePoint> map) {
+  if (testMode_)
+    testScheduled_ = std::move(map);
+  else
+    writeMap("scheduled", map);
+}
+
+// HTTP.
+
+Task<std::pair<int, std::optional<nlohmann::json>>> Reminders::get(std::string path,
+                                                                   std::string token) {
+  HttpRequest r;
+  r.method = "GET";
+  r.url = Settings::url(path).str();
+  r.headers = {{"Authorization", "Bearer " + token}};
+  r.timeout = std::chrono::seconds(15);
+  try {
+    auto resp = co_await http_(std::move(r));
+    auto json = nlohmann::json::parse(resp.body, nullptr, false);
+    if (json.is_discarded()) co_return std::pair{resp.status, std::optional<nlohmann::json>()};
+    co_return std::pair{resp.status, std::optional<nlohmann::json>(std::move(json))};
+  } catch (const std::exception&) {
+  }
+  co_return std::pair{0, std::optional<nlohmann::json>()};
+}
+
+Task<int> Reminders::post(std::string path, std::string token) {
+  HttpRequest r;
+  r.method = "POST";
+  r.url = Settings::url(path).str();
+  r.headers = {{"Authorization", "Bearer " + token}};
+  r.timeout = std::chrono::seconds(15);
+  try {
+    auto resp = co_await http_(std::move(r));
+    co_return resp.status;
+  } catch (const std::exception&) {
+  }
+  co_return 0;
+}
+
+Task<> Reminders::reportFired(std::string id) {
+  if (!lastToken_) co_return;
+  co_await post("/api/reminders/" + id + "/fired", *lastToken_);
+}
+
+std::vector<std::string> Reminders::timerKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& [k, e] : timers_)
+    if (!e.fired) keys.push_back(k);
+  return keys;
+}
+
+}  // namespace vuko

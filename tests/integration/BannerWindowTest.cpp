@@ -1,0 +1,172 @@
+// Own reminder banners as real windows under a window manager.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "reminders/Reminders.h"
+#include "reminders/gtk/BannerWindow.h"
+#include "support/RecordingNotificationCenter.h"
+#include "support/Wait.h"
+
+namespace vuko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Where the X server has the window now (not where GTK asked for it).
+std::pair<int, int> placed(GtkWindow* w) {
+  GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
+  if (!g) return {-1, -1};
+  int x = -1, y = -1;
+  gdk_window_get_origin(g, &x, &y);
+  return {x, y};
+}
+
+// The workspace the window manager put the window on (all of them: 0xFFFFFFFF).
+long workspaceOf(GtkWindow* w) {
+  GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
+  if (!g) return -1;
+  GdkAtom type;
+  gint format = 0, length = 0;
+  guchar* data = nullptr;
+  long out = -1;
+  if (gdk_property_get(g, gdk_atom_intern("_NET_WM_DESKTOP", FALSE),
+                       gdk_atom_intern("CARDINAL", FALSE), 0, 1, FALSE, &type, &format, &length,
+                       &data) &&
+      data && format == 32 && length >= static_cast<gint>(sizeof(long)))
+    out = static_cast<long>(*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFul);
+  g_free(data);
+  return out;
+}
+
+std::string focusedWindow() {
+  FILE* p = popen("xdotool getwindowfocus 2>/dev/null", "r");
+  if (!p) return {};
+  char buf[64] = {};
+  size_t n = fread(buf, 1, sizeof buf - 1, p);
+  pclose(p);
+  return std::string(buf, n);
+}
+
+class BannerWindows : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gdk_display_get_default()) GTEST_SKIP() << "needs a display";
+    center.answer = {false, NotificationAuthorization::Refusal::notAllowed};
+    ReminderServices s;
+    s.center = &center;
+    s.banners = &host;
+    s.testMode = true;
+    engine = std::make_unique<Reminders>(
+        []() -> Task<std::optional<std::string>> { co_return std::nullopt; }, std::move(s));
+    engine->start();
+    ASSERT_TRUE(waitUntil([&] { return engine->mode() == Reminders::Mode::own; }));
+  }
+
+  GtkWindow* window(size_t i) { return bannerWindow(engine->banners().at(i)->view()); }
+
+  void show(const std::string& id, std::optional<long long> task = 42,
+            std::string body = "Короткий текст") {
+    engine->showBanner({id, task, "task", "Напоминание " + id, std::move(body), {}});
+  }
+
+  RecordingNotificationCenter center;
+  GtkBannerHost host;
+  std::unique_ptr<Reminders> engine;
+};
+
+TEST_F(BannerWindows, ThreeStackFromTheTopRight) {
+  auto area = *host.workArea();
+  show("1", 42, "Первая строка\nвторая строка");
+  show("2", std::nullopt);
+  show("3", 42,
+       "Очень длинный текст напоминания, который не помещается в две строки баннера и поэтому "
+       "обрезается многоточием, как бы длинно его ни написали на сервере задач");
+  ASSERT_EQ(engine->banners().size(), 3u);
+  auto* top = window(0);
+  auto* middle = window(1);
+  auto* low = window(2);
+  ASSERT_TRUE(waitUntil([&] {
+    return placed(low).second > 0 && gtk_widget_get_opacity(GTK_WIDGET(low)) >= 1.0;
+  })) << placed(low).second
+      << " " << gtk_widget_get_opacity(GTK_WIDGET(low)) << " "
+      << gtk_widget_get_opacity(GTK_WIDGET(top));
+  int x = area.x + area.width - 340 - 12;
+  auto h = [](GtkWindow* w) { return gtk_widget_get_allocated_height(GTK_WIDGET(w)); };
+  EXPECT_EQ(placed(top), std::make_pair(x, area.y + 12));
+  EXPECT_EQ(placed(middle), std::make_pair(x, area.y + 12 + h(top) + 8));
+  EXPECT_EQ(placed(low), std::make_pair(x, placed(middle).second + h(middle) + 8));
+  EXPECT_EQ(gtk_widget_get_allocated_width(GTK_WIDGET(top)), 340);
+  EXPECT_GE(h(middle), 64);
+  // The long body is cut to two lines: as tall as one of two lines.
+  EXPECT_EQ(h(low), h(top));
+  // The window manager keeps it above other windows.
+  EXPECT_TRUE(waitUntil([&] {
+    return gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(top))) & GDK_WINDOW_STATE_ABOVE;
+  }));
+  EXPECT_FALSE(gtk_window_get_accept_focus(top));
+  // And shows it on every workspace.
+  EXPECT_TRUE(waitUntil([&] { return workspaceOf(top) == 0xFFFFFFFFl; })) << workspaceOf(top);
+  if (const char* shot = std::getenv("VUKO_BANNER_SHOT"))
+    std::system(("import -window root " + std::string(shot)).c_str());
+}
+
+TEST_F(BannerWindows, ClosingTheMiddleOneMovesTheLowerUp) {
+  show("1");
+  show("2");
+  show("3");
+  auto* top = window(0);
+  auto* low = window(2);
+  ASSERT_TRUE(waitUntil([&] { return placed(low).second > 0; }));
+  int topY = placed(top).second;
+  int topH = gtk_widget_get_allocated_height(GTK_WIDGET(top));
+  ASSERT_GT(placed(low).second, topY + topH + 8);
+  engine->banners()[1]->finish(std::nullopt);
+  ASSERT_EQ(engine->banners().size(), 2u);
+  EXPECT_TRUE(waitUntil([&] { return placed(low).second == topY + topH + 8; }));
+}
+
+TEST_F(BannerWindows, ABannerNeverTakesTheFocus) {
+  GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(other), "Другое окно");
+  gtk_widget_show_all(other);
+  gtk_window_present(GTK_WINDOW(other));
+  ASSERT_TRUE(waitUntil([&] { return gtk_window_is_active(GTK_WINDOW(other)); }));
+  std::string before = focusedWindow();
+  ASSERT_FALSE(before.empty());
+  show("1");
+  ASSERT_TRUE(waitUntil([&] {
+    return gtk_widget_get_mapped(GTK_WIDGET(window(0))) &&
+           gtk_widget_get_opacity(GTK_WIDGET(window(0))) >= 1.0;
+  }));
+  spin(300ms);
+  EXPECT_EQ(focusedWindow(), before);
+  EXPECT_TRUE(gtk_window_is_active(GTK_WINDOW(other)));
+  gtk_widget_destroy(other);
+}
+
+TEST_F(BannerWindows, DoneButtonReportsOnce) {
+  show("1");
+  GtkWindow* w = window(0);
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(w)); }));
+  // Find the "Готово" button and click it twice.
+  GtkWidget* done = nullptr;
+  std::function<void(GtkWidget*)> find = [&](GtkWidget* wd) {
+    if (GTK_IS_BUTTON(wd) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(wd)), "Готово") == 0)
+      done = wd;
+    if (GTK_IS_CONTAINER(wd))
+      gtk_container_foreach(
+          GTK_CONTAINER(wd),
+          [](GtkWidget* c, gpointer f) { (*static_cast<decltype(find)*>(f))(c); }, &find);
+  };
+  find(GTK_WIDGET(w));
+  ASSERT_TRUE(done);
+  gtk_button_clicked(GTK_BUTTON(done));
+  EXPECT_TRUE(engine->banners().empty());
+  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(w)));
+}
+
+}  // namespace
+}  // namespace vuko::test

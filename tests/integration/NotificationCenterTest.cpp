@@ -1,0 +1,296 @@
+// The desktop notification centre against a notification server written for
+// the tests, on a private session bus.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gio/gio.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/NotificationCenter.h"
+#include "platform/WallClock.h"
+#include "reminders/Reminders.h"
+#include "support/FakeNotificationServer.h"
+#include "support/TestServer.h"
+#include "support/Wait.h"
+
+namespace vuko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+NotificationRequest taskRequest(const std::string& id, NotificationTrigger trigger = {}) {
+  ReminderItem item{id.substr(3), 42, "task", "Позвонить", "", {}};
+  return {id, Reminders::content(item), trigger};
+}
+
+std::vector<NotificationCategory> categories() {
+  return {{"vuko.task", {{"vuko.done", "Готово"}, {"vuko.snooze", "Отложить на 10 мин"}}},
+          {"vuko.digest", {}}};
+}
+
+NotificationAuthorization authorize(NotificationCenter& c) {
+  std::optional<NotificationAuthorization> got;
+  [](NotificationCenter& center, std::optional<NotificationAuthorization>& out)
+      -> Task<> { out = co_await center.requestAuthorization(); }(c, got).detach();
+  waitUntil([&] { return got.has_value(); }, 30s);
+  return got.value_or(NotificationAuthorization{});
+}
+
+TEST(NotificationCenter, NotificationCarriesButtonsAndHints) {
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  center.setCategories(categories());
+  EXPECT_TRUE(authorize(center).granted);
+  center.add(taskRequest("rem1"));
+  auto digest = taskRequest("rem2");
+  digest.content.categoryId = "vuko.digest";
+  center.add(digest);
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 2; }));
+  auto c = server.calls()[0];
+  EXPECT_EQ(c.summary, "Позвонить");
+  EXPECT_EQ(c.body, "Напоминание");
+  EXPECT_EQ(c.actions, (std::vector<std::string>{"default", "Открыть", "vuko.done", "Готово",
+                                                 "vuko.snooze", "Отложить на 10 мин"}));
+  EXPECT_EQ(c.hints["sound-name"], "message-new-instant");
+  EXPECT_EQ(c.hints["desktop-entry"], "vuko");
+  EXPECT_EQ(server.calls()[1].actions, (std::vector<std::string>{"default", "Открыть"}));
+  // The same id again replaces the shown notification.
+  center.add(taskRequest("rem1"));
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 3; }));
+  EXPECT_EQ(server.calls()[2].replaces, c.id);
+}
+
+TEST(NotificationCenter, NoButtonsWithoutTheActionsCapability) {
+  PrivateBus bus;
+  FakeNotificationServer server({"body"});
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  center.setCategories(categories());
+  EXPECT_TRUE(authorize(center).granted);
+  center.add(taskRequest("rem1"));
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
+  EXPECT_TRUE(server.calls()[0].actions.empty());
+}
+
+TEST(NotificationCenter, NoServerIsNotAllowed) {
+  PrivateBus bus;
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  auto answer = authorize(center);
+  EXPECT_FALSE(answer.granted);
+  EXPECT_EQ(answer.refusal, NotificationAuthorization::Refusal::notAllowed);
+  // A request that falls due anyway reaches the client's own display.
+  std::vector<std::string> undelivered;
+  center.onUndelivered = [&](const NotificationRequest& r) { undelivered.push_back(r.id); };
+  center.add(taskRequest("rem1", NotificationTrigger::after(0s)));
+  ASSERT_TRUE(waitUntil([&] { return !undelivered.empty(); }));
+  EXPECT_EQ(undelivered, std::vector<std::string>{"rem1"});
+}
+
+TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
+  PrivateBus bus;
+  auto server = std::make_unique<FakeNotificationServer>();
+  ASSERT_TRUE(waitUntil([&] { return server->ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ASSERT_TRUE(authorize(center).granted);
+  std::vector<std::string> undelivered;
+  center.onUndelivered = [&](const NotificationRequest& r) { undelivered.push_back(r.id); };
+  center.add(taskRequest("rem1"));
+  ASSERT_TRUE(waitUntil([&] { return server->calls().size() == 1; }));
+  server.reset();
+  center.add(taskRequest("rem2"));
+  ASSERT_TRUE(waitUntil([&] { return !undelivered.empty(); }, 30s));
+  EXPECT_EQ(undelivered, std::vector<std::string>{"rem2"});
+  // A server that comes back is used again by the next delivery.
+  FakeNotificationServer again;
+  ASSERT_TRUE(waitUntil([&] { return again.ready(); }));
+  center.add(taskRequest("rem3"));
+  ASSERT_TRUE(waitUntil([&] { return again.calls().size() == 1; }, 30s));
+  EXPECT_EQ(undelivered.size(), 1u);
+}
+
+TEST(NotificationCenter, PendingRequestsCanBeListedAndRemoved) {
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  auto soon = std::chrono::system_clock::now() + 1500ms;
+  center.add(taskRequest("rem1", NotificationTrigger::at(soon)));
+  center.add(taskRequest("rem2", NotificationTrigger::at(soon + 1h)));
+  center.add(taskRequest("rem2", NotificationTrigger::at(soon + 2h)));
+  std::vector<NotificationRequest> list;
+  [](NotificationCenter& c, std::vector<NotificationRequest>& out)
+      -> Task<> { out = co_await c.pending(); }(center, list).detach();
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[1].trigger.date, soon + 2h);
+  center.removePending({"rem2"});
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
+  EXPECT_GE(std::chrono::system_clock::now(), soon);
+  EXPECT_EQ(server.calls()[0].summary, "Позвонить");
+}
+
+// A desktop with a per-application switch (its schema, compiled here
+// into a private folder) that is off for the client.
+TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
+  auto dir = tempDir();
+  std::ofstream(dir + "/app.gschema.xml")
+      << R"(<schemalist><schema id="org.gnome.desktop.notifications.application">)"
+      << R"(<key name="enable" type="b"><default>true</default></key></schema></schemalist>)";
+  ASSERT_EQ(std::system(("glib-compile-schemas " + dir).c_str()), 0);
+  setenv("GSETTINGS_SCHEMA_DIR", dir.c_str(), 1);
+  setenv("GSETTINGS_BACKEND", "memory", 1);
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  EXPECT_TRUE(authorize(center).granted);
+  GSettings* app = g_settings_new_with_path("org.gnome.desktop.notifications.application",
+                                            "/org/gnome/desktop/notifications/application/vuko/");
+  g_settings_set_boolean(app, "enable", FALSE);
+  auto answer = authorize(center);
+  EXPECT_FALSE(answer.granted);
+  EXPECT_EQ(answer.refusal, NotificationAuthorization::Refusal::other);
+
+  ReminderServices s;
+  s.center = &center;
+  s.testMode = true;
+  Reminders engine([]() -> Task<std::optional<std::string>> { co_return "tok"; }, std::move(s));
+  engine.start();
+  ASSERT_TRUE(waitUntil([&] { return engine.mode() != Reminders::Mode::unknown; }, 30s));
+  EXPECT_EQ(engine.mode(), Reminders::Mode::off);
+  g_object_unref(app);
+}
+
+TEST(NotificationCenter, NoServerMeansOwnBanners) {
+  PrivateBus bus;
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ReminderServices s;
+  s.center = &center;
+  s.testMode = true;
+  Reminders engine([]() -> Task<std::optional<std::string>> { co_return std::nullopt; },
+                   std::move(s));
+  engine.start();
+  ASSERT_TRUE(waitUntil([&] { return engine.mode() != Reminders::Mode::unknown; }, 30s));
+  EXPECT_EQ(engine.mode(), Reminders::Mode::own);
+}
+
+TEST(NotificationCenter, DoneCompletesTheTaskOnTheServer) {
+  PrivateBus bus;
+  FakeNotificationServer notifications;
+  ASSERT_TRUE(waitUntil([&] { return notifications.ready(); }));
+  TestServer api;
+  api.handle("/api/reminders/upcoming", [](const Received&) {
+    nlohmann::json item = {
+        {"id", 7},
+        {"remind_at", ReminderItem::formatDate(std::chrono::system_clock::now())},
+        {"title", "Позвонить"},
+        {"task_id", 42}};
+    return jsonReply(200, nlohmann::json{{"items", {item}}}.dump());
+  });
+  api.handle("/api/reminders/7/fired", [](const Received&) { return jsonReply(200, "{}"); });
+  api.handle("/api/tasks/42", [](const Received&) { return jsonReply(200, "{}"); });
+  setenv("VUKO_TEST_SERVER", api.url().c_str(), 1);
+
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ReminderServices s;
+  s.center = &center;
+  s.testMode = true;
+  Reminders engine([]() -> Task<std::optional<std::string>> { co_return "tok"; }, std::move(s));
+  int changed = 0;
+  engine.onChanged = [&] { ++changed; };
+  center.onDidReceive = [&](const NotificationResponse& r) { engine.handle(r); };
+  engine.start();
+  ASSERT_TRUE(waitUntil([&] { return notifications.calls().size() == 1; }, 30s));
+  EXPECT_EQ(engine.mode(), Reminders::Mode::system);
+  auto call = notifications.calls()[0];
+  notifications.invoke(call.id, "vuko.done");
+  ASSERT_TRUE(waitUntil([&] { return changed == 1; }, 30s));
+  bool put = false;
+  for (const auto& r : api.received())
+    put = put ||
+          (r.method == "PUT" && r.path == "/api/tasks/42" && r.body == R"({"completed":true})");
+  EXPECT_TRUE(put);
+  EXPECT_TRUE(waitUntil([&] { return notifications.closedByClient().size() == 1; }));
+  EXPECT_EQ(notifications.closedByClient()[0], call.id);
+  unsetenv("VUKO_TEST_SERVER");
+}
+
+// The child side of the restart test: adds a request for later, tells the
+// parent it is stored, and waits to be killed.
+TEST(NotificationCenterChild, AddsAndWaits) {
+  const char* store = std::getenv("VUKO_CHILD_STORE");
+  if (!store) GTEST_SKIP() << "run by NotificationCenter.PendingRequestSurvivesAKill";
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{store});
+  auto due = std::chrono::system_clock::time_point(
+      std::chrono::milliseconds(std::atoll(std::getenv("VUKO_CHILD_DUE"))));
+  center.add(taskRequest("rem9", NotificationTrigger::at(due)));
+  std::ofstream(std::string(store) + ".ready") << "ready";
+  spin(60s);
+}
+
+TEST(NotificationCenter, PendingRequestSurvivesAKill) {
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  auto dir = tempDir();
+  auto store = dir + "/state/vuko/notifications.json";
+  auto due = std::chrono::system_clock::now() + 3s;
+  pid_t child = fork();
+  if (child == 0) {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(due.time_since_epoch());
+    setenv("VUKO_CHILD_STORE", store.c_str(), 1);
+    setenv("VUKO_CHILD_DUE", std::to_string(ms.count()).c_str(), 1);
+    execl("/proc/self/exe", "integration_tests", "--gtest_filter=NotificationCenterChild.*",
+          nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  bool ready = waitUntil([&] { return std::filesystem::exists(store + ".ready"); }, 60s);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_TRUE(ready);
+  EXPECT_TRUE(server.calls().empty());
+  spin(std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::max(due - std::chrono::system_clock::now(), std::chrono::system_clock::duration(0))));
+  {
+    DesktopNotificationCenter center(DesktopNotificationCenter::Options{store});
+    ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }, 30s));
+    EXPECT_EQ(server.calls()[0].summary, "Позвонить");
+  }
+  // Once shown, it is gone from the store: another start shows nothing.
+  {
+    DesktopNotificationCenter center(DesktopNotificationCenter::Options{store});
+    std::vector<NotificationRequest> list{taskRequest("remx")};
+    [](NotificationCenter& c, std::vector<NotificationRequest>& out)
+        -> Task<> { out = co_await c.pending(); }(center, list).detach();
+    EXPECT_TRUE(list.empty());
+    // A positive sentinel: a fresh request is shown, and it is the only new call.
+    center.add(taskRequest("rem10"));
+    ASSERT_TRUE(waitUntil([&] { return server.calls().size() >= 2; }, 30s));
+    EXPECT_EQ(server.calls().size(), 2u);
+    EXPECT_EQ(server.calls()[1].summary, "Позвонить");
+  }
+}
+
+TEST(NotificationCenter, CorruptStoreIsSetAside) {
+  auto dir = tempDir();
+  auto store = dir + "/notifications.json";
+  std::ofstream(store) << "{not json";
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{store});
+  auto aside = center.setAside();
+  ASSERT_TRUE(aside);
+  EXPECT_TRUE(std::filesystem::exists(*aside));
+  center.add(taskRequest("rem1", NotificationTrigger::at(std::chrono::system_clock::now() + 1h)));
+  std::ifstream in(store);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("rem1"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vuko::test

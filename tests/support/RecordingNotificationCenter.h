@@ -1,0 +1,61 @@
+// A notification centre that records what the client asks of it.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+
+namespace vuko::test {
+
+class RecordingNotificationCenter final : public NotificationCenter {
+ public:
+  NotificationAuthorization answer{true, NotificationAuthorization::Refusal::none};
+
+  Future<NotificationAuthorization> requestAuthorization() override {
+    ++authorizationRequests;
+    Future<NotificationAuthorization> f;
+    f.resolver()(answer);
+    return f;
+  }
+  void setCategories(std::vector<NotificationCategory> c) override { categories = std::move(c); }
+  void add(NotificationRequest r) override {
+    added.push_back(r);
+    if (r.trigger.kind == NotificationTrigger::Kind::none) {
+      pendingById.erase(r.id);
+      shown.push_back(r);
+    } else {
+      pendingById[r.id] = r;
+    }
+  }
+  Future<std::vector<NotificationRequest>> pending() override {
+    std::vector<NotificationRequest> list;
+    for (const auto& [id, r] : pendingById) list.push_back(r);
+    Future<std::vector<NotificationRequest>> f;
+    f.resolver()(std::move(list));
+    return f;
+  }
+  void removePending(const std::vector<std::string>& ids) override {
+    for (const auto& id : ids) {
+      removed.push_back(id);
+      pendingById.erase(id);
+    }
+  }
+
+  // Counts the immediate requests shown under an id.
+  size_t shownCount(const std::string& id) const {
+    size_t n = 0;
+    for (const auto& r : shown) n += r.id == id;
+    return n;
+  }
+
+  int authorizationRequests = 0;
+  std::vector<NotificationCategory> categories;
+  std::vector<NotificationRequest> added;
+  std::vector<NotificationRequest> shown;
+  std::map<std::string, NotificationRequest> pendingById;
+  std::vector<std::string> removed;
+};
+
+}  // namespace vuko::test

@@ -1,0 +1,168 @@
+// The reminder engine on fakes: fake clocks, a recording notification
+// centre, scripted HTTP, banner windows that only remember where they are.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Defaults.h"
+#include "reminders/Reminders.h"
+#include "support/FakeClock.h"
+#include "support/FakeWallClock.h"
+#include "support/RecordingNotificationCenter.h"
+
+namespace vuko::test {
+
+class FakeBannerHost;
+
+class FakeBannerView final : public BannerView {
+ public:
+  FakeBannerView(FakeBannerHost& host, BannerContent c);
+  ~FakeBannerView() override;
+  int width() const override { return 340; }
+  int height() const override { return content.buttons ? 96 : 64; }
+  void moveTo(int nx, int ny) override {
+    x = nx;
+    y = ny;
+  }
+  void appear() override { onScreen = true; }
+  void hide() override { onScreen = false; }
+  void press(std::optional<std::string> action) {
+    if (onInput) onInput(std::move(action));
+  }
+
+  FakeBannerHost& host;
+  BannerContent content;
+  int x = -1, y = -1;
+  bool onScreen = false;
+};
+
+class FakeBannerHost final : public BannerHost {
+ public:
+  std::unique_ptr<BannerView> make(const BannerContent& c) override {
+    ++made;
+    return std::make_unique<FakeBannerView>(*this, c);
+  }
+  std::optional<WorkArea> workArea() const override { return WorkArea{0, 30, 1920, 1050}; }
+  void playSound() override { ++sounds; }
+
+  std::vector<FakeBannerView*> views;  // alive, in order of making
+  int made = 0;
+  int sounds = 0;
+};
+
+inline FakeBannerView::FakeBannerView(FakeBannerHost& h, BannerContent c)
+    : host(h), content(std::move(c)) {
+  host.views.push_back(this);
+}
+inline FakeBannerView::~FakeBannerView() {
+  std::erase(host.views, this);
+}
+
+class CountingActivity final : public Activity {
+ public:
+  void hold(const std::string& why) override {
+    ++holds;
+    reason = why;
+  }
+  void release() override { ++releases; }
+  bool held() const { return holds > releases; }
+  int holds = 0, releases = 0;
+  std::string reason;
+};
+
+class RemindersFixture : public testing::Test {
+ protected:
+  using Mode = Reminders::Mode;
+
+  FakeClock clock;
+  FakeWallClock wall{clock};
+  RecordingNotificationCenter center;
+  MemoryDefaults defaults;
+  CountingActivity activity;
+  FakeBannerHost host;
+
+  std::optional<std::string> token = "tok";
+  std::vector<HttpRequest> sent;
+  // The upcoming list as the server answers it, and the answer's status.
+  nlohmann::json upcoming = nlohmann::json::array();
+  int upcomingStatus = 200;
+  std::string upcomingBody;  // used instead of upcoming when set
+  int putStatus = 200;
+  std::vector<std::string> opened;
+  int changed = 0;
+  std::vector<bool> native;
+  std::vector<Mode> modes;
+  std::unique_ptr<Reminders> r;
+
+  void make(bool testMode = true) {
+    ReminderServices s;
+    s.clock = &clock;
+    s.wall = &wall;
+    s.center = &center;
+    s.defaults = &defaults;
+    s.activity = &activity;
+    s.banners = &host;
+    s.testMode = testMode;
+    s.http = [this](HttpRequest req) -> Task<HttpResponse> {
+      sent.push_back(req);
+      HttpResponse resp;
+      resp.status = 200;
+      if (req.url.find("/api/reminders/upcoming") != std::string::npos) {
+        resp.status = upcomingStatus;
+        resp.body =
+            upcomingBody.empty() ? nlohmann::json{{"items", upcoming}}.dump() : upcomingBody;
+      } else if (req.method == "PUT") {
+        resp.status = putStatus;
+      }
+      co_return resp;
+    };
+    r = std::make_unique<Reminders>(
+        [this]() -> Task<std::optional<std::string>> { co_return token; }, std::move(s));
+    r->onOpen = [this](const std::string& p) { opened.push_back(p); };
+    r->onChanged = [this] { ++changed; };
+    r->onNative = [this](bool on) { native.push_back(on); };
+    r->onMode = [this](Mode m) { modes.push_back(m); };
+  }
+
+  // Starts the engine with the centre answering for mode m; the first poll runs.
+  void start(Mode m, bool testMode = true) {
+    using Refusal = NotificationAuthorization::Refusal;
+    center.answer = m == Mode::system ? NotificationAuthorization{true, Refusal::none}
+                    : m == Mode::own  ? NotificationAuthorization{false, Refusal::notAllowed}
+                                      : NotificationAuthorization{false, Refusal::other};
+    if (!r) make(testMode);
+    r->start();
+    clock.flush();
+  }
+
+  std::string sync() {
+    auto t = r->sync();
+    EXPECT_TRUE(t.done());
+    return t.done() ? t.result() : std::string();
+  }
+
+  nlohmann::json reminder(const std::string& id, std::chrono::milliseconds fromNow,
+                          std::optional<long long> task = 42, const std::string& kind = "task") {
+    nlohmann::json j = {{"id", id},
+                        {"remind_at", ReminderItem::formatDate(wall.now() + fromNow)},
+                        {"kind", kind},
+                        {"title", "Задача " + id},
+                        {"body", ""}};
+    if (task) j["task_id"] = *task;
+    return j;
+  }
+
+  size_t count(const std::string& fragment, const std::string& method = "") const {
+    size_t n = 0;
+    for (const auto& s : sent)
+      n += s.url.find(fragment) != std::string::npos && (method.empty() || s.method == method);
+    return n;
+  }
+};
+
+}  // namespace vuko::test
