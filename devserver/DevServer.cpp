@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "devserver/Api.h"
 #include "devserver/Assets.h"
@@ -59,6 +60,93 @@ void send(SoupServerMessage* msg, const Response& r) {
 
 Response tooLarge() {
   return Response::error(413, "Слишком большое тело запроса (больше 1 МБ)");
+}
+
+// A connection taken from libsoup to answer 413 without reading the body.
+// After the answer the write side is shut, and what the client still sends is
+// read and dropped for a short while, so that closing does not reset the
+// connection before the client has read the answer.
+struct Refusal {
+  static constexpr gsize kDrainBytes = 8 * 1024 * 1024;
+  static constexpr guint kDrainSeconds = 5;
+
+  GIOStream* stream = nullptr;
+  GSocket* socket = nullptr;
+  std::string answer;
+  char buffer[16384];
+  gsize drained = 0;
+  GCancellable* cancel = g_cancellable_new();
+  guint timer = 0;
+
+  ~Refusal() {
+    if (timer) g_source_remove(timer);
+    g_object_unref(cancel);
+    if (socket) g_object_unref(socket);
+    g_io_stream_close(stream, nullptr, nullptr);
+    g_object_unref(stream);
+  }
+
+  void start() {
+    g_output_stream_write_all_async(g_io_stream_get_output_stream(stream), answer.data(),
+                                    answer.size(), G_PRIORITY_DEFAULT, cancel, &Refusal::written,
+                                    this);
+  }
+
+  static void written(GObject* source, GAsyncResult* result, gpointer data) {
+    auto* self = static_cast<Refusal*>(data);
+    if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(source), result, nullptr, nullptr)) {
+      delete self;
+      return;
+    }
+    if (self->socket) g_socket_shutdown(self->socket, FALSE, TRUE, nullptr);
+    self->timer = g_timeout_add_seconds(
+        kDrainSeconds,
+        [](gpointer d) {
+          auto* r = static_cast<Refusal*>(d);
+          r->timer = 0;
+          g_cancellable_cancel(r->cancel);
+          return G_SOURCE_REMOVE;
+        },
+        self);
+    self->readMore();
+  }
+
+  void readMore() {
+    g_input_stream_read_async(g_io_stream_get_input_stream(stream), buffer, sizeof buffer,
+                              G_PRIORITY_DEFAULT, cancel, &Refusal::read, this);
+  }
+
+  static void read(GObject* source, GAsyncResult* result, gpointer data) {
+    auto* self = static_cast<Refusal*>(data);
+    gssize n = g_input_stream_read_finish(G_INPUT_STREAM(source), result, nullptr);
+    if (n <= 0 || (self->drained += static_cast<gsize>(n)) > kDrainBytes) {
+      delete self;
+      return;
+    }
+    self->readMore();
+  }
+};
+
+void refuseBody(SoupServerMessage* msg) {
+  GSocket* socket = soup_server_message_get_socket(msg);
+  if (socket) g_object_ref(socket);
+  GIOStream* stream = soup_server_message_steal_connection(msg);
+  if (!stream) {
+    if (socket) g_object_unref(socket);
+    return;
+  }
+  Response r = tooLarge();
+  auto* refusal = new Refusal;
+  refusal->stream = stream;
+  refusal->socket = socket;
+  refusal->answer =
+      "HTTP/1.1 413 Payload Too Large\r\n"
+      "Content-Type: application/json; charset=utf-8\r\n"
+      "Cache-Control: no-store\r\n"
+      "Connection: close\r\n"
+      "Content-Length: " +
+      std::to_string(r.body.size()) + "\r\n\r\n" + r.body;
+  refusal->start();
 }
 
 }  // namespace
@@ -128,7 +216,6 @@ struct DevServer::Impl {
   static void onRequest(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query,
                         gpointer data) {
     auto* self = static_cast<Impl*>(data);
-    if (soup_server_message_get_status(msg) == 413) return;  // answered after the headers
     Request req;
     req.method = soup_server_message_get_method(msg);
     req.path = path ? path : "/";
@@ -148,38 +235,36 @@ struct DevServer::Impl {
         },
         &req.headers);
     SoupMessageBody* body = soup_server_message_get_request_body(msg);
-    Response res;
-    if (body && body->length > kMaxBody) {
-      res = tooLarge();
-    } else {
-      if (body && body->length > 0) {
-        GBytes* bytes = soup_message_body_flatten(body);
-        gsize size = 0;
-        auto* p = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-        req.body.assign(p, size);
-        g_bytes_unref(bytes);
-      }
-      res = self->dispatch(req);
+    if (body && body->length > 0) {
+      GBytes* bytes = soup_message_body_flatten(body);
+      gsize size = 0;
+      auto* p = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+      req.body.assign(p, size);
+      g_bytes_unref(bytes);
     }
+    Response res = self->dispatch(req);
     if (self->options.log)
       std::printf("%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);
     send(msg, res);
   }
 
-  // Refuses an oversized body as soon as its length is announced, before
-  // reading it.
+  // An oversized body is refused as soon as its length is announced, or, when
+  // it comes in chunks, as soon as more than the limit has arrived.
   static void onGotHeaders(SoupServerMessage* msg, gpointer) {
     goffset length =
         soup_message_headers_get_content_length(soup_server_message_get_request_headers(msg));
-    if (length > kMaxBody) {
-      soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Connection",
-                                   "close");
-      send(msg, tooLarge());
-    }
+    if (length > kMaxBody) refuseBody(msg);
+  }
+
+  static void onGotChunk(SoupServerMessage* msg, GBytes*, gpointer) {
+    SoupMessageBody* body = soup_server_message_get_request_body(msg);
+    if (body && body->length > kMaxBody) refuseBody(msg);
   }
 
   static void onRequestStarted(SoupServer*, SoupServerMessage* msg, gpointer data) {
-    g_signal_connect(msg, "got-headers", G_CALLBACK(onGotHeaders), data);
+    // After the server's own handlers: taking the connection ends the message.
+    g_signal_connect_after(msg, "got-headers", G_CALLBACK(onGotHeaders), data);
+    g_signal_connect_after(msg, "got-chunk", G_CALLBACK(onGotChunk), data);
   }
 };
 
