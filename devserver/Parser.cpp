@@ -351,9 +351,17 @@ class Reader {
   ParsedTask finish(const std::vector<std::string>& title) {
     ParsedTask out;
     for (const auto& w : title) out.title += (out.title.empty() ? "" : " ") + w;
-    while (!out.title.empty() &&
-           std::string_view(",;:-—– ").find(out.title.back()) != std::string_view::npos)
-      out.title.pop_back();
+    // Whole characters: the dashes are several bytes long, and one of their
+    // bytes ends many Cyrillic letters too.
+    for (bool cut = true; cut;) {
+      cut = false;
+      for (std::string_view tail : {",", ";", ":", "-", " ", "—", "–"})
+        if (out.title.size() >= tail.size() &&
+            std::string_view(out.title).substr(out.title.size() - tail.size()) == tail) {
+          out.title.resize(out.title.size() - tail.size());
+          cut = true;
+        }
+    }
     if (startsWith(out.title, "— ") || startsWith(out.title, "- "))
       out.title.erase(0, out.title.find(' ') + 1);
     if (!date_ && !deadline_) {
