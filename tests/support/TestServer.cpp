@@ -24,7 +24,7 @@ void respond(SoupServerMessage* msg, const Reply& reply) {
 }
 }  // namespace
 
-TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
+TestServer::TestServer(int port) : impl_(std::make_unique<Impl>()) {
   impl_->server = soup_server_new(nullptr, nullptr);
   soup_server_add_handler(
       impl_->server, nullptr,
@@ -68,7 +68,8 @@ TestServer::TestServer() : impl_(std::make_unique<Impl>()) {
       },
       this, nullptr);
   GError* error = nullptr;
-  if (!soup_server_listen_local(impl_->server, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  if (!soup_server_listen_local(impl_->server, static_cast<guint>(port),
+                                SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
     std::string m = error ? error->message : "listen failed";
     g_clear_error(&error);
     throw std::runtime_error(m);

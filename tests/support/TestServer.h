@@ -52,7 +52,9 @@ inline Reply healthy() {
 class TestServer {
  public:
   using Handler = std::function<Reply(const Received&)>;
-  TestServer();
+  // port 0 picks a free one; a given port lets a server come back where an
+  // earlier one stopped.
+  explicit TestServer(int port = 0);
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
