@@ -47,6 +47,10 @@ void send(SoupServerMessage* msg, const Response& r) {
   for (const auto& [name, value] : r.headers)
     soup_message_headers_replace(h, name.c_str(), value.c_str());
   if (r.status == 401) soup_message_headers_replace(h, "WWW-Authenticate", "Bearer");
+  // libsoup 3.2 never notices a client closing an idle kept-alive connection,
+  // so each one would stay open (CLOSE_WAIT) until the process ends and the
+  // server would run out of descriptors: every answer ends its connection.
+  soup_message_headers_replace(h, "Connection", "close");
   if (r.contentType == "application/json") {
     soup_message_headers_replace(h, "Cache-Control", "no-store");
     soup_server_message_set_response(msg, "application/json; charset=utf-8", SOUP_MEMORY_COPY,
@@ -56,6 +60,24 @@ void send(SoupServerMessage* msg, const Response& r) {
                                      r.body.size());
   }
   soup_server_message_set_status(msg, static_cast<guint>(r.status), nullptr);
+}
+
+// 127.0.0.1 with room for a burst of new connections: the default backlog of
+// ten drops handshakes when a couple of hundred clients connect at once.
+bool listenLocal(SoupServer* server, int port, GError** error) {
+  GSocket* socket =
+      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, error);
+  if (!socket) return false;
+  GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+  GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port));
+  g_socket_set_listen_backlog(socket, 1024);
+  bool ok =
+      g_socket_bind(socket, address, TRUE, error) && g_socket_listen(socket, error) &&
+      soup_server_listen_socket(server, socket, static_cast<SoupServerListenOptions>(0), error);
+  g_object_unref(address);
+  g_object_unref(loopback);
+  g_object_unref(socket);
+  return ok;
 }
 
 Response tooLarge() {
@@ -280,8 +302,7 @@ DevServer::DevServer(Options options) {
   g_signal_connect(impl_->server, "request-started", G_CALLBACK(&Impl::onRequestStarted),
                    impl_.get());
   GError* error = nullptr;
-  if (!soup_server_listen_local(impl_->server, static_cast<guint>(impl_->options.port),
-                                SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  if (!listenLocal(impl_->server, impl_->options.port, &error)) {
     std::string msg = error ? error->message : "listen failed";
     g_clear_error(&error);
     g_object_unref(impl_->server);

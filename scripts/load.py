@@ -100,8 +100,9 @@ async def client(port, token, deadline, stats):
             args = ("GET", "/api/reminders/upcoming?hours=24")
         start = time.monotonic()
         try:
-            status, body = await conn.request(*args, token=token)
+            status, body = await asyncio.wait_for(conn.request(*args, token=token), 15)
         except Exception as e:  # noqa: BLE001 - every failure counts as an error
+            conn.close()
             stats["errors"] += 1
             stats["error_kinds"][type(e).__name__] = stats["error_kinds"].get(type(e).__name__, 0) + 1
             continue

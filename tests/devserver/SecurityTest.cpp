@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -112,6 +113,27 @@ std::string postHead(const Harness& h, const std::string& framing) {
 int statusOf(const std::string& answer) {
   std::smatch m;
   return std::regex_search(answer, m, std::regex("^HTTP/1\\.1 (\\d{3})")) ? std::stoi(m[1]) : 0;
+}
+
+size_t openDescriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                           std::filesystem::directory_iterator()));
+}
+
+// Clients that keep a connection and later drop it must not leave the server
+// holding it: every answer ends its connection, and no descriptor stays.
+TEST(Security, ConnectionsEndWithTheirAnswerAndLeaveNoDescriptor) {
+  Harness h;
+  size_t before = openDescriptors();
+  for (int i = 0; i < 30; ++i) {
+    auto answer = rawExchange(h.server.port(), "GET /api/health HTTP/1.1\r\nHost: x\r\n\r\n", "");
+    ASSERT_EQ(statusOf(answer), 200) << answer;
+    ASSERT_NE(answer.find("Connection: close"), std::string::npos) << answer;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (openDescriptors() > before && std::chrono::steady_clock::now() < deadline)
+    g_main_context_iteration(nullptr, FALSE);
+  EXPECT_LE(openDescriptors(), before);
 }
 
 TEST(Security, PasswordsAreStoredAsSaltedArgon2idHashes) {
