@@ -47,10 +47,6 @@ void send(SoupServerMessage* msg, const Response& r) {
   for (const auto& [name, value] : r.headers)
     soup_message_headers_replace(h, name.c_str(), value.c_str());
   if (r.status == 401) soup_message_headers_replace(h, "WWW-Authenticate", "Bearer");
-  // libsoup 3.2 never notices a client closing an idle kept-alive connection,
-  // so each one would stay open (CLOSE_WAIT) until the process ends and the
-  // server would run out of descriptors: every answer ends its connection.
-  soup_message_headers_replace(h, "Connection", "close");
   if (r.contentType == "application/json") {
     soup_message_headers_replace(h, "Cache-Control", "no-store");
     soup_server_message_set_response(msg, "application/json; charset=utf-8", SOUP_MEMORY_COPY,
@@ -62,22 +58,40 @@ void send(SoupServerMessage* msg, const Response& r) {
   soup_server_message_set_status(msg, static_cast<guint>(r.status), nullptr);
 }
 
-// 127.0.0.1 with room for a burst of new connections: the default backlog of
-// ten drops handshakes when a couple of hundred clients connect at once.
-bool listenLocal(SoupServer* server, int port, GError** error) {
-  GSocket* socket =
-      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, error);
-  if (!socket) return false;
+// Connections are accepted here and handed to libsoup: its own listener (3.2)
+// keeps every accepted socket object alive for good, a few hundred bytes a
+// connection. The backlog takes a burst of a couple of hundred clients.
+GSocketService* listenLocal(SoupServer* server, int& port, GError** error) {
+  GSocketService* service = g_socket_service_new();
+  g_socket_listener_set_backlog(G_SOCKET_LISTENER(service), 1024);
   GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
   GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port));
-  g_socket_set_listen_backlog(socket, 1024);
-  bool ok =
-      g_socket_bind(socket, address, TRUE, error) && g_socket_listen(socket, error) &&
-      soup_server_listen_socket(server, socket, static_cast<SoupServerListenOptions>(0), error);
+  GSocketAddress* bound = nullptr;
+  bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(service), address, G_SOCKET_TYPE_STREAM,
+                                          G_SOCKET_PROTOCOL_TCP, nullptr, &bound, error);
   g_object_unref(address);
   g_object_unref(loopback);
-  g_object_unref(socket);
-  return ok;
+  if (!ok) {
+    g_object_unref(service);
+    return nullptr;
+  }
+  port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+  g_object_unref(bound);
+  g_signal_connect(
+      service, "incoming",
+      G_CALLBACK(
+          +[](GSocketService*, GSocketConnection* connection, GObject*, gpointer soup) -> gboolean {
+            GSocketAddress* local = g_socket_connection_get_local_address(connection, nullptr);
+            GSocketAddress* remote = g_socket_connection_get_remote_address(connection, nullptr);
+            soup_server_accept_iostream(SOUP_SERVER(soup), G_IO_STREAM(connection), local, remote,
+                                        nullptr);
+            if (local) g_object_unref(local);
+            if (remote) g_object_unref(remote);
+            return TRUE;
+          }),
+      server);
+  g_socket_service_start(service);
+  return service;
 }
 
 Response tooLarge() {
@@ -178,6 +192,7 @@ struct DevServer::Impl {
   Store store;
   Api api;
   SoupServer* server = nullptr;
+  GSocketService* service = nullptr;
   int port = 0;
 
   explicit Impl(Options o)
@@ -302,18 +317,22 @@ DevServer::DevServer(Options options) {
   g_signal_connect(impl_->server, "request-started", G_CALLBACK(&Impl::onRequestStarted),
                    impl_.get());
   GError* error = nullptr;
-  if (!listenLocal(impl_->server, impl_->options.port, &error)) {
+  impl_->port = impl_->options.port;
+  impl_->service = listenLocal(impl_->server, impl_->port, &error);
+  if (!impl_->service) {
     std::string msg = error ? error->message : "listen failed";
     g_clear_error(&error);
     g_object_unref(impl_->server);
     throw std::runtime_error("Не удалось занять порт: " + msg);
   }
-  GSList* uris = soup_server_get_uris(impl_->server);
-  if (uris) impl_->port = g_uri_get_port(static_cast<GUri*>(uris->data));
-  g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
 }
 
 DevServer::~DevServer() {
+  if (impl_ && impl_->service) {
+    g_socket_service_stop(impl_->service);
+    g_socket_listener_close(G_SOCKET_LISTENER(impl_->service));
+    g_object_unref(impl_->service);
+  }
   if (impl_ && impl_->server) {
     soup_server_disconnect(impl_->server);
     g_object_unref(impl_->server);
