@@ -47,6 +47,9 @@ void send(SoupServerMessage* msg, const Response& r) {
   for (const auto& [name, value] : r.headers)
     soup_message_headers_replace(h, name.c_str(), value.c_str());
   if (r.status == 401) soup_message_headers_replace(h, "WWW-Authenticate", "Bearer");
+  // libsoup (3.2) ends a connection it was handed after one answer; saying so
+  // keeps clients from sending a second request into a closed connection.
+  soup_message_headers_replace(h, "Connection", "close");
   if (r.contentType == "application/json") {
     soup_message_headers_replace(h, "Cache-Control", "no-store");
     soup_server_message_set_response(msg, "application/json; charset=utf-8", SOUP_MEMORY_COPY,
