@@ -51,7 +51,8 @@ const std::map<std::string, int, std::less<>> kNumberWords = {
     {"восемь", 8}, {"девять", 9}, {"десять", 10}};
 
 std::optional<int> digits(std::string_view s, size_t maxLen = 4) {
-  if (s.empty() || s.size() > maxLen) return std::nullopt;
+  if (s.empty() || s.size() > maxLen || s.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
   int v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
