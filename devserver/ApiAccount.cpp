@@ -38,8 +38,11 @@ Response Api::login(Call& call) {
   auto body = jsonObject(call.request);
   auto [email, password] = credentials(body);
   auto user = store_.userByEmail(email);
-  if (!user || passwordHash(user->salt, password) != user->passwordHash)
-    throw HttpError(401, "Неверный e-mail или пароль");
+  auto check = user ? checkPassword(user->passwordHash, user->salt, password)
+                    : PasswordCheck::Wrong;
+  if (check == PasswordCheck::Wrong) throw HttpError(401, "Неверный e-mail или пароль");
+  if (check == PasswordCheck::RightButOutdated)
+    store_.setPasswordHash(user->id, hashPassword(password));
   std::string token = randomToken();
   store_.addToken(token, user->id, clock_());
   return Response::json(200, {{"token", token}, {"user", userJson(*user)}});
@@ -59,8 +62,7 @@ Response Api::signup(Call& call) {
 
   Store::Transaction tx(store_);
   if (store_.userByEmail(email)) throw HttpError(409, "Такой пользователь уже есть");
-  User user{0, email, name, randomToken(), {}};
-  user.passwordHash = passwordHash(user.salt, password);
+  User user{0, email, name, {}, hashPassword(password)};
   user.id = store_.addUser(user);
   std::string token = randomToken();
   store_.addToken(token, user.id, clock_());

@@ -22,9 +22,10 @@ Date fromGDate(const GDate& g) {
   return {g_date_get_year(&g), g_date_get_month(&g), g_date_get_day(&g)};
 }
 
+// Digits only: from_chars would also take a sign ("-6:05" is no time).
 std::optional<int> number(std::string_view s) {
   int v = 0;
-  if (s.empty()) return std::nullopt;
+  if (s.empty() || s.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
   return v;

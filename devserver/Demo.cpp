@@ -49,8 +49,7 @@ void seedDemo(Store& store, std::int64_t now) {
   if (user) {
     id = user->id;
   } else {
-    User u{0, kDemoEmail, "Демо", randomToken(), {}};
-    u.passwordHash = passwordHash(u.salt, kDemoPassword);
+    User u{0, kDemoEmail, "Демо", {}, hashPassword(kDemoPassword)};
     id = store.addUser(u);
   }
   store.deleteSeeded(id);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "devserver/Api.h"
 #include "devserver/Assets.h"
@@ -46,6 +47,9 @@ void send(SoupServerMessage* msg, const Response& r) {
   for (const auto& [name, value] : r.headers)
     soup_message_headers_replace(h, name.c_str(), value.c_str());
   if (r.status == 401) soup_message_headers_replace(h, "WWW-Authenticate", "Bearer");
+  // libsoup (3.2) ends a connection it was handed after one answer; saying so
+  // keeps clients from sending a second request into a closed connection.
+  soup_message_headers_replace(h, "Connection", "close");
   if (r.contentType == "application/json") {
     soup_message_headers_replace(h, "Cache-Control", "no-store");
     soup_server_message_set_response(msg, "application/json; charset=utf-8", SOUP_MEMORY_COPY,
@@ -57,8 +61,131 @@ void send(SoupServerMessage* msg, const Response& r) {
   soup_server_message_set_status(msg, static_cast<guint>(r.status), nullptr);
 }
 
+// Connections are accepted here and handed to libsoup: its own listener (3.2)
+// keeps every accepted socket object alive for good, a few hundred bytes a
+// connection. The backlog takes a burst of a couple of hundred clients.
+GSocketService* listenLocal(SoupServer* server, int& port, GError** error) {
+  GSocketService* service = g_socket_service_new();
+  g_socket_listener_set_backlog(G_SOCKET_LISTENER(service), 1024);
+  GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+  GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port));
+  GSocketAddress* bound = nullptr;
+  bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(service), address, G_SOCKET_TYPE_STREAM,
+                                          G_SOCKET_PROTOCOL_TCP, nullptr, &bound, error);
+  g_object_unref(address);
+  g_object_unref(loopback);
+  if (!ok) {
+    g_object_unref(service);
+    return nullptr;
+  }
+  port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+  g_object_unref(bound);
+  g_signal_connect(
+      service, "incoming",
+      G_CALLBACK(
+          +[](GSocketService*, GSocketConnection* connection, GObject*, gpointer soup) -> gboolean {
+            GSocketAddress* local = g_socket_connection_get_local_address(connection, nullptr);
+            GSocketAddress* remote = g_socket_connection_get_remote_address(connection, nullptr);
+            soup_server_accept_iostream(SOUP_SERVER(soup), G_IO_STREAM(connection), local, remote,
+                                        nullptr);
+            if (local) g_object_unref(local);
+            if (remote) g_object_unref(remote);
+            return TRUE;
+          }),
+      server);
+  g_socket_service_start(service);
+  return service;
+}
+
 Response tooLarge() {
   return Response::error(413, "Слишком большое тело запроса (больше 1 МБ)");
+}
+
+// A connection taken from libsoup to answer 413 without reading the body.
+// After the answer the write side is shut, and what the client still sends is
+// read and dropped for a short while, so that closing does not reset the
+// connection before the client has read the answer.
+struct Refusal {
+  static constexpr gsize kDrainBytes = 8 * 1024 * 1024;
+  static constexpr guint kDrainSeconds = 5;
+
+  GIOStream* stream = nullptr;
+  GSocket* socket = nullptr;
+  std::string answer;
+  char buffer[16384];
+  gsize drained = 0;
+  GCancellable* cancel = g_cancellable_new();
+  guint timer = 0;
+
+  ~Refusal() {
+    if (timer) g_source_remove(timer);
+    g_object_unref(cancel);
+    if (socket) g_object_unref(socket);
+    g_io_stream_close(stream, nullptr, nullptr);
+    g_object_unref(stream);
+  }
+
+  void start() {
+    g_output_stream_write_all_async(g_io_stream_get_output_stream(stream), answer.data(),
+                                    answer.size(), G_PRIORITY_DEFAULT, cancel, &Refusal::written,
+                                    this);
+  }
+
+  static void written(GObject* source, GAsyncResult* result, gpointer data) {
+    auto* self = static_cast<Refusal*>(data);
+    if (!g_output_stream_write_all_finish(G_OUTPUT_STREAM(source), result, nullptr, nullptr)) {
+      delete self;
+      return;
+    }
+    if (self->socket) g_socket_shutdown(self->socket, FALSE, TRUE, nullptr);
+    self->timer = g_timeout_add_seconds(
+        kDrainSeconds,
+        [](gpointer d) {
+          auto* r = static_cast<Refusal*>(d);
+          r->timer = 0;
+          g_cancellable_cancel(r->cancel);
+          return G_SOURCE_REMOVE;
+        },
+        self);
+    self->readMore();
+  }
+
+  void readMore() {
+    g_input_stream_read_async(g_io_stream_get_input_stream(stream), buffer, sizeof buffer,
+                              G_PRIORITY_DEFAULT, cancel, &Refusal::read, this);
+  }
+
+  static void read(GObject* source, GAsyncResult* result, gpointer data) {
+    auto* self = static_cast<Refusal*>(data);
+    gssize n = g_input_stream_read_finish(G_INPUT_STREAM(source), result, nullptr);
+    if (n <= 0 || (self->drained += static_cast<gsize>(n)) > kDrainBytes) {
+      delete self;
+      return;
+    }
+    self->readMore();
+  }
+};
+
+void refuseBody(SoupServerMessage* msg) {
+  GSocket* socket = soup_server_message_get_socket(msg);
+  if (socket) g_object_ref(socket);
+  GIOStream* stream = soup_server_message_steal_connection(msg);
+  if (!stream) {
+    if (socket) g_object_unref(socket);
+    return;
+  }
+  Response r = tooLarge();
+  auto* refusal = new Refusal;
+  refusal->stream = stream;
+  refusal->socket = socket;
+  refusal->answer =
+      "HTTP/1.1 413 Payload Too Large\r\n"
+      "Content-Type: application/json; charset=utf-8\r\n"
+      "Cache-Control: no-store\r\n"
+      "Connection: close\r\n"
+      "Content-Length: " +
+      std::to_string(r.body.size()) + "\r\n\r\n" + r.body;
+  refusal->start();
 }
 
 }  // namespace
@@ -68,6 +195,7 @@ struct DevServer::Impl {
   Store store;
   Api api;
   SoupServer* server = nullptr;
+  GSocketService* service = nullptr;
   int port = 0;
 
   explicit Impl(Options o)
@@ -128,7 +256,6 @@ struct DevServer::Impl {
   static void onRequest(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query,
                         gpointer data) {
     auto* self = static_cast<Impl*>(data);
-    if (soup_server_message_get_status(msg) == 413) return;  // answered after the headers
     Request req;
     req.method = soup_server_message_get_method(msg);
     req.path = path ? path : "/";
@@ -148,38 +275,36 @@ struct DevServer::Impl {
         },
         &req.headers);
     SoupMessageBody* body = soup_server_message_get_request_body(msg);
-    Response res;
-    if (body && body->length > kMaxBody) {
-      res = tooLarge();
-    } else {
-      if (body && body->length > 0) {
-        GBytes* bytes = soup_message_body_flatten(body);
-        gsize size = 0;
-        auto* p = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-        req.body.assign(p, size);
-        g_bytes_unref(bytes);
-      }
-      res = self->dispatch(req);
+    if (body && body->length > 0) {
+      GBytes* bytes = soup_message_body_flatten(body);
+      gsize size = 0;
+      auto* p = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+      req.body.assign(p, size);
+      g_bytes_unref(bytes);
     }
+    Response res = self->dispatch(req);
     if (self->options.log)
       std::printf("%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);
     send(msg, res);
   }
 
-  // Refuses an oversized body as soon as its length is announced, before
-  // reading it.
+  // An oversized body is refused as soon as its length is announced, or, when
+  // it comes in chunks, as soon as more than the limit has arrived.
   static void onGotHeaders(SoupServerMessage* msg, gpointer) {
     goffset length =
         soup_message_headers_get_content_length(soup_server_message_get_request_headers(msg));
-    if (length > kMaxBody) {
-      soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Connection",
-                                   "close");
-      send(msg, tooLarge());
-    }
+    if (length > kMaxBody) refuseBody(msg);
+  }
+
+  static void onGotChunk(SoupServerMessage* msg, GBytes*, gpointer) {
+    SoupMessageBody* body = soup_server_message_get_request_body(msg);
+    if (body && body->length > kMaxBody) refuseBody(msg);
   }
 
   static void onRequestStarted(SoupServer*, SoupServerMessage* msg, gpointer data) {
-    g_signal_connect(msg, "got-headers", G_CALLBACK(onGotHeaders), data);
+    // After the server's own handlers: taking the connection ends the message.
+    g_signal_connect_after(msg, "got-headers", G_CALLBACK(onGotHeaders), data);
+    g_signal_connect_after(msg, "got-chunk", G_CALLBACK(onGotChunk), data);
   }
 };
 
@@ -195,19 +320,22 @@ DevServer::DevServer(Options options) {
   g_signal_connect(impl_->server, "request-started", G_CALLBACK(&Impl::onRequestStarted),
                    impl_.get());
   GError* error = nullptr;
-  if (!soup_server_listen_local(impl_->server, static_cast<guint>(impl_->options.port),
-                                SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  impl_->port = impl_->options.port;
+  impl_->service = listenLocal(impl_->server, impl_->port, &error);
+  if (!impl_->service) {
     std::string msg = error ? error->message : "listen failed";
     g_clear_error(&error);
     g_object_unref(impl_->server);
     throw std::runtime_error("Не удалось занять порт: " + msg);
   }
-  GSList* uris = soup_server_get_uris(impl_->server);
-  if (uris) impl_->port = g_uri_get_port(static_cast<GUri*>(uris->data));
-  g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
 }
 
 DevServer::~DevServer() {
+  if (impl_ && impl_->service) {
+    g_socket_service_stop(impl_->service);
+    g_socket_listener_close(G_SOCKET_LISTENER(impl_->service));
+    g_object_unref(impl_->service);
+  }
   if (impl_ && impl_->server) {
     soup_server_disconnect(impl_->server);
     g_object_unref(impl_->server);

@@ -51,7 +51,8 @@ const std::map<std::string, int, std::less<>> kNumberWords = {
     {"восемь", 8}, {"девять", 9}, {"десять", 10}};
 
 std::optional<int> digits(std::string_view s, size_t maxLen = 4) {
-  if (s.empty() || s.size() > maxLen) return std::nullopt;
+  if (s.empty() || s.size() > maxLen || s.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
   int v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
@@ -351,9 +352,17 @@ class Reader {
   ParsedTask finish(const std::vector<std::string>& title) {
     ParsedTask out;
     for (const auto& w : title) out.title += (out.title.empty() ? "" : " ") + w;
-    while (!out.title.empty() &&
-           std::string_view(",;:-—– ").find(out.title.back()) != std::string_view::npos)
-      out.title.pop_back();
+    // Whole characters: the dashes are several bytes long, and one of their
+    // bytes ends many Cyrillic letters too.
+    for (bool cut = true; cut;) {
+      cut = false;
+      for (std::string_view tail : {",", ";", ":", "-", " ", "—", "–"})
+        if (out.title.size() >= tail.size() &&
+            std::string_view(out.title).substr(out.title.size() - tail.size()) == tail) {
+          out.title.resize(out.title.size() - tail.size());
+          cut = true;
+        }
+    }
     if (startsWith(out.title, "— ") || startsWith(out.title, "- "))
       out.title.erase(0, out.title.find(' ') + 1);
     if (!date_ && !deadline_) {

@@ -1,13 +1,23 @@
-// Random tokens and salted password hashes.
+// Random tokens and slow, salted password hashes.
 #pragma once
 
 #include <string>
 
 namespace vuko::dev {
 
-// 32 random bytes as 64 hex digits.
+// 32 bytes from the system's CSPRNG as 64 hex digits.
 std::string randomToken();
-// HMAC-SHA256 of the password keyed with the salt, in hex.
-std::string passwordHash(const std::string& salt, const std::string& password);
+
+// A self-describing Argon2id string ("$argon2id$v=19$m=…"), salt included.
+// Throws std::runtime_error when the hash cannot be computed (out of memory).
+std::string hashPassword(const std::string& password);
+
+enum class PasswordCheck { Wrong, Right, RightButOutdated };
+
+// Checks `password` against a stored hash. Accounts made before the slow hash
+// carry an HMAC-SHA256 keyed with `legacySalt`; those still sign in, and the
+// answer says the hash should be replaced.
+PasswordCheck checkPassword(const std::string& stored, const std::string& legacySalt,
+                            const std::string& password);
 
 }  // namespace vuko::dev

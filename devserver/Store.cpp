@@ -216,6 +216,12 @@ std::int64_t Store::addUser(const User& u) {
   return s.lastId();
 }
 
+void Store::setPasswordHash(std::int64_t userId, const std::string& hash) {
+  Statement s(*this, "UPDATE users SET password_hash = ?, salt = '' WHERE id = ?");
+  s.bind(1, hash).bind(2, userId);
+  s.step();
+}
+
 void Store::addToken(const std::string& token, std::int64_t userId, std::int64_t now) {
   Statement s(*this, "INSERT INTO tokens (token, user_id, created_at) VALUES (?, ?, ?)");
   s.bind(1, token).bind(2, userId).bind(3, now);

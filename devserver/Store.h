@@ -30,6 +30,8 @@ class Store {
   std::optional<User> userByEmail(const std::string& email);
   std::optional<User> user(std::int64_t id);
   std::int64_t addUser(const User& user);
+  // Replaces the hash and drops the legacy salt.
+  void setPasswordHash(std::int64_t userId, const std::string& hash);
 
   void addToken(const std::string& token, std::int64_t userId, std::int64_t now);
   std::optional<std::int64_t> tokenUser(const std::string& token);

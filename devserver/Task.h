@@ -14,7 +14,7 @@ struct User {
   std::int64_t id = 0;
   std::string email;
   std::string name;
-  std::string salt;
+  std::string salt;  // only for hashes made before Argon2id
   std::string passwordHash;
 };
 

@@ -18,6 +18,10 @@ echo "== sanitizer build: unit and HTTP tests"
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L 'unit|net' --output-on-failure -j"$jobs" || status=1
 echo "== unit, HTTP and stand-in server tests"
 ctest --test-dir build -L 'unit|net' --output-on-failure -j"$jobs" --timeout 120 || status=1
+echo "== faults: SIGKILL of writers, a full disk"
+ctest --test-dir build -L fault --output-on-failure --timeout 120 || status=1
+echo "== fuzz targets, 20 s each"
+scripts/fuzz.sh 20 || status=1
 # One at a time: these share one X display, its key grabs and its focus.
 echo "== tests with a display and a session bus"
 scripts/with-display.sh ctest --test-dir build -L integration --output-on-failure --timeout 180 || status=1

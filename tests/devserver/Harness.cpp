@@ -16,9 +16,9 @@ struct Pending {
 
 }  // namespace
 
-Harness::Harness(std::int64_t start)
+Harness::Harness(std::int64_t start, const std::string& db)
     : now(start),
-      server({.db = ":memory:", .clock = [this] { return now; }}),
+      server({.db = db, .clock = [this] { return now; }}),
       session_(soup_session_new()) {
   auto reply =
       call("POST", "/api/auth/register", {{"email", "tester@vuko.local"}, {"password", "secret"}});

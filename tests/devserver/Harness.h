@@ -26,7 +26,7 @@ struct Reply {
 
 class Harness {
  public:
-  explicit Harness(std::int64_t now = kWednesdayNoonMoscow);
+  explicit Harness(std::int64_t now = kWednesdayNoonMoscow, const std::string& db = ":memory:");
   ~Harness();
   Harness(const Harness&) = delete;
   Harness& operator=(const Harness&) = delete;

@@ -74,7 +74,8 @@ TestServer::TestServer(int port) : impl_(std::make_unique<Impl>()) {
       },
       this, nullptr);
   GError* error = nullptr;
-  if (!soup_server_listen_local(impl_->server, port, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  if (!soup_server_listen_local(impl_->server, static_cast<guint>(port),
+                                SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
     std::string m = error ? error->message : "listen failed";
     g_clear_error(&error);
     throw std::runtime_error(m);

@@ -7,6 +7,7 @@
 #include "platform/gtk/WindowFrame.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
+#include "web/BridgeFrames.h"
 #include "web/NavigationPolicy.h"
 #include "web/OfflinePage.h"
 
@@ -90,7 +91,8 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
   // Each view gets its own content manager so that a bridge message can be
   // traced to the page that sent it; the related view still shares the web
   // process and the data store.
-  webkit_user_content_manager_register_script_message_handler(manager.get(), Bridge::kHandlerName);
+  webkit_user_content_manager_register_script_message_handler_in_world(
+      manager.get(), Bridge::kHandlerName, Bridge::kWorldName);
   g_object_set_data(G_OBJECT(manager.get()), "vuko-controller", this);
   auto* view = WEBKIT_WEB_VIEW(
       related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings",

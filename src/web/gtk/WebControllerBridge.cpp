@@ -5,6 +5,7 @@
 #include "platform/Defaults.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
+#include "web/BridgeFrames.h"
 #include "web/NavigationPolicy.h"
 #include "web/gtk/WebController.h"
 
@@ -16,11 +17,18 @@ void WebController::installBridge() {
       Bridge::bootstrapScript(Bridge::storedPermission(d), Bridge::storedNativeReminders(d));
   for (auto& m : managers_) {
     webkit_user_content_manager_remove_all_scripts(m.get());
-    WebKitUserScript* s =
-        webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-    webkit_user_content_manager_add_script(m.get(), s);
-    webkit_user_script_unref(s);
+    // The shim comes first: the bootstrap script posts through it.
+    for (auto [source, world] : {std::pair{Bridge::kRelay, Bridge::kWorldName},
+                                 {Bridge::kPageShim, nullptr},
+                                 {script.c_str(), nullptr}}) {
+      auto frames = WEBKIT_USER_CONTENT_INJECT_TOP_FRAME;
+      auto when = WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START;
+      WebKitUserScript* s =
+          world ? webkit_user_script_new_for_world(source, frames, when, world, nullptr, nullptr)
+                : webkit_user_script_new(source, frames, when, nullptr, nullptr);
+      webkit_user_content_manager_add_script(m.get(), s);
+      webkit_user_script_unref(s);
+    }
   }
 }
 
