@@ -205,7 +205,7 @@ void WebController::go(const std::string& path) {
     if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
     self->load(target);
   }(this, life_.guard(), std::move(script), path)
-                              .detach();
+                                .detach();
 }
 
 void WebController::show() {

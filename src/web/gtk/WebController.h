@@ -14,9 +14,9 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Clock.h"
-#include "platform/gtk/GObjectPtr.h"
 #include "platform/Task.h"
 #include "platform/Url.h"
+#include "platform/gtk/GObjectPtr.h"
 #include "web/DownloadNames.h"
 
 namespace vuko {
