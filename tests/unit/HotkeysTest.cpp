@@ -153,29 +153,50 @@ TEST_F(HotkeysTest, APressRunsItsActionOnALaterTurnOfTheLoop) {
   EXPECT_EQ(ran, (std::vector<std::string>{"quick", "focus", "show"}));
 }
 
-TEST_F(HotkeysTest, UnknownNumbersDoNothing) {
-  auto hk = make();
-  for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu}) service->press(n);
-  clock->flush();
-  EXPECT_TRUE(ran.empty());
-}
-
-TEST_F(HotkeysTest, AnIdWithoutAnActionDoesNothing) {
+TEST_F(HotkeysTest, PressesWithoutAnActionDoNothing) {
+  // Numbers outside the table, and an id whose action is missing or empty.
   Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}, {"focus", nullptr}}, service, store);
-  service->press(3);
-  service->press(2);
+  for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu, 3u, 2u}) service->press(n);
   clock->flush();
   EXPECT_TRUE(ran.empty());
 }
 
-TEST_F(HotkeysTest, TheNewestRegistryOwnsThePresses) {
+TEST_F(HotkeysTest, TheNewestRegistryOwnsThePressesUntilItGoes) {
   auto first = make();
   std::vector<std::string> second;
-  Hotkeys hk({{"quick", [&] { second.push_back("quick"); }}}, service, store);
+  auto newest = std::make_unique<Hotkeys>(
+      Hotkeys::Actions{{"quick", [&] { second.push_back("quick"); }}}, service, store);
   service->press(1);
   clock->flush();
   EXPECT_TRUE(ran.empty());
   EXPECT_EQ(second, std::vector<std::string>{"quick"});
+
+  // An older registry going leaves the newest one in charge.
+  first.reset();
+  service->press(1);
+  clock->flush();
+  EXPECT_EQ(second, (std::vector<std::string>{"quick", "quick"}));
+
+  // The current one going takes its actions along, even for a press on its way.
+  service->press(1);
+  newest.reset();
+  clock->flush();
+  EXPECT_EQ(second.size(), 2u);
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HotkeysTest, ARegistryUnregistersItsKeysWhenItGoes) {
+  auto other = std::make_shared<RecordingHotkeyService>();
+  Hotkeys elsewhere({}, other, store);
+  make().reset();
+  EXPECT_TRUE(service->live.empty());
+  EXPECT_EQ(other->numbers(), (std::multiset<std::uint32_t>{1, 3})) << "touched another service";
+
+  auto paused = make();
+  paused->pause();
+  int calls = service->unregisterCalls;
+  paused.reset();
+  EXPECT_EQ(service->unregisterCalls, calls) << "unregistered keys it no longer held";
 }
 
 TEST_F(HotkeysTest, UndecodableStoredDataFallsBackToTheDefault) {
