@@ -13,4 +13,13 @@ export DISPLAY=":$(head -n1 "$tmp/display")"
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1 LANG=C.UTF-8
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
+# Windows mapped before the window manager runs are placed and focused
+# differently; wait until it has announced itself on the root window.
+for _ in $(seq 200); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  kill -0 "$wm" 2>/dev/null || { echo "openbox did not start"; exit 1; }
+  sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+  { echo "openbox did not take the screen"; exit 1; }
 dbus-run-session -- "$@"

@@ -111,10 +111,8 @@ std::string lowered(const std::string& s) {
     std::size_t at = i;
     char32_t c = decode(s, i);
     char32_t l = c;
-    if (c >= 'A' && c <= 'Z')
-      l = c + 0x20;
-    else if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x0410 && c <= 0x042F) ||
-             (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2))
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x0410 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2))
       l = c + 0x20;
     else if (c >= 0x0400 && c <= 0x040F)
       l = c + 0x50;
