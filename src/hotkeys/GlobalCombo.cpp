@@ -139,6 +139,12 @@ std::optional<std::uint32_t> GlobalCombo::carbonKey() const {
   return it->second;
 }
 
+std::vector<std::string> GlobalCombo::codes() {
+  std::vector<std::string> out;
+  for (const auto& [code, key] : keys()) out.push_back(code);
+  return out;
+}
+
 std::uint32_t GlobalCombo::carbonMods() const {
   return (ctrl ? controlKey : 0) | (alt ? optionKey : 0) | (shift ? shiftKey : 0) |
          (meta ? cmdKey : 0);
