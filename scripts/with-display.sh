@@ -5,7 +5,23 @@ set -euo pipefail
 tmp=$(mktemp -d)
 Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null || true; rm -rf "$tmp"; }
+# Services the private bus started (a document portal, say) outlive it and
+# would hold the caller's output open; they carry this mark in their
+# environment and are ended with the display.
+export VUKO_DISPLAY_SESSION="$tmp"
+endMarked() {
+  for dir in /proc/[0-9]*; do
+    [ "${dir#/proc/}" = "$$" ] && continue
+    grep -qzx "VUKO_DISPLAY_SESSION=$tmp" "$dir/environ" 2>/dev/null && kill "${dir#/proc/}" 2>/dev/null
+  done
+  return 0
+}
+cleanup() {
+  endMarked
+  kill "$xvfb" 2>/dev/null || true
+  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null || true
+  rm -rf "$tmp"
+}
 trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "Xvfb did not start:"; cat "$tmp/xvfb.log"; exit 1; }
@@ -22,4 +38,6 @@ for _ in $(seq 200); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
   { echo "openbox did not take the screen"; exit 1; }
-dbus-run-session -- "$@"
+status=0
+dbus-run-session -- "$@" || status=$?
+exit $status
