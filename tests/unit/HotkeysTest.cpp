@@ -131,10 +131,8 @@ TEST_F(HotkeysTest, PauseUnregistersAndResumeReadsTheStoreAfresh) {
   // Resuming twice does not register anything twice.
   hk->resume();
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
-}
 
-TEST_F(HotkeysTest, SetWhilePausedRegistersAgain) {
-  auto hk = make();
+  // Setting a combination while paused registers everything again.
   hk->pause();
   hk->set("show", GlobalCombo("Digit1", true, false));
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 2, 3}));
@@ -225,13 +223,27 @@ TEST_F(HotkeysTest, UndecodableStoredDataFallsBackToTheDefault) {
   EXPECT_EQ(make()->combo("quick"), quickDefault);
 }
 
-TEST_F(HotkeysTest, CodesOutsideTheKeyTableStayStoredButUnregistered) {
-  auto hk = make();
-  GlobalCombo f13("F13", true, false);
-  hk->set("quick", f13);
-  EXPECT_EQ(hk->combo("quick"), f13);
-  EXPECT_EQ(hk->all()["quick"], f13);
-  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+TEST_F(HotkeysTest, CodesAndIdsOutsideTheTablesAreStoredButNeverRegistered) {
+  struct Case {
+    const char* id;
+    GlobalCombo combo;
+    std::multiset<std::uint32_t> registered;
+  };
+  const Case cases[] = {
+      {"quick", GlobalCombo("F13", true, false), {3}},
+      {"extra", GlobalCombo("KeyE", true, true), {1, 3}},
+  };
+  for (const auto& c : cases) {
+    service = std::make_shared<RecordingHotkeyService>();
+    store = MemoryDefaults();
+    auto hk = make();
+    hk->set(c.id, c.combo);
+    EXPECT_EQ(hk->combo(c.id), c.combo) << c.id;
+    auto all = hk->all();
+    EXPECT_EQ(all.size(), 3u) << c.id;
+    EXPECT_EQ(all.count(c.id) ? all[c.id] : c.combo, c.combo) << c.id;
+    EXPECT_EQ(service->numbers(), c.registered) << c.id;
+  }
 }
 
 TEST_F(HotkeysTest, ARefusedRegistrationIsSilentAndKeepsTheCombination) {
@@ -241,15 +253,6 @@ TEST_F(HotkeysTest, ARefusedRegistrationIsSilentAndKeepsTheCombination) {
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
   hk->pause();
   EXPECT_TRUE(service->live.empty());
-}
-
-TEST_F(HotkeysTest, IdsOutsideTheTableAreStoredButNeverRegistered) {
-  auto hk = make();
-  hk->set("extra", GlobalCombo("KeyE", true, true));
-  EXPECT_EQ(hk->combo("extra"), GlobalCombo("KeyE", true, true));
-  EXPECT_EQ(hk->all().size(), 3u);
-  EXPECT_EQ(hk->all().count("extra"), 0u);
-  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
 }
 
 TEST_F(HotkeysTest, ACodeThatCannotBeEncodedRemovesTheStoredCombination) {
