@@ -71,7 +71,7 @@ void seedDemo(Store& store, std::int64_t now) {
   Task mail = s.onDay("Разобрать почту", -1, 1, {"работа"});
   s.add(mail);
   Task morning = s.onDay("Утренняя зарядка", 0, 0, {"здоровье"});
-  morning.completedAt = now - std::int64_t{2 * 3600};
+  morning.completedAt = now - std::int64_t{2} * 3600;
   s.add(morning);
 
   Task report = s.base("Подготовить квартальный отчёт", 3, {"работа"});
