@@ -27,17 +27,24 @@ for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "Xvfb did not start:"; cat "$tmp/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n1 "$tmp/display")"
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1 LANG=C.UTF-8
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
 # Windows mapped before the window manager runs are placed and focused
-# differently; wait until it has announced itself on the root window.
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  kill -0 "$wm" 2>/dev/null || { echo "openbox did not start"; exit 1; }
-  sleep 0.1
+# differently; wait until it has announced itself on the root window. On a
+# busy machine the display may refuse the first connection, so openbox gets
+# a few tries.
+wmReady() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for _ in 1 2 3; do
+  openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 200); do
+    wmReady && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.1
+  done
+  wmReady && break
+  kill "$wm" 2>/dev/null || true
+  sleep 0.5
 done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-  { echo "openbox did not take the screen"; exit 1; }
+wmReady || { echo "openbox did not take the screen:"; cat "$tmp/openbox.log"; exit 1; }
 status=0
 dbus-run-session -- "$@" || status=$?
 exit $status

@@ -16,6 +16,7 @@
 #include "support/Wait.h"
 
 using namespace vuko::test;
+using vuko::SignalConnection;
 
 namespace {
 
