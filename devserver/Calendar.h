@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-typedef struct _GTimeZone GTimeZone;
+// GLib's own name for the type, declared without pulling in all of GLib.
+typedef struct _GTimeZone GTimeZone;  // NOLINT(bugprone-reserved-identifier)
 
 namespace vuko::dev {
 

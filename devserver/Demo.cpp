@@ -27,7 +27,7 @@ struct Seeder {
   // A task due `minutes` from now, on whole minutes.
   Task inMinutes(const char* title, int minutes, int priority, std::vector<std::string> tags) {
     Task t = base(title, priority, std::move(tags));
-    std::int64_t at = (now + minutes * 60 + 59) / 60 * 60;
+    std::int64_t at = (now + std::int64_t{minutes} * 60 + 59) / 60 * 60;
     t.dueDate = zone.dayOf(at);
     t.dueTime = zone.secondOfDay(at);
     return t;
@@ -70,7 +70,7 @@ void seedDemo(Store& store, std::int64_t now) {
   Task mail = s.onDay("Разобрать почту", -1, 1, {"работа"});
   s.add(mail);
   Task morning = s.onDay("Утренняя зарядка", 0, 0, {"здоровье"});
-  morning.completedAt = now - 2 * 3600;
+  morning.completedAt = now - std::int64_t{2} * 3600;
   s.add(morning);
 
   Task report = s.base("Подготовить квартальный отчёт", 3, {"работа"});

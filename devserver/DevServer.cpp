@@ -17,7 +17,7 @@ namespace vuko::dev {
 
 namespace {
 
-constexpr goffset kMaxBody = 1024 * 1024;
+constexpr goffset kMaxBody = goffset{1024} * 1024;
 
 const char* const kPages[] = {"/login",      "/today",    "/inbox",
                               "/week",       "/calendar", "/focus",

@@ -3,12 +3,12 @@
 # need. Skips apt entirely when everything is there already.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config clang-format
+  cmake g++ make pkg-config clang-format clang-tidy
   libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev nlohmann-json3-dev
   libayatana-appindicator3-dev libcanberra-dev libx11-dev libsqlite3-dev
   libgtest-dev libgmock-dev
   libsodium-dev clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool openbox dbus dbus-x11 x11-apps imagemagick
+  xvfb xauth xdotool openbox dbus dbus-x11 x11-apps x11-utils imagemagick
   fonts-dejavu-core curl python3 python3-dbus python3-gi
   libglib2.0-bin
 )

@@ -11,7 +11,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVUKO_SANITIZE=ON >/dev/null
-cmake --build build-asan -j"$jobs" --target unit_tests net_tests devserver_tests
+cmake --build build-asan -j"$jobs" --target unit_tests net_tests devserver_tests integration_asan_tests
 
 status=0
 echo "== sanitizer build: unit and HTTP tests"
@@ -25,6 +25,8 @@ scripts/fuzz.sh 20 || status=1
 # One at a time: these share one X display, its key grabs and its focus.
 echo "== tests with a display and a session bus"
 scripts/with-display.sh ctest --test-dir build -L integration --output-on-failure --timeout 180 || status=1
+echo "== sanitizer build: hot-key service, workspace and web controller with a display"
+scripts/with-display.sh ctest --test-dir build-asan -L integration --output-on-failure || status=1
 echo "== end-to-end: the client's self-test run against the stand-in server"
 scripts/e2e.sh || status=1
 exit $status

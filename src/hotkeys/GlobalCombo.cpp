@@ -111,10 +111,8 @@ std::string lowered(const std::string& s) {
     std::size_t at = i;
     char32_t c = decode(s, i);
     char32_t l = c;
-    if (c >= 'A' && c <= 'Z')
-      l = c + 0x20;
-    else if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x0410 && c <= 0x042F) ||
-             (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2))
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x0410 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2))
       l = c + 0x20;
     else if (c >= 0x0400 && c <= 0x040F)
       l = c + 0x50;
@@ -139,6 +137,12 @@ std::optional<std::uint32_t> GlobalCombo::carbonKey() const {
   auto it = keys().find(code);
   if (it == keys().end()) return std::nullopt;
   return it->second;
+}
+
+std::vector<std::string> GlobalCombo::codes() {
+  std::vector<std::string> out;
+  for (const auto& [code, key] : keys()) out.push_back(code);
+  return out;
 }
 
 std::uint32_t GlobalCombo::carbonMods() const {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -48,6 +49,8 @@ class GlobalCombo {
 
   // The Carbon virtual key code; absent for a code outside the key table.
   std::optional<std::uint32_t> carbonKey() const;
+  // Every code of the key table.
+  static std::vector<std::string> codes();
   std::uint32_t carbonMods() const;
   // Modifier symbols followed by the key's label, e.g. "⌃⌥Пробел".
   std::string title() const;

@@ -47,8 +47,6 @@ const std::map<std::string, GlobalCombo>& Hotkeys::defaults() {
   return table;
 }
 
-// The registry is meant to live for the whole run; like the platform's own
-// hot keys, its registrations are not undone when it goes away.
 Hotkeys::Hotkeys(Actions actions, std::shared_ptr<HotkeyService> service, Defaults& store)
     : actions_(std::make_shared<const Actions>(std::move(actions))),
       service_(service ? std::move(service) : HotkeyService::shared()),
@@ -56,6 +54,11 @@ Hotkeys::Hotkeys(Actions actions, std::shared_ptr<HotkeyService> service, Defaul
   current() = actions_;
   service_->setHandler(&Hotkeys::pressed);
   registerAll();
+}
+
+Hotkeys::~Hotkeys() {
+  unregisterAll();
+  if (current() == actions_) current().reset();
 }
 
 std::optional<GlobalCombo> Hotkeys::combo(const std::string& id) const {

@@ -35,6 +35,9 @@ class Hotkeys {
   explicit Hotkeys(Actions actions,
                    std::shared_ptr<HotkeyService> service = HotkeyService::shared(),
                    Defaults& store = Defaults::standard());
+  // Unregisters its keys; presses still on their way reach no action once
+  // this was the current registry.
+  ~Hotkeys();
   Hotkeys(const Hotkeys&) = delete;
   Hotkeys& operator=(const Hotkeys&) = delete;
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -191,39 +192,52 @@ void FileDefaults::remove(const std::string& key) {
 
 void FileDefaults::save() {
   saved_ = false;
+  if (auto failure = write()) {
+    // The value stays in memory for this run; the user at least gets a trace.
+    g_warning("Settings not saved to %s: %s", file_.c_str(), failure->c_str());
+    return;
+  }
+  saved_ = true;
+}
+
+std::optional<std::string> FileDefaults::write() {
   std::error_code ec;
   std::filesystem::create_directories(file_.parent_path(), ec);
   // A corrupt file that could not be moved aside stays where it is: writing
   // over it would lose what the user may still recover.
-  if (unmovable_) return;
+  if (unmovable_) return "the unreadable settings file could not be moved aside";
   Json out = Json::object();
   for (const auto& [k, v] : values_) out[k] = v;
   std::string text = out.dump(2, ' ', false, Json::error_handler_t::replace);
   text += '\n';
   auto tmp = file_;
   tmp += ".tmp";
+  auto failed = [&tmp](int code) {
+    ::unlink(tmp.c_str());
+    return std::string(g_strerror(code));
+  };
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+  if (fd < 0) return std::string(g_strerror(errno));
   const char* p = text.data();
   size_t left = text.size();
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
+      int code = errno;
       ::close(fd);
-      ::unlink(tmp.c_str());
-      return;
+      return failed(code);
     }
     p += n;
     left -= static_cast<size_t>(n);
   }
-  bool ok = ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(tmp.c_str(), file_.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return;
+  if (::fsync(fd) != 0) {
+    int code = errno;
+    ::close(fd);
+    return failed(code);
   }
-  saved_ = true;
+  if (::close(fd) != 0 || ::rename(tmp.c_str(), file_.c_str()) != 0) return failed(errno);
+  return std::nullopt;
 }
 
 }  // namespace vuko

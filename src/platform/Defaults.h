@@ -68,7 +68,8 @@ class MemoryDefaults : public Defaults {
 
 // A JSON object in one file, rewritten atomically (temp file, fsync, rename)
 // after every change. A file that cannot be read as a JSON object is moved
-// aside (never overwritten) and the store starts empty.
+// aside (never overwritten) and the store starts empty. A failed write is
+// logged as a warning and shows in saved().
 class FileDefaults final : public MemoryDefaults {
  public:
   explicit FileDefaults(std::filesystem::path file);
@@ -88,6 +89,8 @@ class FileDefaults final : public MemoryDefaults {
  private:
   void load();
   void save();
+  // Writes the file; the reason when that failed.
+  std::optional<std::string> write();
   std::filesystem::path file_;
   std::optional<std::filesystem::path> setAside_;
   bool unmovable_ = false;

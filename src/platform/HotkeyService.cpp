@@ -225,12 +225,12 @@ HotkeyService::Registration X11HotkeyService::registerHotKey(std::uint32_t keyCo
                                                              std::uint32_t /*signature*/,
                                                              std::uint32_t number) {
   if (!impl_->bind()) return {eventInternalErr, 0};
-  auto sym = keysyms().find(keyCode);
-  if (sym == keysyms().end()) return {paramErr, 0};
+  auto sym = keysym(keyCode);
+  if (!sym) return {paramErr, 0};
   if (modifiers & ~(carbonControl | carbonOption | carbonShift | carbonCommand))
     return {paramErr, 0};
   Display* dpy = impl_->xdisplay();
-  KeyCode keycode = XKeysymToKeycode(dpy, sym->second);
+  KeyCode keycode = XKeysymToKeycode(dpy, *sym);
   if (!keycode) return {paramErr, 0};
 
   ModifierBits bits = modifierBits(dpy);
@@ -265,6 +265,12 @@ HotkeyService::Registration X11HotkeyService::registerHotKey(std::uint32_t keyCo
   Ref ref = impl_->next++;
   impl_->grabs.emplace(ref, std::move(grab));
   return {noErr, ref};
+}
+
+std::optional<std::uint32_t> X11HotkeyService::keysym(std::uint32_t keyCode) {
+  auto it = keysyms().find(keyCode);
+  if (it == keysyms().end()) return std::nullopt;
+  return static_cast<std::uint32_t>(it->second);
 }
 
 HotkeyService::OSStatus X11HotkeyService::unregisterHotKey(Ref ref) {

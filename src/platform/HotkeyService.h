@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vuko {
 
@@ -59,6 +60,10 @@ class X11HotkeyService final : public HotkeyService {
                               std::uint32_t signature, std::uint32_t number) override;
   OSStatus unregisterHotKey(Ref ref) override;
   void setHandler(Handler handler) override;
+
+  // The X keysym on the key with this Carbon key code; absent for a code the
+  // service cannot grab.
+  static std::optional<std::uint32_t> keysym(std::uint32_t keyCode);
 
  private:
   struct Impl;

@@ -20,8 +20,7 @@ inline constexpr const char* awaitingPermission = "ждём ответа сис�
 // The button that opens the desktop's notification settings.
 inline constexpr const char* notifySettingsButton = "Настройки системы…";
 // The switch for today's task count on the launcher icon.
-inline constexpr const char* badgeSwitch =
-    "Показывать на значке программы число задач на сегодня";
+inline constexpr const char* badgeSwitch = "Показывать на значке программы число задач на сегодня";
 
 // Self-test report lines.
 inline constexpr const char* reportBadge = "значок программы: ";

@@ -21,6 +21,9 @@ namespace vuko {
 
 namespace detail {
 
+// Logs the failure of work nobody awaits, which would otherwise vanish.
+void reportDetachedFailure(const std::exception_ptr& error) noexcept;
+
 struct PromiseBase {
   std::exception_ptr error;
   std::coroutine_handle<> continuation;
@@ -38,8 +41,11 @@ struct PromiseBase {
       p.done = true;
       if (p.continuation) return p.continuation;
       // Nobody will ever look at the result; a failure of detached work is
-      // dropped, as the callers of fire-and-forget work expect.
-      if (p.detached) h.destroy();
+      // logged, as its starter has no way to hear of it.
+      if (p.detached) {
+        if (p.error) reportDetachedFailure(p.error);
+        h.destroy();
+      }
       return std::noop_coroutine();
     }
     void await_resume() noexcept {}
@@ -93,8 +99,12 @@ class [[nodiscard]] Task {
 
   bool done() const { return !h_ || h_.promise().done; }
 
-  // Lets the work finish by itself; its result and any failure are dropped.
-  void detach() { release(); }
+  // Lets the work finish by itself; its result is dropped, a failure logged.
+  void detach() {
+    if (h_ && h_.promise().done && h_.promise().error)
+      detail::reportDetachedFailure(h_.promise().error);
+    release();
+  }
 
   bool await_ready() const noexcept { return h_.promise().done; }
   void await_suspend(std::coroutine_handle<> waiter) noexcept {

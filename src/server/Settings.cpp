@@ -97,7 +97,8 @@ std::vector<std::string> recent() {
 }
 
 void setRecent(const std::vector<std::string>& list) {
-  std::vector<std::string> kept(list.begin(), list.begin() + std::min(list.size(), kRecentLimit));
+  std::vector<std::string> kept(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                 list.size(), kRecentLimit)));
   d().setStringArray("recentServers", kept);
 }
 

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
+#include <jsc/jsc.h>
 
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "platform/Defaults.h"
+#include "platform/gtk/GObjectPtr.h"
 #include "web/Bridge.h"
+#include "web/OfflinePage.h"
 
 namespace vuko {
 namespace {
@@ -11,107 +18,181 @@ namespace {
 using nlohmann::json;
 using Type = Bridge::Message::Type;
 
-// The page relies on this text; it is written out here rather than derived.
-constexpr const char* kDefaultOn = R"((function () {
-  const post = (m) => { try { window.webkit.messageHandlers.vuko.postMessage(m); } catch (_) {} };
-  window.__vukoNotifyPermission = 'default';
-  window.vukoMacReminders = true;
-  class VukoNotification {
-    constructor(title, opts) { opts = opts || {}; post({ type: 'notify', title: String(title || ''), body: String(opts.body || ''), tag: String(opts.tag || '') }); }
-    static get permission() { return window.__vukoNotifyPermission; }
-    static requestPermission(cb) {
-      return new Promise((res) => { window.__vukoNotifyResolve = (p) => { if (cb) cb(p); res(p); }; post({ type: 'notifyPermission' }); });
+// A page without a browser: the scripts run in a bare JavaScript context with
+// just what they touch of a window (the message handler and events), and the
+// test reads back the globals they leave and the messages they post.
+class Page {
+ public:
+  Page() : context_(GObjectPtr<JSCContext>::adopt(jsc_context_new_with_virtual_machine(vm()))) {
+    eval(R"JS(
+      globalThis.window = globalThis;
+      var posted = [], events = [], called = [];
+      window.webkit = { messageHandlers: { vuko: { postMessage: (m) => posted.push(m) } } };
+      class Event { constructor(type) { this.type = type; } }
+      window.dispatchEvent = (e) => { events.push(e.type); return true; };
+      // What a hostile value would call if it ever broke out of its quotes.
+      window.alert = window.evil = (...a) => { called.push(a); };
+    )JS");
+  }
+
+  // The script's value as JSON (null for undefined); a thrown exception fails
+  // the test.
+  json eval(const std::string& script) {
+    auto value = GObjectPtr<JSCValue>::adopt(
+        jsc_context_evaluate(context_.get(), script.c_str(), gssize(script.size())));
+    if (JSCException* e = jsc_context_get_exception(context_.get())) {
+      ADD_FAILURE() << jsc_exception_get_message(e) << " in: " << script;
+      jsc_context_clear_exception(context_.get());
+      return nullptr;
     }
-    close() {}
+    if (jsc_value_is_undefined(value.get())) return nullptr;
+    char* text = jsc_value_to_json(value.get(), 0);
+    json out = text ? json::parse(text) : json(nullptr);
+    g_free(text);
+    return out;
   }
-  window.Notification = VukoNotification;
-  window.vukoMac = true;
-})();
-)";
+  json posted() { return eval("posted"); }
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  auto at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
-TEST(BridgeScript, BootstrapIsExactWithDefaultPermissionAndRemindersOn) {
-  EXPECT_EQ(Bridge::bootstrapScript("default", true), kDefaultOn);
-}
-
-TEST(BridgeScript, BootstrapCarriesGrantedAndRemindersOff) {
-  std::string expected = replaced(kDefaultOn, "Permission = 'default';", "Permission = 'granted';");
-  expected = replaced(expected, "vukoMacReminders = true;", "vukoMacReminders = false;");
-  EXPECT_EQ(Bridge::bootstrapScript("granted", false), expected);
-}
-
-TEST(BridgeScript, BootstrapNeverCarriesAnUnknownPermissionWord) {
-  for (const char* stored : {"'; alert(1); '", "Granted", "", "granted ", "denied\n"}) {
-    EXPECT_EQ(Bridge::bootstrapScript(stored, true), kDefaultOn) << stored;
+ private:
+  // One engine for the whole process, as in the client: tearing an engine
+  // down inside the sanitizer build trips its type checks in the engine's own
+  // (uninstrumented) code.
+  static JSCVirtualMachine* vm() {
+    static JSCVirtualMachine* machine = jsc_virtual_machine_new();
+    return machine;
   }
-  std::string denied = replaced(kDefaultOn, "'default'", "'denied'");
-  EXPECT_EQ(Bridge::bootstrapScript("denied", true), denied);
-}
+  GObjectPtr<JSCContext> context_;
+};
 
-TEST(BridgeScript, PermissionPushes) {
+TEST(BridgeScript, BootstrapSetsTheChosenGlobalsAndNothingElse) {
   struct Case {
+    std::string stored;
+    bool reminders;
     const char* permission;
-    bool answer;
-    const char* script;
   };
   const Case cases[] = {
-      {"granted", true,
-       "window.__vukoNotifyPermission = 'granted'; window.__vukoNotifyResolve && "
-       "window.__vukoNotifyResolve('granted'); window.dispatchEvent(new "
-       "Event('vukonotifypermission')); true"},
-      {"denied", false,
-       "window.__vukoNotifyPermission = 'denied';  window.dispatchEvent(new "
-       "Event('vukonotifypermission')); true"},
-      {"x'); evil('", true,
-       "window.__vukoNotifyPermission = 'default'; window.__vukoNotifyResolve && "
-       "window.__vukoNotifyResolve('default'); window.dispatchEvent(new "
-       "Event('vukonotifypermission')); true"},
+      {"default", true, "default"},
+      {"granted", false, "granted"},
+      {"denied", true, "denied"},
+      {"'; alert(1); '", true, "default"},
+      {"Granted", false, "default"},
+      {"", true, "default"},
+      {"granted ", true, "default"},
+      {"denied\n", true, "default"},
+      {"granted'); evil('", true, "default"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Bridge::permissionScript(c.permission, c.answer), c.script) << c.permission;
-}
-
-TEST(BridgeScript, NativeRemindersPush) {
-  EXPECT_EQ(Bridge::nativeRemindersScript(true), "window.vukoMacReminders = true; true");
-  EXPECT_EQ(Bridge::nativeRemindersScript(false), "window.vukoMacReminders = false; true");
-}
-
-TEST(BridgeScript, HotkeysPushIsCompactJson) {
-  json list = {{"quick", {{"code", "Space"}, {"ctrl", true}}}, {"show", nullptr}};
-  EXPECT_EQ(
-      Bridge::hotkeysScript(list),
-      R"(window.__vukoMacHotkeys && window.__vukoMacHotkeys({"quick":{"code":"Space","ctrl":true},"show":null}))");
-}
-
-TEST(BridgeScript, HotkeysPushIsDroppedWhenTheListCannotBeSerialised) {
-  json list = {{"quick", {{"code", std::string("Key\xff\xfe")}}}};
-  EXPECT_EQ(Bridge::hotkeysScript(list), std::nullopt);
-}
-
-TEST(BridgeMessage, EachTypeIsRecognised) {
-  const std::pair<const char*, Type> cases[] = {
-      {"notify", Type::notify},
-      {"notifyPermission", Type::notifyPermission},
-      {"tasksChanged", Type::tasksChanged},
-      {"retry", Type::retry},
-      {"chooseServer", Type::chooseServer},
-      {"getGlobalHotkeys", Type::getGlobalHotkeys},
-      {"setGlobalHotkey", Type::setGlobalHotkey},
-      {"pauseGlobalHotkeys", Type::pauseGlobalHotkeys},
-      {"resumeGlobalHotkeys", Type::resumeGlobalHotkeys},
-  };
-  for (const auto& [word, type] : cases) {
-    json message = {{"type", word}, {"id", "quick"}};
-    auto parsed = Bridge::parse(message);
-    ASSERT_TRUE(parsed) << word;
-    EXPECT_EQ(parsed->type, type) << word;
+  for (const auto& c : cases) {
+    Page page;
+    page.eval(Bridge::bootstrapScript(c.stored, c.reminders));
+    EXPECT_EQ(page.eval("[window.__vukoNotifyPermission, Notification.permission]"),
+              json({c.permission, c.permission}))
+        << c.stored;
+    EXPECT_EQ(page.eval("window.vukoMacReminders"), c.reminders) << c.stored;
+    EXPECT_EQ(page.eval("window.vukoMac"), true) << c.stored;
+    EXPECT_EQ(page.posted(), json::array()) << c.stored;
+    EXPECT_EQ(page.eval("called"), json::array()) << c.stored;
   }
+}
+
+TEST(BridgeScript, NotificationsPostWhatTheClientReads) {
+  Page page;
+  page.eval(Bridge::bootstrapScript("granted", true));
+  page.eval(R"JS(
+    new Notification('Купить хлеб', { body: 'к ужину', tag: 'rem7' });
+    new Notification();
+    new Notification(5, { body: 6 }).close();
+  )JS");
+  const json expected = json::array({
+      {{"type", "notify"}, {"title", "Купить хлеб"}, {"body", "к ужину"}, {"tag", "rem7"}},
+      {{"type", "notify"}, {"title", ""}, {"body", ""}, {"tag", ""}},
+      {{"type", "notify"}, {"title", "5"}, {"body", "6"}, {"tag", ""}},
+  });
+  ASSERT_EQ(page.posted(), expected);
+  for (const auto& m : expected) {
+    auto parsed = Bridge::parse(m);
+    ASSERT_TRUE(parsed) << m;
+    EXPECT_EQ(parsed->type, Type::notify);
+    EXPECT_EQ(parsed->title, m["title"]);
+    EXPECT_EQ(parsed->body, m["body"]);
+    EXPECT_EQ(parsed->tag, m["tag"]);
+  }
+}
+
+TEST(BridgeScript, APermissionRequestIsSettledByThePermissionPush) {
+  struct Case {
+    const char* word;
+    bool answer;
+    const char* permission;
+    json settled;  // what the callback and the promise got; null while pending
+  };
+  const Case cases[] = {
+      {"granted", true, "granted", "granted"},
+      {"denied", true, "denied", "denied"},
+      {"denied", false, "denied", nullptr},
+      {"x'); evil('", true, "default", "default"},
+  };
+  for (const auto& c : cases) {
+    Page page;
+    page.eval(Bridge::bootstrapScript("default", true));
+    page.eval(R"JS(
+      var fromCallback = null, fromPromise = null;
+      Notification.requestPermission((p) => { fromCallback = p; }).then((p) => { fromPromise = p; });
+    )JS");
+    ASSERT_EQ(page.posted(), json::array({{{"type", "notifyPermission"}}})) << c.word;
+    auto request = Bridge::parse(page.posted()[0]);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->type, Type::notifyPermission);
+
+    EXPECT_EQ(page.eval(Bridge::permissionScript(c.word, c.answer)), true) << c.word;
+    EXPECT_EQ(page.eval("[Notification.permission, fromCallback, fromPromise, events, called]"),
+              json({c.permission, c.settled, c.settled, {"vukonotifypermission"}, json::array()}))
+        << c.word << c.answer;
+  }
+  // A push with nobody waiting only updates the permission.
+  Page page;
+  page.eval(Bridge::bootstrapScript("default", true));
+  EXPECT_EQ(page.eval(Bridge::permissionScript("granted", true)), true);
+  EXPECT_EQ(page.eval("[Notification.permission, events]"),
+            json({"granted", {"vukonotifypermission"}}));
+}
+
+TEST(BridgeScript, RemindersAndHotkeysPushes) {
+  for (bool on : {true, false}) {
+    Page page;
+    page.eval(Bridge::bootstrapScript("default", !on));
+    EXPECT_EQ(page.eval(Bridge::nativeRemindersScript(on)), true);
+    EXPECT_EQ(page.eval("window.vukoMacReminders"), on);
+  }
+
+  json list = {{"quick", {{"code", "Space"}, {"ctrl", true}}}, {"show", nullptr}};
+  Page page;
+  page.eval(*Bridge::hotkeysScript(list));  // no listener yet: nothing happens
+  page.eval("var got = []; window.__vukoMacHotkeys = (l) => { got.push(l); };");
+  page.eval(*Bridge::hotkeysScript(list));
+  EXPECT_EQ(page.eval("got"), json::array({list}));
+
+  json unserialisable = {{"quick", {{"code", std::string("Key\xff\xfe")}}}};
+  EXPECT_EQ(Bridge::hotkeysScript(unserialisable), std::nullopt);
+}
+
+// Every message type the client acts on is one that some page posts: the
+// bootstrap script, the offline page or the stand-in server's web application.
+TEST(BridgeMessage, EveryTypeIsPostedBySomePageAndRecognised) {
+  std::string sources = Bridge::bootstrapScript("default", true) + offlinePage("x", "http://h");
+  for (const auto& entry : std::filesystem::directory_iterator(VUKO_SOURCE_DIR "/devserver/web")) {
+    if (entry.path().extension() != ".js") continue;
+    std::ifstream in(entry.path());
+    sources += std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::regex posting(R"(post(?:Message)?\(\{\s*type:\s*'(\w+)')");
+  std::set<int> seen;
+  for (std::sregex_iterator it(sources.begin(), sources.end(), posting), end; it != end; ++it) {
+    std::string word = (*it)[1];
+    auto parsed = Bridge::parse({{"type", word}, {"id", "quick"}});
+    ASSERT_TRUE(parsed) << word;
+    seen.insert(int(parsed->type));
+  }
+  EXPECT_EQ(seen.size(), std::size_t(Type::resumeGlobalHotkeys) + 1);
 }
 
 TEST(BridgeMessage, MalformedMessagesAreIgnored) {

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/Defaults.h"
+#include "support/LogCapture.h"
 #include "support/Wait.h"
 
 using namespace vuko;
@@ -68,4 +69,17 @@ TEST(DefaultsTest, MissingFileStartsEmptyAndCreatesFolders) {
   EXPECT_FALSE(d.setAside());
   d.setString("k", "v");
   EXPECT_TRUE(fs::exists(file));
+}
+
+TEST(DefaultsTest, AFailedSaveIsLoggedAndKeepsTheValueForThisRun) {
+  fs::path blocker = fs::path(test::tempDir()) / "blocker";
+  { std::ofstream(blocker) << "a file where the folder should be"; }
+  fs::path file = blocker / "defaults.json";
+  FileDefaults d(file);
+  test::LogCapture log;
+  d.setString("k", "v");
+  EXPECT_FALSE(d.saved());
+  EXPECT_EQ(d.string("k"), "v");
+  ASSERT_EQ(log.messages.size(), 1u);
+  EXPECT_TRUE(log.contains(file.string())) << log.messages[0];
 }

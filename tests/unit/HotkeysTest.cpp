@@ -131,10 +131,8 @@ TEST_F(HotkeysTest, PauseUnregistersAndResumeReadsTheStoreAfresh) {
   // Resuming twice does not register anything twice.
   hk->resume();
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
-}
 
-TEST_F(HotkeysTest, SetWhilePausedRegistersAgain) {
-  auto hk = make();
+  // Setting a combination while paused registers everything again.
   hk->pause();
   hk->set("show", GlobalCombo("Digit1", true, false));
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 2, 3}));
@@ -153,29 +151,50 @@ TEST_F(HotkeysTest, APressRunsItsActionOnALaterTurnOfTheLoop) {
   EXPECT_EQ(ran, (std::vector<std::string>{"quick", "focus", "show"}));
 }
 
-TEST_F(HotkeysTest, UnknownNumbersDoNothing) {
-  auto hk = make();
-  for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu}) service->press(n);
-  clock->flush();
-  EXPECT_TRUE(ran.empty());
-}
-
-TEST_F(HotkeysTest, AnIdWithoutAnActionDoesNothing) {
+TEST_F(HotkeysTest, PressesWithoutAnActionDoNothing) {
+  // Numbers outside the table, and an id whose action is missing or empty.
   Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}, {"focus", nullptr}}, service, store);
-  service->press(3);
-  service->press(2);
+  for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu, 3u, 2u}) service->press(n);
   clock->flush();
   EXPECT_TRUE(ran.empty());
 }
 
-TEST_F(HotkeysTest, TheNewestRegistryOwnsThePresses) {
+TEST_F(HotkeysTest, TheNewestRegistryOwnsThePressesUntilItGoes) {
   auto first = make();
   std::vector<std::string> second;
-  Hotkeys hk({{"quick", [&] { second.push_back("quick"); }}}, service, store);
+  auto newest = std::make_unique<Hotkeys>(
+      Hotkeys::Actions{{"quick", [&] { second.push_back("quick"); }}}, service, store);
   service->press(1);
   clock->flush();
   EXPECT_TRUE(ran.empty());
   EXPECT_EQ(second, std::vector<std::string>{"quick"});
+
+  // An older registry going leaves the newest one in charge.
+  first.reset();
+  service->press(1);
+  clock->flush();
+  EXPECT_EQ(second, (std::vector<std::string>{"quick", "quick"}));
+
+  // The current one going takes its actions along, even for a press on its way.
+  service->press(1);
+  newest.reset();
+  clock->flush();
+  EXPECT_EQ(second.size(), 2u);
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(HotkeysTest, ARegistryUnregistersItsKeysWhenItGoes) {
+  auto other = std::make_shared<RecordingHotkeyService>();
+  Hotkeys elsewhere({}, other, store);
+  make().reset();
+  EXPECT_TRUE(service->live.empty());
+  EXPECT_EQ(other->numbers(), (std::multiset<std::uint32_t>{1, 3})) << "touched another service";
+
+  auto paused = make();
+  paused->pause();
+  int calls = service->unregisterCalls;
+  paused.reset();
+  EXPECT_EQ(service->unregisterCalls, calls) << "unregistered keys it no longer held";
 }
 
 TEST_F(HotkeysTest, UndecodableStoredDataFallsBackToTheDefault) {
@@ -204,13 +223,27 @@ TEST_F(HotkeysTest, UndecodableStoredDataFallsBackToTheDefault) {
   EXPECT_EQ(make()->combo("quick"), quickDefault);
 }
 
-TEST_F(HotkeysTest, CodesOutsideTheKeyTableStayStoredButUnregistered) {
-  auto hk = make();
-  GlobalCombo f13("F13", true, false);
-  hk->set("quick", f13);
-  EXPECT_EQ(hk->combo("quick"), f13);
-  EXPECT_EQ(hk->all()["quick"], f13);
-  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
+TEST_F(HotkeysTest, CodesAndIdsOutsideTheTablesAreStoredButNeverRegistered) {
+  struct Case {
+    const char* id;
+    GlobalCombo combo;
+    std::multiset<std::uint32_t> registered;
+  };
+  const Case cases[] = {
+      {"quick", GlobalCombo("F13", true, false), {3}},
+      {"extra", GlobalCombo("KeyE", true, true), {1, 3}},
+  };
+  for (const auto& c : cases) {
+    service = std::make_shared<RecordingHotkeyService>();
+    store = MemoryDefaults();
+    auto hk = make();
+    hk->set(c.id, c.combo);
+    EXPECT_EQ(hk->combo(c.id), c.combo) << c.id;
+    auto all = hk->all();
+    EXPECT_EQ(all.size(), 3u) << c.id;
+    EXPECT_EQ(all.count(c.id) ? all[c.id] : c.combo, c.combo) << c.id;
+    EXPECT_EQ(service->numbers(), c.registered) << c.id;
+  }
 }
 
 TEST_F(HotkeysTest, ARefusedRegistrationIsSilentAndKeepsTheCombination) {
@@ -220,15 +253,6 @@ TEST_F(HotkeysTest, ARefusedRegistrationIsSilentAndKeepsTheCombination) {
   EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{3}));
   hk->pause();
   EXPECT_TRUE(service->live.empty());
-}
-
-TEST_F(HotkeysTest, IdsOutsideTheTableAreStoredButNeverRegistered) {
-  auto hk = make();
-  hk->set("extra", GlobalCombo("KeyE", true, true));
-  EXPECT_EQ(hk->combo("extra"), GlobalCombo("KeyE", true, true));
-  EXPECT_EQ(hk->all().size(), 3u);
-  EXPECT_EQ(hk->all().count("extra"), 0u);
-  EXPECT_EQ(service->numbers(), (std::multiset<std::uint32_t>{1, 3}));
 }
 
 TEST_F(HotkeysTest, ACodeThatCannotBeEncodedRemovesTheStoredCombination) {
