@@ -38,8 +38,8 @@ Response Api::login(Call& call) {
   auto body = jsonObject(call.request);
   auto [email, password] = credentials(body);
   auto user = store_.userByEmail(email);
-  auto check = user ? checkPassword(user->passwordHash, user->salt, password)
-                    : PasswordCheck::Wrong;
+  auto check =
+      user ? checkPassword(user->passwordHash, user->salt, password) : PasswordCheck::Wrong;
   if (check == PasswordCheck::Wrong) throw HttpError(401, "Неверный e-mail или пароль");
   if (check == PasswordCheck::RightButOutdated)
     store_.setPasswordHash(user->id, hashPassword(password));

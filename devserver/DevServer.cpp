@@ -106,7 +106,7 @@ Response tooLarge() {
 // read and dropped for a short while, so that closing does not reset the
 // connection before the client has read the answer.
 struct Refusal {
-  static constexpr gsize kDrainBytes = 8 * 1024 * 1024;
+  static constexpr gsize kDrainBytes = gsize{8} * 1024 * 1024;
   static constexpr guint kDrainSeconds = 5;
 
   GIOStream* stream = nullptr;

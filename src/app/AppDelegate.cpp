@@ -87,11 +87,7 @@ void AppDelegate::didFinishLaunching() {
 
   // Built once, after the main page has started loading, so that the hot key
   // only has to place and show it.
-  quick_ = std::make_unique<QuickPanel>(
-      [this, alive = life_.guard()]() -> Task<std::optional<std::string>> {
-        if (!alive) return []() -> Task<std::optional<std::string>> { co_return std::nullopt; }();
-        return main_->token();
-      });
+  quick_ = std::make_unique<QuickPanel>(tokenProvider());
   quick_->onAdded = [this, alive = life_.guard()] {
     if (alive) afterChange();
   };

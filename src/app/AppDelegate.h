@@ -98,6 +98,9 @@ class AppDelegate {
   // aside under another name.
   void reportSetAsideSettings();
   void joinServerChange();
+  // The signed-in user's token as the native parts ask for it: read from the
+  // main page, none once the delegate is gone.
+  std::function<Task<std::optional<std::string>>()> tokenProvider();
   // Fills a settings window's callbacks and providers.
   void joinSettings(SettingsWindow& window);
   // What the self-test run may ask of the components.

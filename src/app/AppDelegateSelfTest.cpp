@@ -30,6 +30,11 @@ const char* modeName(Reminders::Mode mode) {
   return "unknown";
 }
 
+Task<std::string> syncNow(Reminders* reminders, Lifetime::Guard alive) {
+  if (!alive) co_return std::string();
+  co_return co_await reminders->sync();
+}
+
 // The answer of the desktop's notification centre in the report's terms:
 // 0 not asked, 1 refused, 2 allowed.
 TestNotifySettings settingsOf(const NotificationAuthorization& answer) {
@@ -83,10 +88,7 @@ TestHooks AppDelegate::selfTestHooks() {
   hooks.reminderMode = [reminders, alive] {
     return std::string(alive ? modeName(reminders->mode()) : "unknown");
   };
-  hooks.sync = [reminders, alive]() -> Task<std::string> {
-    if (!alive) co_return std::string();
-    co_return co_await reminders->sync();
-  };
+  hooks.sync = [reminders, alive] { return syncNow(reminders, alive); };
   hooks.lastPollItems = [reminders, alive] {
     std::vector<TestReminder> items;
     if (alive)

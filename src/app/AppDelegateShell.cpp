@@ -21,12 +21,6 @@ namespace {
 constexpr auto kBadgeEvery = std::chrono::seconds(60);
 constexpr auto kFirstBadge = std::chrono::seconds(4);
 
-Task<std::optional<std::string>> tokenOf(WebController* main, Lifetime::Guard alive) {
-  if (!alive) co_return std::nullopt;
-  auto token = co_await main->token();
-  co_return token;
-}
-
 }  // namespace
 
 std::function<void()> AppDelegate::menuAction(const std::string& action) {
@@ -70,10 +64,9 @@ void AppDelegate::buildMenus() {
       },
       [this](const std::string& action) { return static_cast<bool>(menuAction(action)); });
   status_ = std::make_unique<StatusItem>(menus_->statusMenu());
-  badge_ = std::make_unique<Badge>([this, alive] { return tokenOf(main_.get(), alive); },
-                                   [this, alive](const Badge::Label& label) {
-                                     if (alive) setBadgeLabel(label);
-                                   });
+  badge_ = std::make_unique<Badge>(tokenProvider(), [this, alive](const Badge::Label& label) {
+    if (alive) setBadgeLabel(label);
+  });
 }
 
 void AppDelegate::updateHotkeyMenus() {

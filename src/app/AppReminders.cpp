@@ -26,6 +26,10 @@ Task<std::optional<std::string>> pageToken(WebController* main, Lifetime::Guard 
 
 }  // namespace
 
+std::function<Task<std::optional<std::string>>()> AppDelegate::tokenProvider() {
+  return [this, alive = life_.guard()] { return pageToken(main_.get(), alive); };
+}
+
 void AppDelegate::startReminders() {
   auto alive = life_.guard();
   auto& center = NotificationCenter::current();
@@ -41,8 +45,7 @@ void AppDelegate::startReminders() {
   bannerHost_ = std::make_unique<GtkBannerHost>();
   ReminderServices services;
   services.banners = bannerHost_.get();
-  reminders_ = std::make_unique<Reminders>([this, alive] { return pageToken(main_.get(), alive); },
-                                           std::move(services));
+  reminders_ = std::make_unique<Reminders>(tokenProvider(), std::move(services));
   reminders_->onOpen = [this, alive](const std::string& path) {
     if (alive) main_->go(path);
   };

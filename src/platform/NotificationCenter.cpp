@@ -280,7 +280,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     return off;
   }
 
-  void authorize(Future<NotificationAuthorization>::Resolver done) {
+  void authorize(const Future<NotificationAuthorization>::Resolver& done) {
     using Refusal = NotificationAuthorization::Refusal;
     withBus([this, done] {
       call("GetServerInformation", nullptr, [this, done](GVariant* info) {
@@ -308,10 +308,10 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void deliver(NotificationRequest request) {
-    withBus([this, request = std::move(request)]() mutable { notify(std::move(request)); });
+    withBus([this, request = std::move(request)] { notify(request); });
   }
 
-  void notify(NotificationRequest request) {
+  void notify(const NotificationRequest& request) {
     if (owner->isActive && owner->isActive() && owner->onWillPresent) owner->onWillPresent(request);
     const auto& c = request.content;
     GVariantBuilder actions;

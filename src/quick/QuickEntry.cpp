@@ -55,7 +55,7 @@ std::string trimmed(const std::string& s, bool (*strip)(char32_t)) {
 }
 
 // The Russian sentence for a failed request.
-std::string describeFailure(std::exception_ptr error) {
+std::string describeFailure(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const API::Failure& f) {

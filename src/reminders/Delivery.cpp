@@ -84,7 +84,7 @@ std::optional<Reminders::Item> Reminders::itemOf(const NotificationRequest& r) {
   const auto& info = r.content.userInfo;
   auto text = [&](const char* k, std::string fallback) {
     auto it = info.find(k);
-    return it != info.end() && it->is_string() ? it->get<std::string>() : fallback;
+    return it != info.end() && it->is_string() ? it->get<std::string>() : std::move(fallback);
   };
   Item item;
   if (info.is_object() && info.contains("rid")) {

@@ -38,7 +38,7 @@ std::optional<ReminderItem> ReminderItem::from(const nlohmann::json& dict) {
   item.at = *when;
   auto text = [&](const char* name, std::string fallback) {
     auto it = dict.find(name);
-    return it != dict.end() && it->is_string() ? it->get<std::string>() : fallback;
+    return it != dict.end() && it->is_string() ? it->get<std::string>() : std::move(fallback);
   };
   item.kind = text("kind", "task");
   item.title = text("title", "");

@@ -35,7 +35,9 @@ class QuickPanelTest : public testing::Test {
     setenv("TZ", "Europe/Moscow", 1);
     tzset();
     panel = std::make_unique<QuickPanel>(
-        [this]() -> Task<std::optional<std::string>> { co_return token; });
+        [this]() -> Task<std::optional<std::string>> {  // lives with its owner
+          co_return token;
+        });
     hotkeys =
         std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this] {
                                                       pressTimes.push_back(Hotkeys::pressTime());

@@ -100,7 +100,7 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   hooks.quickWidget = [&] { return quick.window; };
   hooks.reminderMode = [] { return std::string("own"); };
   // The engine's poll: finds the task the run has just made.
-  hooks.sync = [&]() -> Task<std::string> {
+  hooks.sync = [&]() -> Task<std::string> {  // lives with its owner
     auto token = co_await web->token();
     if (!token) co_return std::string("нет входа");
     std::string path = "/tasks?view=all";

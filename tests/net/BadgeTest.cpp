@@ -41,7 +41,9 @@ class BadgeTest : public testing::Test {
   TestServer server;
   Reply answer = jsonReply(200, R"({"today":0})");
   std::optional<std::string> token = "t-1";
-  Badge badge{[this]() -> Task<std::optional<std::string>> { co_return token; },
+  Badge badge{[this]() -> Task<std::optional<std::string>> {  // lives with its owner
+                co_return token;
+              },
               [this](const Badge::Label& label) { labels.push_back(label); }};
 };
 

@@ -80,7 +80,7 @@ class QuickEntryTest : public testing::Test {
   int tokenAsks = 0;
   int added = 0;
   QuickEntry entry{view,
-                   [this]() -> Task<std::optional<std::string>> {
+                   [this]() -> Task<std::optional<std::string>> {  // lives with its owner
                      ++tokenAsks;
                      co_return token;
                    },

@@ -104,12 +104,12 @@ TEST_F(RemindersSync, APollDuringAPollRunsOnceMoreAfterIt) {
   s.defaults = &defaults;
   s.activity = &activity;
   s.testMode = true;
-  s.http = [this](HttpRequest req) -> Task<HttpResponse> {
+  s.http = [this](HttpRequest req) -> Task<HttpResponse> {  // lives with its owner
     sent.push_back(req);
     co_return HttpResponse{200, {}, R"({"items":[]})"};
   };
   Reminders engine(
-      [&]() -> Task<std::optional<std::string>> {
+      [&]() -> Task<std::optional<std::string>> {  // lives with its owner
         if (hold) {
           hold = false;
           co_return co_await held;

@@ -108,7 +108,7 @@ class RemindersFixture : public testing::Test {
     s.activity = &activity;
     s.banners = &host;
     s.testMode = testMode;
-    s.http = [this](HttpRequest req) -> Task<HttpResponse> {
+    s.http = [this](HttpRequest req) -> Task<HttpResponse> {  // lives with its owner
       sent.push_back(req);
       HttpResponse resp;
       resp.status = 200;
@@ -122,7 +122,10 @@ class RemindersFixture : public testing::Test {
       co_return resp;
     };
     r = std::make_unique<Reminders>(
-        [this]() -> Task<std::optional<std::string>> { co_return token; }, std::move(s));
+        [this]() -> Task<std::optional<std::string>> {  // lives with its owner
+          co_return token;
+        },
+        std::move(s));
     r->onOpen = [this](const std::string& p) { opened.push_back(p); };
     r->onChanged = [this] { ++changed; };
     r->onNative = [this](bool on) { native.push_back(on); };

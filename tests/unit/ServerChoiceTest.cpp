@@ -22,7 +22,7 @@ class ServerChoiceTest : public testing::Test {
   // A probe that answers from a table (addresses not in it fail) and records
   // what it was asked.
   ServerChoice::Probe probe() {
-    return [this](Url u) -> Task<std::optional<std::string>> {
+    return [this](Url u) -> Task<std::optional<std::string>> {  // lives with its owner
       asked.push_back(u.str());
       auto it = answers.find(u.str());
       if (it != answers.end() && it->second) co_return std::nullopt;

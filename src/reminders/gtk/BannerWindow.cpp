@@ -147,7 +147,7 @@ class GtkBannerView final : public BannerView {
           auto* self = static_cast<GtkBannerView*>(p);
           gint64 t = gdk_frame_clock_get_frame_time(clock);
           if (!self->start_) self->start_ = t;
-          double k = (t - self->start_) / (fadeSeconds * 1e6);
+          double k = static_cast<double>(t - self->start_) / (fadeSeconds * 1e6);
           gtk_widget_set_opacity(w, std::min(1.0, k));
           if (k < 1) return G_SOURCE_CONTINUE;
           self->tick_ = 0;

@@ -102,6 +102,7 @@ Task<> TestRun::reminders() {
     for (const auto& item : hooks_.lastPollItems())
       if (item.taskId == taskId) mine.push_back(item);
   std::vector<std::string> scheduled;
+  scheduled.reserve(mine.size());
   for (const auto& item : mine) scheduled.push_back(ReportText::reminder(item));
   note("в расписании: " + ReportText::list(scheduled));
 
