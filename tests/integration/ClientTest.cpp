@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/gtk/SignalConnection.h"
+#include "support/Desktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
@@ -19,23 +20,6 @@ using namespace vuko::test;
 using vuko::SignalConnection;
 
 namespace {
-
-std::string runSync(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  gchar* out = nullptr;
-  g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr,
-               nullptr, nullptr);
-  std::string text = out ? out : "";
-  g_free(out);
-  return text;
-}
-
-// Visible windows of that exact title.
-bool visible(const std::string& title) {
-  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
-}
 
 class ClientTest : public testing::Test {
  protected:

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Desktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
@@ -27,22 +28,6 @@ constexpr const char* kWatcherXml =
     "<property name='ProtocolVersion' type='i' access='read'/>"
     "<signal name='StatusNotifierItemRegistered'><arg type='s'/></signal>"
     "</interface></node>";
-
-std::string runSync(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  gchar* out = nullptr;
-  g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr,
-               nullptr, nullptr);
-  std::string text = out ? out : "";
-  g_free(out);
-  return text;
-}
-
-bool visible(const std::string& title) {
-  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
-}
 
 class ShellClientTest : public testing::Test {
  protected:

@@ -25,6 +25,11 @@ inline std::string runSync(const std::vector<std::string>& argv) {
   return text;
 }
 
+// Whether a window of exactly that title is on screen.
+inline bool visible(const std::string& title) {
+  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
+}
+
 // Runs a command while this process's main loop keeps running, so that its
 // own windows see the keys the command sends as they come.
 inline bool runLooping(const std::vector<std::string>& argv) {
