@@ -19,6 +19,8 @@
 #include "platform/Url.h"
 #include "platform/gtk/GObjectPtr.h"
 #include "web/DownloadNames.h"
+#include "web/MainPage.h"
+#include "web/WebView.h"
 
 namespace vuko {
 
@@ -48,7 +50,7 @@ class WebController {
   GtkWindow* window() const { return GTK_WINDOW(window_); }
   WebKitWebView* webView() const { return webView_; }
   const WebConfig& sharedConfig() const { return sharedConfig_; }
-  bool offline() const { return offline_; }
+  bool offline() const { return page_.offline(); }
 
   // Probes the server, then loads path on it or shows the offline page.
   void open(const std::string& path);
@@ -95,11 +97,6 @@ class WebController {
   void connectDownloads();
   void connectDialogs();
 
-  void startOpen(const Url& server, const std::string& path);
-  Task<> openRoutine(Url server, std::string path);
-  void loadUrl(const Url& url);
-  void showOffline(const std::string& message);
-
   void handleMessage(WebKitWebView* from, const nlohmann::json& body);
 
   // Navigation policy.
@@ -116,11 +113,26 @@ class WebController {
   GObjectPtr<WebKitSettings> settings_;
   std::vector<GObjectPtr<WebKitUserContentManager>> managers_;
   WebConfig sharedConfig_{this};
-  bool offline_ = false;
   std::map<WebKitDownload*, std::string> downloads_;
   DownloadNames downloadNames_;
-  Timer loadTimer_;
   Lifetime life_;
+
+  // The main view as the page-loading rules see it.
+  class PageView final : public WebView {
+   public:
+    explicit PageView(WebController& owner) : owner_(owner) {}
+    void loadUrl(const Url& url) override;
+    void loadHtml(const std::string& html) override;
+    Future<std::optional<nlohmann::json>> evaluate(const std::string& script) override;
+    std::optional<Url> currentUrl() const override;
+    void stop() override;
+    void reload() override;
+
+   private:
+    WebController& owner_;
+  };
+  PageView pageView_{*this};
+  MainPage page_;
 };
 
 }  // namespace vuko
