@@ -9,6 +9,8 @@
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
 #include "web/NavigationPolicy.h"
+#include "web/gtk/Downloads.h"
+#include "web/gtk/PageDialogs.h"
 
 namespace vuko {
 
@@ -45,10 +47,8 @@ WebController::WebController()
 WebController::~WebController() {
   // Everything that may still call back into this controller is cut off
   // first: running downloads, the web context's signals, then the widgets.
-  for (auto& [download, path] : downloads_) {
-    g_signal_handlers_disconnect_by_data(download, this);
-    webkit_download_cancel(download);
-  }
+  downloads_.reset();
+  dialogs_.reset();
   g_signal_handlers_disconnect_by_data(context_.get(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) gtk_widget_destroy(window_);
@@ -81,7 +81,6 @@ void WebController::setUpContext() {
   if (softwareRenderingOnly())
     webkit_settings_set_hardware_acceleration_policy(settings_.get(),
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  connectDownloads();
 }
 
 WebKitWebView* WebController::makeView(WebKitWebView* related) {
@@ -140,7 +139,8 @@ void WebController::setUpWindow() {
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
   gtk_widget_show(GTK_WIDGET(webView_));
   connectNavigation();
-  connectDialogs();
+  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
+  downloads_ = std::make_unique<Downloads>(context_.get(), window());
   g_signal_connect(webView_, "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer) {
                      webkit_web_view_reload(v);

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,13 +18,14 @@
 #include "platform/Task.h"
 #include "platform/Url.h"
 #include "platform/gtk/GObjectPtr.h"
-#include "web/DownloadNames.h"
 #include "web/MainPage.h"
 #include "web/WebView.h"
 
 namespace vuko {
 
+class Downloads;
 class Hotkeys;
+class PageDialogs;
 class WebController;
 
 // What a second web view needs to share the main one's web process, data
@@ -94,8 +95,6 @@ class WebController {
   WebKitWebView* makeView(WebKitWebView* related);
   void installBridge();
   void connectNavigation();
-  void connectDownloads();
-  void connectDialogs();
 
   void handleMessage(WebKitWebView* from, const nlohmann::json& body);
 
@@ -104,17 +103,14 @@ class WebController {
   void loadChanged(WebKitLoadEvent event);
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
-  // Downloads.
-  void downloadStarted(WebKitDownload* download);
-
   GtkWidget* window_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;
   GObjectPtr<WebKitSettings> settings_;
   std::vector<GObjectPtr<WebKitUserContentManager>> managers_;
   WebConfig sharedConfig_{this};
-  std::map<WebKitDownload*, std::string> downloads_;
-  DownloadNames downloadNames_;
+  std::unique_ptr<Downloads> downloads_;
+  std::unique_ptr<PageDialogs> dialogs_;
   Lifetime life_;
 
   // The main view as the page-loading rules see it.
