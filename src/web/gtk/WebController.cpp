@@ -9,7 +9,8 @@
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
 #include "web/NavigationPolicy.h"
-#include "web/OfflinePage.h"
+#include "web/gtk/Downloads.h"
+#include "web/gtk/PageDialogs.h"
 
 namespace vuko {
 
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int kWidth = 1280, kHeight = 820;
 constexpr int kMinWidth = 420, kMinHeight = 520;
-constexpr auto kLoadTimeout = std::chrono::seconds(60);
 
 std::string describeLoadError(GError* error) {
   if (error->domain == WEBKIT_POLICY_ERROR) return "Этот адрес не удаётся открыть в программе.";
@@ -37,20 +37,18 @@ bool softwareRenderingOnly() {
 
 }  // namespace
 
-WebController::WebController() {
+WebController::WebController()
+    : page_(pageView_, Settings::check, describeNetworkError(G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
   setUpContext();
   setUpWindow();
-  offline_ = false;
-  startOpen(Settings::server(), "/today");
+  page_.open("/today");
 }
 
 WebController::~WebController() {
   // Everything that may still call back into this controller is cut off
   // first: running downloads, the web context's signals, then the widgets.
-  for (auto& [download, path] : downloads_) {
-    g_signal_handlers_disconnect_by_data(download, this);
-    webkit_download_cancel(download);
-  }
+  downloads_.reset();
+  dialogs_.reset();
   g_signal_handlers_disconnect_by_data(context_.get(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) gtk_widget_destroy(window_);
@@ -83,7 +81,6 @@ void WebController::setUpContext() {
   if (softwareRenderingOnly())
     webkit_settings_set_hardware_acceleration_policy(settings_.get(),
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  connectDownloads();
 }
 
 WebKitWebView* WebController::makeView(WebKitWebView* related) {
@@ -142,7 +139,8 @@ void WebController::setUpWindow() {
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
   gtk_widget_show(GTK_WIDGET(webView_));
   connectNavigation();
-  connectDialogs();
+  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
+  downloads_ = std::make_unique<Downloads>(context_.get(), window());
   g_signal_connect(webView_, "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer) {
                      webkit_web_view_reload(v);
@@ -157,57 +155,16 @@ std::optional<Url> WebController::pageUrl(WebKitWebView* view) {
 }
 
 void WebController::open(const std::string& path) {
-  offline_ = false;
-  startOpen(Settings::server(), path);
-}
-
-void WebController::startOpen(const Url& server, const std::string& path) {
-  openRoutine(server, path).detach();
-}
-
-Task<> WebController::openRoutine(Url server, std::string path) {
-  auto alive = life_.guard();
-  auto message = co_await Settings::check(server);
-  if (!alive) co_return;
-  // The user may have switched servers while the probe ran: its result
-  // belongs to the old server and must not replace the new server's page.
-  if (!(server == Settings::server())) co_return;
-  if (message) {
-    showOffline(*message);
-  } else {
-    offline_ = false;
-    loadUrl(Settings::url(path));
-  }
+  page_.open(path);
 }
 
 void WebController::load(const std::string& path) {
-  offline_ = false;
-  loadUrl(Settings::url(path));
-}
-
-void WebController::loadUrl(const Url& url) {
-  webkit_web_view_load_uri(webView_, url.str().c_str());
+  page_.load(path);
 }
 
 void WebController::go(const std::string& path) {
   show();
-  if (offline_ || !Navigation::isServerHost(pageUrl(webView_))) {
-    load(path);
-    return;
-  }
-  // The path is quoted as a script string, so no path can break the script.
-  std::string script =
-      "window.vukoGo ? (window.vukoGo(" +
-      nlohmann::json(path).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) +
-      "), true) : false";
-  [](WebController* self, Lifetime::Guard alive, std::string routeScript,
-     std::string target) -> Task<> {
-    auto routed = co_await evaluateJson(self->webView_, routeScript);
-    if (!alive) co_return;
-    if (routed && routed->is_boolean() && routed->get<bool>()) co_return;
-    self->load(target);
-  }(this, life_.guard(), std::move(script), path)
-                                .detach();
+  page_.go(path);
 }
 
 void WebController::show(std::uint32_t eventTime) {
@@ -218,12 +175,7 @@ void WebController::show(std::uint32_t eventTime) {
 }
 
 void WebController::reload() {
-  if (!offline_) {
-    webkit_web_view_reload(webView_);
-    return;
-  }
-  offline_ = false;
-  startOpen(Settings::server(), "/today");
+  page_.reload();
 }
 
 Task<std::optional<std::string>> WebController::token() {
@@ -231,13 +183,6 @@ Task<std::optional<std::string>> WebController::token() {
   if (value && value->is_string() && !value->get<std::string>().empty())
     co_return value->get<std::string>();
   co_return std::nullopt;
-}
-
-void WebController::showOffline(const std::string& message) {
-  offline_ = true;
-  loadTimer_.cancel();
-  std::string html = offlinePage(message, Settings::server().str());
-  webkit_web_view_load_html(webView_, html.c_str(), nullptr);
 }
 
 void WebController::evaluate(const std::string& script) {
@@ -282,21 +227,13 @@ Future<std::optional<nlohmann::json>> WebController::evaluateJson(WebKitWebView*
 void WebController::loadChanged(WebKitLoadEvent event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
-      // The web engine has no request timeout of its own: a load that has
-      // not had its first answer within the limit fails like a timed-out
-      // request does.
-      loadTimer_ = Clock::main().schedule(kLoadTimeout, [this] {
-        webkit_web_view_stop_loading(webView_);
-        showOffline(describeNetworkError(G_IO_ERROR, G_IO_ERROR_TIMED_OUT));
-      });
+      page_.loadStarted();
       break;
     case WEBKIT_LOAD_COMMITTED:
-      loadTimer_.cancel();
+      page_.loadCommitted();
       break;
     case WEBKIT_LOAD_FINISHED:
-      loadTimer_.cancel();
-      if (!offline_ && onLoggedOut && Navigation::isSignInPage(pageUrl(webView_), offline_))
-        onLoggedOut();
+      if (page_.loadFinished() && onLoggedOut) onLoggedOut();
       break;
     default:
       break;
@@ -304,24 +241,43 @@ void WebController::loadChanged(WebKitLoadEvent event) {
 }
 
 gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GError* error) {
-  loadTimer_.cancel();
-  // A foreign page handed to the default handler as its load started may
-  // fail before the stop takes effect; it is no reason for the offline page.
-  auto failing = uri ? Url::parse(uri) : std::nullopt;
-  if (failing && Navigation::decideAction(failing, false, true).openExternally) return TRUE;
-  // Every failure left alone is still answered as handled: otherwise the
-  // engine puts its own error text in place of the page.
-  // Failures after the first answer leave the page as far as it came.
-  if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) return TRUE;
-  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
-  // A navigation answered with "download" or "cancel" ends this way too; the
-  // user asked for it, so it is no reason to show the offline page.
-  if (g_error_matches(error, WEBKIT_POLICY_ERROR,
-                      WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-      g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER))
-    return TRUE;
-  showOffline(describeLoadError(error));
+  using F = MainPage::Failure;
+  auto failure = F::other;
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+    failure = F::cancelled;
+  else if (g_error_matches(error, WEBKIT_POLICY_ERROR,
+                           WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+           g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER))
+    failure = F::userChoice;
+  page_.loadFailed(event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED,
+                   uri ? Url::parse(uri) : std::nullopt, failure, describeLoadError(error));
+  // Every failure is answered as handled: otherwise the engine puts its own
+  // error text in place of the page.
   return TRUE;
+}
+
+void WebController::PageView::loadUrl(const Url& url) {
+  webkit_web_view_load_uri(owner_.webView_, url.str().c_str());
+}
+
+void WebController::PageView::loadHtml(const std::string& html) {
+  webkit_web_view_load_html(owner_.webView_, html.c_str(), nullptr);
+}
+
+Future<std::optional<nlohmann::json>> WebController::PageView::evaluate(const std::string& script) {
+  return evaluateJson(owner_.webView_, script);
+}
+
+std::optional<Url> WebController::PageView::currentUrl() const {
+  return pageUrl(owner_.webView_);
+}
+
+void WebController::PageView::stop() {
+  webkit_web_view_stop_loading(owner_.webView_);
+}
+
+void WebController::PageView::reload() {
+  webkit_web_view_reload(owner_.webView_);
 }
 
 }  // namespace vuko

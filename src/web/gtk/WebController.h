@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,11 +18,14 @@
 #include "platform/Task.h"
 #include "platform/Url.h"
 #include "platform/gtk/GObjectPtr.h"
-#include "web/DownloadNames.h"
+#include "web/MainPage.h"
+#include "web/WebView.h"
 
 namespace vuko {
 
+class Downloads;
 class Hotkeys;
+class PageDialogs;
 class WebController;
 
 // What a second web view needs to share the main one's web process, data
@@ -48,7 +51,7 @@ class WebController {
   GtkWindow* window() const { return GTK_WINDOW(window_); }
   WebKitWebView* webView() const { return webView_; }
   const WebConfig& sharedConfig() const { return sharedConfig_; }
-  bool offline() const { return offline_; }
+  bool offline() const { return page_.offline(); }
 
   // Probes the server, then loads path on it or shows the offline page.
   void open(const std::string& path);
@@ -92,13 +95,6 @@ class WebController {
   WebKitWebView* makeView(WebKitWebView* related);
   void installBridge();
   void connectNavigation();
-  void connectDownloads();
-  void connectDialogs();
-
-  void startOpen(const Url& server, const std::string& path);
-  Task<> openRoutine(Url server, std::string path);
-  void loadUrl(const Url& url);
-  void showOffline(const std::string& message);
 
   void handleMessage(WebKitWebView* from, const nlohmann::json& body);
 
@@ -107,20 +103,32 @@ class WebController {
   void loadChanged(WebKitLoadEvent event);
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
-  // Downloads.
-  void downloadStarted(WebKitDownload* download);
-
   GtkWidget* window_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;
   GObjectPtr<WebKitSettings> settings_;
   std::vector<GObjectPtr<WebKitUserContentManager>> managers_;
   WebConfig sharedConfig_{this};
-  bool offline_ = false;
-  std::map<WebKitDownload*, std::string> downloads_;
-  DownloadNames downloadNames_;
-  Timer loadTimer_;
+  std::unique_ptr<Downloads> downloads_;
+  std::unique_ptr<PageDialogs> dialogs_;
   Lifetime life_;
+
+  // The main view as the page-loading rules see it.
+  class PageView final : public WebView {
+   public:
+    explicit PageView(WebController& owner) : owner_(owner) {}
+    void loadUrl(const Url& url) override;
+    void loadHtml(const std::string& html) override;
+    Future<std::optional<nlohmann::json>> evaluate(const std::string& script) override;
+    std::optional<Url> currentUrl() const override;
+    void stop() override;
+    void reload() override;
+
+   private:
+    WebController& owner_;
+  };
+  PageView pageView_{*this};
+  MainPage page_;
 };
 
 }  // namespace vuko

@@ -35,7 +35,7 @@ void WebController::installBridge() {
 void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& body) {
   // Only our own pages may drive the client: an identity provider's sign-in
   // page shown in the window must not rebind hot keys or post notifications.
-  if (!Navigation::trustsMessagesFrom(pageUrl(from), from == webView_ && offline_)) return;
+  if (!Navigation::trustsMessagesFrom(pageUrl(from), from == webView_ && page_.offline())) return;
 
   auto message = Bridge::parse(body);
   if (!message) return;
@@ -51,8 +51,7 @@ void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& bod
       if (onTasksChanged) onTasksChanged();
       break;
     case T::retry:
-      offline_ = false;
-      startOpen(Settings::server(), "/today");
+      page_.open("/today");
       break;
     case T::chooseServer:
       if (onChooseServer) onChooseServer();

@@ -63,14 +63,15 @@ void WebController::connectNavigation() {
         return static_cast<WebController*>(self)->loadFailed(e, uri, error);
       }),
       this);
-  g_signal_connect(webView_, "load-failed-with-tls-errors",
-                   G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
-                                  gpointer self) {
-                     auto* c = static_cast<WebController*>(self);
-                     c->showOffline(describeNetworkError(G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE));
-                     return TRUE;
-                   }),
-                   this);
+  g_signal_connect(
+      webView_, "load-failed-with-tls-errors",
+      G_CALLBACK(
+          +[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer self) {
+            auto* c = static_cast<WebController*>(self);
+            c->page_.showOffline(describeNetworkError(G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE));
+            return TRUE;
+          }),
+      this);
   // A new window is never made: our pages open here, others outside.
   g_signal_connect(
       webView_, "create",

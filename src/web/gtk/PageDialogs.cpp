@@ -1,15 +1,6 @@
-// Downloads and the page's own dialogs (alert, confirm, prompt, file chooser)
-// of the main web view. Dialogs run modally on the main window without a
-// nested main loop: the page waits until the dialog's answer is handed back.
-#include "platform/Http.h"
-#include "platform/Workspace.h"
-#include "web/gtk/WebController.h"
+#include "web/gtk/PageDialogs.h"
 
 namespace vuko {
-
-namespace {
-
-constexpr int kPromptWidth = 280, kPromptHeight = 24;
 
 GtkWidget* messageDialog(GtkWindow* parent, const char* text) {
   GtkWidget* dialog = gtk_message_dialog_new(
@@ -19,19 +10,15 @@ GtkWidget* messageDialog(GtkWindow* parent, const char* text) {
   return dialog;
 }
 
+namespace {
+
+constexpr int kPromptWidth = 280, kPromptHeight = 24;
+
 void addOkCancel(GtkWidget* dialog) {
   // The first choice ("OK") is the default, placed last as GTK orders buttons.
   gtk_dialog_add_button(GTK_DIALOG(dialog), "Отмена", GTK_RESPONSE_CANCEL);
   gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-}
-
-// The web engine's own texts are English; the user reads Russian.
-std::string downloadFailure(const GError* error) {
-  if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
-    return "Не удаётся записать файл в папку загрузок.";
-  if (error->domain == WEBKIT_DOWNLOAD_ERROR) return "Загрузка прервана.";
-  return describeNetworkError(error->domain, error->code);
 }
 
 gboolean runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
@@ -126,69 +113,18 @@ gboolean runFileChooser(GtkWindow* parent, WebKitFileChooserRequest* request) {
 
 }  // namespace
 
-void WebController::connectDialogs() {
-  g_signal_connect(webView_, "script-dialog",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* d, gpointer self) {
-                     return runScriptDialog(static_cast<WebController*>(self)->window(), d);
-                   }),
-                   this);
-  g_signal_connect(webView_, "run-file-chooser",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitFileChooserRequest* r, gpointer self) {
-                     return runFileChooser(static_cast<WebController*>(self)->window(), r);
-                   }),
-                   this);
-}
-
-void WebController::connectDownloads() {
-  g_signal_connect(context_.get(), "download-started",
-                   G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* d, gpointer self) {
-                     static_cast<WebController*>(self)->downloadStarted(d);
-                   }),
-                   this);
-}
-
-void WebController::downloadStarted(WebKitDownload* download) {
-  g_signal_connect(download, "decide-destination",
-                   G_CALLBACK(+[](WebKitDownload* d, gchar* suggested, gpointer self) -> gboolean {
-                     auto* c = static_cast<WebController*>(self);
-                     auto path = c->downloadNames_.choose(Workspace::downloadsFolder(),
-                                                          suggested ? suggested : "");
-                     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-                     if (!uri) return FALSE;
-                     webkit_download_set_destination(d, uri);
-                     g_free(uri);
-                     c->downloads_[d] = path.string();
-                     return TRUE;
-                   }),
-                   this);
-  g_signal_connect(
-      download, "failed", G_CALLBACK(+[](WebKitDownload* d, GError* error, gpointer self) {
-        auto* c = static_cast<WebController*>(self);
-        auto it = c->downloads_.find(d);
-        if (it != c->downloads_.end()) {
-          c->downloadNames_.release(it->second);
-          c->downloads_.erase(it);
-        }
-        std::string reason = downloadFailure(error);
-        GtkWidget* alert = messageDialog(c->window(), "Не удалось скачать файл");
-        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(alert), "%s", reason.c_str());
-        gtk_dialog_add_button(GTK_DIALOG(alert), "OK", GTK_RESPONSE_OK);
-        g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
-        gtk_widget_show(alert);
+PageDialogs::PageDialogs(WebKitWebView* view, GtkWindow* parent) : parent_(parent) {
+  scriptDialog_ = SignalConnection::connect(
+      view, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* d, gpointer self) {
+        return runScriptDialog(static_cast<PageDialogs*>(self)->parent_, d);
       }),
       this);
-  // "finished" also follows a failure; the entry is gone by then, so a
-  // failed file is never revealed.
-  g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* d, gpointer self) {
-                     auto* c = static_cast<WebController*>(self);
-                     auto it = c->downloads_.find(d);
-                     if (it == c->downloads_.end()) return;
-                     std::string path = it->second;
-                     c->downloadNames_.release(path);
-                     c->downloads_.erase(it);
-                     Workspace::revealFile(path);
-                   }),
-                   this);
+  fileChooser_ = SignalConnection::connect(
+      view, "run-file-chooser",
+      G_CALLBACK(+[](WebKitWebView*, WebKitFileChooserRequest* r, gpointer self) {
+        return runFileChooser(static_cast<PageDialogs*>(self)->parent_, r);
+      }),
+      this);
 }
 
 }  // namespace vuko
