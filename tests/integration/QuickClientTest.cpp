@@ -156,7 +156,7 @@ class QuickClientTest : public testing::Test {
   }
 
   void typeAndEnter(const std::string& line) {
-    runSync({"xdotool", "type", "--delay", "20", line});
+    runSync({"xdotool", "type", "--delay", "60", line});
     runSync({"xdotool", "key", "Return"});
   }
 
