@@ -150,3 +150,22 @@ TEST_F(MiniFocusTest, KeepsItsSizeAndAnswersPageDialogsAtOnce) {
 }
 
 }  // namespace
+
+// The mini window's page follows the same navigation policy as the main one:
+// a foreign address leaves for the default handler and the page stays.
+TEST_F(MiniFocusTest, ForeignAddressesLeaveAndItsPageStays) {
+  start();
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  mini->show();
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+  // "localhost" is another host than the server's 127.0.0.1.
+  TestServer other;
+  other.handle("/elsewhere", [](const Received&) { return html("<p>elsewhere</p>"); });
+  const std::string foreign = "http://localhost:" + std::to_string(other.port()) + "/elsewhere";
+  eval("window.marker = 'kept'; location.href = '" + foreign + "'; true", view());
+  ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+  EXPECT_EQ(opened, std::vector<std::string>{foreign});
+  EXPECT_TRUE(waitUntil([&] { return !webkit_web_view_is_loading(view()); }));
+  EXPECT_EQ(miniUri(), server.url() + "/mini-focus");
+  EXPECT_EQ(eval("window.marker", view()), json("kept"));
+}

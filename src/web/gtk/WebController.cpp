@@ -97,6 +97,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
               : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(), "settings",
                              settings_.get(), "user-content-manager", manager.get(), nullptr));
   g_object_set_data(G_OBJECT(manager.get()), "vuko-view", view);
+  attachPolicy(view);
   g_signal_connect(
       manager.get(), (std::string("script-message-received::") + Bridge::kHandlerName).c_str(),
       G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result, gpointer self) {

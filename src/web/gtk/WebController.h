@@ -95,11 +95,14 @@ class WebController {
   WebKitWebView* makeView(WebKitWebView* related);
   void installBridge();
   void connectNavigation();
+  // What loads inside, what leaves for the default handler and what becomes a
+  // download: the same for every view the controller makes.
+  static void attachPolicy(WebKitWebView* view);
 
   void handleMessage(WebKitWebView* from, const nlohmann::json& body);
 
   // Navigation policy.
-  gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+  static gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
   void loadChanged(WebKitLoadEvent event);
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 

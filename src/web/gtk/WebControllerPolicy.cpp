@@ -1,4 +1,4 @@
-// Navigation policy of the main web view: what loads inside, what leaves for
+// Navigation policy of the client's web views: what loads inside, what leaves for
 // the desktop's default handler, what becomes a download.
 #include <libsoup/soup.h>
 
@@ -31,27 +31,49 @@ void leaveIfForeign(WebKitWebView* view, WebKitWebResource* resource, WebKitURIR
 
 }  // namespace
 
+void WebController::attachPolicy(WebKitWebView* view) {
+  g_signal_connect(
+      view, "resource-load-started",
+      G_CALLBACK(
+          +[](WebKitWebView* v, WebKitWebResource* resource, WebKitURIRequest* request, gpointer) {
+            if (resource != webkit_web_view_get_main_resource(v)) return;
+            g_signal_connect_object(resource, "sent-request",
+                                    G_CALLBACK(+[](WebKitWebResource* r, WebKitURIRequest* redirect,
+                                                   WebKitURIResponse* redirected, gpointer data) {
+                                      if (redirected)
+                                        leaveIfForeign(WEBKIT_WEB_VIEW(data), r, redirect);
+                                    }),
+                                    v, G_CONNECT_DEFAULT);
+            leaveIfForeign(v, resource, request);
+          }),
+      nullptr);
+  g_signal_connect(
+      view, "decide-policy",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d, WebKitPolicyDecisionType t,
+                     gpointer) { return decidePolicy(d, t); }),
+      nullptr);
+  // A new window is never made: our pages open here, others outside.
+  g_signal_connect(
+      view, "create",
+      G_CALLBACK(+[](WebKitWebView* v, WebKitNavigationAction* action, gpointer) -> GtkWidget* {
+        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+        auto url = requestUrl(request);
+        switch (Navigation::decideNewWindow(url)) {
+          case Navigation::NewWindow::loadHere:
+            webkit_web_view_load_request(v, request);
+            break;
+          case Navigation::NewWindow::openExternally:
+            Workspace::openUrl(url->str());
+            break;
+          case Navigation::NewWindow::ignore:
+            break;
+        }
+        return nullptr;
+      }),
+      nullptr);
+}
+
 void WebController::connectNavigation() {
-  g_signal_connect(webView_, "resource-load-started",
-                   G_CALLBACK(+[](WebKitWebView* view, WebKitWebResource* resource,
-                                  WebKitURIRequest* request, gpointer) {
-                     if (resource != webkit_web_view_get_main_resource(view)) return;
-                     g_signal_connect_object(
-                         resource, "sent-request",
-                         G_CALLBACK(+[](WebKitWebResource* r, WebKitURIRequest* redirect,
-                                        WebKitURIResponse* redirected, gpointer v) {
-                           if (redirected) leaveIfForeign(WEBKIT_WEB_VIEW(v), r, redirect);
-                         }),
-                         view, G_CONNECT_DEFAULT);
-                     leaveIfForeign(view, resource, request);
-                   }),
-                   nullptr);
-  g_signal_connect(webView_, "decide-policy",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d,
-                                  WebKitPolicyDecisionType t, gpointer self) {
-                     return static_cast<WebController*>(self)->decidePolicy(d, t);
-                   }),
-                   this);
   g_signal_connect(webView_, "load-changed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer self) {
                      static_cast<WebController*>(self)->loadChanged(e);
@@ -72,25 +94,6 @@ void WebController::connectNavigation() {
             return TRUE;
           }),
       this);
-  // A new window is never made: our pages open here, others outside.
-  g_signal_connect(
-      webView_, "create",
-      G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action, gpointer) -> GtkWidget* {
-        WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-        auto url = requestUrl(request);
-        switch (Navigation::decideNewWindow(url)) {
-          case Navigation::NewWindow::loadHere:
-            webkit_web_view_load_request(view, request);
-            break;
-          case Navigation::NewWindow::openExternally:
-            Workspace::openUrl(url->str());
-            break;
-          case Navigation::NewWindow::ignore:
-            break;
-        }
-        return nullptr;
-      }),
-      nullptr);
 }
 
 gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
