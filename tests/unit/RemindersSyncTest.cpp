@@ -97,17 +97,6 @@ TEST_F(RemindersSync, APollDuringAPollRunsOnceMoreAfterIt) {
   auto resolve = held.resolver();
   bool hold = true;
   // A token provider that waits until the test lets it answer.
-  ReminderServices s;
-  s.clock = &clock;
-  s.wall = &wall;
-  s.center = &center;
-  s.defaults = &defaults;
-  s.activity = &activity;
-  s.testMode = true;
-  s.http = [this](HttpRequest req) -> Task<HttpResponse> {  // lives with its owner
-    sent.push_back(req);
-    co_return HttpResponse{200, {}, R"({"items":[]})"};
-  };
   Reminders engine(
       [&]() -> Task<std::optional<std::string>> {  // lives with its owner
         if (hold) {
@@ -116,7 +105,7 @@ TEST_F(RemindersSync, APollDuringAPollRunsOnceMoreAfterIt) {
         }
         co_return std::optional<std::string>("tok");
       },
-      std::move(s));
+      services());
   engine.start();
   clock.flush();  // the first poll now waits for its token
   auto second = engine.sync();

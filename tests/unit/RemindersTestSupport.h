@@ -99,7 +99,8 @@ class RemindersFixture : public testing::Test {
   std::vector<Mode> modes;
   std::unique_ptr<Reminders> r;
 
-  void make(bool testMode = true) {
+  // The fakes as the engine's services; the HTTP answers follow the fields above.
+  ReminderServices services(bool testMode = true) {
     ReminderServices s;
     s.clock = &clock;
     s.wall = &wall;
@@ -121,11 +122,15 @@ class RemindersFixture : public testing::Test {
       }
       co_return resp;
     };
+    return s;
+  }
+
+  void make(bool testMode = true) {
     r = std::make_unique<Reminders>(
         [this]() -> Task<std::optional<std::string>> {  // lives with its owner
           co_return token;
         },
-        std::move(s));
+        services(testMode));
     r->onOpen = [this](const std::string& p) { opened.push_back(p); };
     r->onChanged = [this] { ++changed; };
     r->onNative = [this](bool on) { native.push_back(on); };
