@@ -1,5 +1,8 @@
 # The Debian package, made from the install rules: scripts/package.sh, or
 # "cpack --config build/CPackConfig.cmake" in a configured build.
+# Packaging installs what scripts/package.sh built, not every target (the
+# tests are not in the package).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vuko)
 set(CPACK_PACKAGE_VENDOR "Vuko")
