@@ -3,12 +3,15 @@
 # Xvfb with a window manager and a private session bus (with a notification
 # server on it), against two stand-in task servers. The report is compared
 # line by line with the table below, and every snapshot must exist and show
-# more than one colour. Needs a build (VUKO_BUILD, default "build").
+# more than one colour. Needs a build (VUKO_BUILD, default "build"), or
+# other programs to run: VUKO_CLIENT and VUKO_DEVSERVER (installed ones, say).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VUKO_BUILD:-build}
+client=${VUKO_CLIENT:-$build/src/vuko}
+devserver=${VUKO_DEVSERVER:-$build/devserver/vuko-devserver}
 if [ "${1:-}" != "--inside" ]; then
-  for b in "$build/src/vuko" "$build/devserver/vuko-devserver"; do
+  for b in "$client" "$devserver"; do
     [ -x "$b" ] || { echo "e2e: $b is missing; build first (cmake --build $build)"; exit 2; }
   done
   exec scripts/with-display.sh "$0" --inside
@@ -101,7 +104,7 @@ trap 'echo "e2e: stopped by a failed command at line $LINENO"' ERR
 start_server() { # name → prints the URL
   local log="$work/$1.log"
   : >"$log"
-  stdbuf -oL "$build/devserver/vuko-devserver" --port 0 --db "$work/$1.db" --demo >"$log" 2>&1 &
+  stdbuf -oL "$devserver" --port 0 --db "$work/$1.db" --demo >"$log" 2>&1 &
   pids+=($!)
   local url=""
   for _ in $(seq 200); do
@@ -174,7 +177,7 @@ env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
   XDG_CACHE_HOME="$home/cache" XDG_DOWNLOAD_DIR="$home/downloads" \
   VUKO_TEST_SERVER="$main_url" VUKO_TEST_DIR="$out" VUKO_TEST_SWITCH="$switch_url" \
   VUKO_TEST_LOGIN="demo@vuko.local:demo" VUKO_TEST_NOTIFY=1 VUKO_TEST_HIDDEN=5 \
-  timeout 240 "$build/src/vuko" >"$work/client.log" 2>&1 || status=$?
+  timeout 240 "$client" >"$work/client.log" 2>&1 || status=$?
 echo "e2e: the client ran $(($(date +%s) - began)) s and ended with status $status"
 
 # ---- the checks ----------------------------------------------------------------

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: unit and HTTP tests
 # in a normal and a sanitizer build, then the tests that need a display and a
-# session bus under Xvfb.
+# session bus under Xvfb, and last the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -29,4 +29,6 @@ echo "== sanitizer build: hot-key service, workspace and web controller with a d
 scripts/with-display.sh ctest --test-dir build-asan -L integration --output-on-failure || status=1
 echo "== end-to-end: the client's self-test run against the stand-in server"
 scripts/e2e.sh || status=1
+echo "== Debian package: checks, install, the installed client's self-test, removal"
+scripts/package-test.sh || status=1
 exit $status
