@@ -89,7 +89,8 @@ void MainPage::loadFailed(bool beforeFirstAnswer, const std::optional<Url>& fail
   loadTimer_.cancel();
   // A foreign page handed to the default handler as its load started may
   // fail before the stop takes effect; it is no reason for the offline page.
-  if (failing && Navigation::decideAction(failing, false, true).openExternally) return;
+  if (failing && Navigation::decideAction(failing, false, Navigation::Frame::main).openExternally)
+    return;
   // Failures after the first answer leave the page as far as it came.
   if (!beforeFirstAnswer) return;
   // A navigation answered with "download" or "cancel" ends as a failure too;

@@ -46,8 +46,14 @@ bool isAuthPage(const std::optional<Url>& url) {
   return authHosts().contains(*url->host());
 }
 
-ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest,
-                           std::optional<bool> targetIsMainFrame) {
+namespace {
+bool isWeb(const Url& url) {
+  return url.scheme() == "http" || url.scheme() == "https";
+}
+}  // namespace
+
+ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest, Frame frame,
+                           bool userGesture) {
   if (isDownloadRequest) return {Decision::download, false};
   if (!url || isOurs(url) || isAuthPage(url)) return {Decision::allow, false};
   const std::string& scheme = url->scheme();
@@ -55,11 +61,23 @@ ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest
   // A page of the server has no business with the user's files, here or in
   // another program.
   if (scheme == "file") return {Decision::cancel, false};
-  // Embedded frames of the page may show anything; only whole-page moves leave.
-  if (targetIsMainFrame == false) return {Decision::allow, false};
   // Other web pages, mail, telephone and other programs' addresses (meetings,
-  // messengers, editors) go to the desktop; the application stays in place.
-  return {Decision::cancel, true};
+  // messengers, editors) go to the desktop when the whole page moves; the
+  // application stays in place.
+  if (frame == Frame::main || frame == Frame::none) return {Decision::cancel, true};
+  // Embedded frames of the page may show any web page.
+  if (isWeb(*url)) return {Decision::allow, false};
+  // Anything else leaves a frame only when the user asked for it: a hidden
+  // frame would open mail or another program behind the user's back.
+  if (userGesture) return {Decision::cancel, true};
+  // An unnamed frame's address is let through: the web view cannot show it,
+  // and should the frame be the main one, its failed load hands it on
+  // (leavesAfterFailedLoad).
+  return {frame == Frame::unnamed ? Decision::allow : Decision::cancel, false};
+}
+
+bool leavesAfterFailedLoad(const std::optional<Url>& url) {
+  return url && !isWeb(*url) && decideAction(url, false, Frame::main).openExternally;
 }
 
 Decision decideResponse(bool canShowMimeType, const std::string& contentDisposition) {

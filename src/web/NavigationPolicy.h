@@ -31,10 +31,25 @@ struct ActionOutcome {
   bool operator==(const ActionOutcome&) const = default;
 };
 
-// url: none when the request has no URL. targetIsMainFrame: none when the
-// action targets no frame (a link or script opening a new window).
-ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest,
-                           std::optional<bool> targetIsMainFrame);
+// The frame a navigation is for, as far as the web view tells it.
+enum class Frame {
+  main,
+  embedded,
+  // A frame the web view does not name: the main frame or an embedded one.
+  unnamed,
+  // No frame: a link or script opening a new window.
+  none,
+};
+
+// url: none when the request has no URL. userGesture: the user's click or key
+// started the navigation.
+ActionOutcome decideAction(const std::optional<Url>& url, bool isDownloadRequest, Frame frame,
+                           bool userGesture = false);
+
+// A main-frame load of url failed at its start. An address the web view
+// cannot show and that was let through because its frame was unnamed was the
+// page's own: it leaves now.
+bool leavesAfterFailedLoad(const std::optional<Url>& url);
 
 // contentDisposition: empty when the response is not HTTP or has no such header.
 Decision decideResponse(bool canShowMimeType, const std::string& contentDisposition);

@@ -2,12 +2,14 @@
 // reloading after a server switch, and the page bridge it shares.
 
 #include "platform/gtk/WindowFrame.h"
+#include "support/Desktop.h"
 #include "support/WebFixture.h"
 #include "web/gtk/MiniFocus.h"
 
 using namespace vuko;
 using namespace vuko::test;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -61,7 +63,8 @@ TEST_F(MiniFocusTest, LoadsLazilyAppearsTopRightAndTogglesWithoutReload) {
   gtk_window_get_size(mini->window(), &width, &height);
   EXPECT_EQ(width, 300);
   EXPECT_EQ(height, 420);
-  EXPECT_FALSE(gtk_window_get_accept_focus(mini->window()));
+  EXPECT_TRUE(gtk_window_get_accept_focus(mini->window()));
+  EXPECT_FALSE(gtk_window_get_focus_on_map(mini->window()));
 
   eval("window.marker = 'kept'; true", view());
   mini->toggle();
@@ -147,6 +150,33 @@ TEST_F(MiniFocusTest, KeepsItsSizeAndAnswersPageDialogsAtOnce) {
   EXPECT_EQ(eval("prompt('Название', 'Черновик')", view()), json(nullptr));
   for (GList* l = gtk_window_list_toplevels(); l; l = g_list_delete_link(l, l))
     EXPECT_FALSE(GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)));
+}
+
+// Appearing, the panel leaves the keyboard where it was; a click into it
+// gives it the keyboard, for its timer's keys and its sign-in form.
+TEST_F(MiniFocusTest, TakesTheKeyboardOnlyWhenClicked) {
+  server.handle("/mini-focus", [](const Received&) {
+    return html("<input id='f' style='position:fixed;left:0;top:0;width:300px;height:100px'>");
+  });
+  start();
+  controller->show();
+  std::string main;
+  ASSERT_TRUE(waitUntil([&] { return !(main = windowNamed("Vuko")).empty(); }));
+  runSync({"xdotool", "windowactivate", "--sync", main});
+  ASSERT_TRUE(waitUntil([&] { return focusedWindow() == main; }));
+
+  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
+  mini->show();
+  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
+  std::string panel;
+  ASSERT_TRUE(waitUntil([&] { return !(panel = windowNamed("Помодоро")).empty(); }));
+  spin(300ms);
+  EXPECT_EQ(focusedWindow(), main);
+
+  ASSERT_TRUE(runLooping({"xdotool", "mousemove", "--window", panel, "50", "50", "click", "1"}));
+  EXPECT_TRUE(waitUntil([&] { return focusedWindow() == panel; })) << focusedWindow();
+  ASSERT_TRUE(runLooping({"xdotool", "type", "25"}));
+  EXPECT_TRUE(waitForValue("document.getElementById('f').value", "25", view()));
 }
 
 }  // namespace

@@ -137,6 +137,27 @@ TEST_F(NavigationIntegrationTest, EmbeddedFramesShowForeignPagesInside) {
   EXPECT_EQ(eval("window.marker"), nlohmann::json("kept"));
 }
 
+// A page's own script may hand an address on without a click; an embedded
+// frame may not: it would open mail or another program behind the user's back.
+TEST_F(NavigationIntegrationTest, OnlyThePageItselfHandsAddressesOnWithoutAClick) {
+  other.handle("/framed", [](const Received&) {
+    return html(
+        "<script>location.href = 'mailto:frame@example.org';"
+        "setTimeout(() => parent.postMessage('tried', '*'), 50);</script>");
+  });
+  start();
+  ASSERT_TRUE(showPage("/withframe",
+                       "<script>window.marker = 'kept'; addEventListener('message', (e) => {"
+                       " if (e.data === 'tried') location.href = 'mailto:page@example.org'; });"
+                       "</script><iframe src='" +
+                           foreign + "/framed'></iframe>"));
+  ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+  EXPECT_EQ(opened, std::vector<std::string>{"mailto:page@example.org"});
+  EXPECT_TRUE(waitUntil([&] { return !webkit_web_view_is_loading(controller->webView()); }));
+  EXPECT_EQ(uri(), server.url() + "/withframe");
+  EXPECT_EQ(eval("window.marker"), nlohmann::json("kept"));
+}
+
 TEST_F(NavigationIntegrationTest, NewWindowsOpenOursHereAndOthersOutside) {
   server.handle("/inbox", [](const Received&) { return html("<p>inbox</p>"); });
   const std::string authPage = "https://" + *Navigation::authHosts().begin() + "/authorize";

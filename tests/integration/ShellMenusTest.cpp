@@ -304,4 +304,10 @@ TEST_F(ShellMenusTest, ThePageSeesKeyEquivalentsFirst) {
   key("ctrl+3");
   EXPECT_TRUE(waitUntil([&] { return dispatched.size() == 2; }));
   EXPECT_EQ(dispatched, (std::vector<std::string>{"goInbox", "goWeek"}));
+
+  // F10 opens the menu bar, as in every program of the desktop.
+  key("F10");
+  EXPECT_TRUE(waitUntil([&] {
+    return gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(menus->menuBar())) != nullptr;
+  }));
 }

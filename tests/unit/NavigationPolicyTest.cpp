@@ -120,48 +120,74 @@ TEST_F(NavigationPolicyTest, ActionPolicy) {
   const ActionOutcome leave{Decision::cancel, true};
   const ActionOutcome download{Decision::download, false};
   const ActionOutcome drop{Decision::cancel, false};
+  using enum Navigation::Frame;
   struct Case {
     std::optional<std::string> address;
     bool isDownload;
-    std::optional<bool> mainFrame;
+    Navigation::Frame frame;
     ActionOutcome expected;
+    bool gesture = false;
   };
   const Case cases[] = {
-      {"https://example.org/file.zip", true, true, download},
-      {"https://tasks.company.example/export", true, true, download},
-      {std::nullopt, false, true, allow},
-      {"https://tasks.company.example/today", false, true, allow},
-      {"https://tasks.company.example/today", false, std::nullopt, allow},
-      {"about:blank", false, false, allow},
-      {"data:text/plain,x", false, true, allow},
-      {"https://passport.yandex.ru/auth", false, true, allow},
-      {"https://passport.yandex.ru/auth", false, std::nullopt, allow},
-      {"http://passport.yandex.ru/auth", false, true, leave},
-      {"https://example.org/", false, true, leave},
-      {"https://example.org/", false, std::nullopt, leave},
-      {"https://example.org/embed", false, false, allow},
-      {"http://example.org/", false, true, leave},
-      {"mailto:team@example.org", false, true, leave},
-      {"tel:+74950000000", false, true, leave},
-      {"tel:+74950000000", false, false, allow},
-      {"javascript:void(0)", false, true, allow},
-      {"blob:https://tasks.company.example/1f2e", false, true, allow},
+      {"https://example.org/file.zip", true, main, download},
+      {"https://tasks.company.example/export", true, main, download},
+      {std::nullopt, false, main, allow},
+      {"https://tasks.company.example/today", false, main, allow},
+      {"https://tasks.company.example/today", false, none, allow},
+      {"about:blank", false, embedded, allow},
+      {"data:text/plain,x", false, main, allow},
+      {"https://passport.yandex.ru/auth", false, main, allow},
+      {"https://passport.yandex.ru/auth", false, none, allow},
+      {"http://passport.yandex.ru/auth", false, main, leave},
+      {"https://example.org/", false, main, leave},
+      {"https://example.org/", false, none, leave},
+      {"https://example.org/embed", false, embedded, allow},
+      {"https://example.org/embed", false, embedded, allow, true},
+      // A main-frame load of it is stopped as it starts.
+      {"https://example.org/", false, unnamed, allow, true},
+      {"http://example.org/", false, main, leave},
+      {"mailto:team@example.org", false, main, leave},
+      {"tel:+74950000000", false, main, leave},
+      // A frame hands nothing on without the user's click or key.
+      {"tel:+74950000000", false, embedded, drop},
+      {"tel:+74950000000", false, embedded, leave, true},
+      {"mailto:team@example.org", false, unnamed, leave, true},
+      // The view cannot show it: should the frame be the main one, its
+      // failed load hands it on.
+      {"mailto:team@example.org", false, unnamed, allow},
+      {"javascript:void(0)", false, main, allow},
+      {"blob:https://tasks.company.example/1f2e", false, main, allow},
       // Addresses of other applications go to the desktop's handler; the
       // page stays.
-      {"meetapp://meet.example/join?confno=1", false, true, leave},
-      {"chatapp://resolve?domain=team", false, true, leave},
-      {"editorapp://file/tmp/x", false, std::nullopt, leave},
-      {"ftp://example.org/", false, true, leave},
-      {"HTTPS://example.org/", false, true, leave},
+      {"meetapp://meet.example/join?confno=1", false, main, leave},
+      {"chatapp://resolve?domain=team", false, main, leave},
+      {"editorapp://file/tmp/x", false, none, leave},
+      {"editorapp://file/tmp/x", false, unnamed, allow},
+      {"ftp://example.org/", false, main, leave},
+      {"HTTPS://example.org/", false, main, leave},
       // A local file is neither shown nor handed on.
-      {"file:///tmp/x", false, true, drop},
+      {"file:///tmp/x", false, main, drop},
+      {"file:///tmp/x", false, unnamed, drop, true},
   };
   for (const auto& c : cases) {
     std::optional<Url> target = c.address ? url(*c.address) : std::nullopt;
-    auto got = Navigation::decideAction(target, c.isDownload, c.mainFrame);
-    EXPECT_EQ(got, c.expected) << c.address.value_or("(none)") << " main frame "
-                               << (c.mainFrame ? (*c.mainFrame ? "yes" : "no") : "none");
+    auto got = Navigation::decideAction(target, c.isDownload, c.frame, c.gesture);
+    EXPECT_EQ(got, c.expected) << c.address.value_or("(none)") << " frame "
+                               << static_cast<int>(c.frame) << " gesture " << c.gesture;
   }
+}
+
+// Addresses let through for an unnamed frame leave when the main frame's load
+// of them fails; web pages left as their load started.
+TEST_F(NavigationPolicyTest, FailedMainFrameLoadsOfAddressesThatLeave) {
+  const std::pair<const char*, bool> cases[] = {
+      {"mailto:team@example.org", true}, {"meetapp://meet.example/join", true},
+      {"https://example.org/", false},   {"https://tasks.company.example/today", false},
+      {"file:///tmp/x", false},          {"about:blank", false},
+  };
+  for (const auto& [text, leaves] : cases)
+    EXPECT_EQ(Navigation::leavesAfterFailedLoad(url(text)), leaves) << text;
+  EXPECT_FALSE(Navigation::leavesAfterFailedLoad(std::nullopt));
 }
 
 TEST_F(NavigationPolicyTest, ResponsePolicy) {

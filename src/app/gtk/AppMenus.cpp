@@ -19,6 +19,17 @@ const std::map<std::string, std::vector<std::string>>& alternates() {
   return keys;
 }
 
+bool opensMenuBar(GtkWidget* window, const GdkEventKey* event) {
+  gchar* accel = nullptr;
+  g_object_get(gtk_widget_get_settings(window), "gtk-menu-bar-accel", &accel, nullptr);
+  guint key = 0;
+  GdkModifierType mods{};
+  if (accel) gtk_accelerator_parse(accel, &key, &mods);
+  g_free(accel);
+  const guint relevant = gtk_accelerator_get_default_mod_mask();
+  return key && event->keyval == key && (event->state & relevant) == (mods & relevant);
+}
+
 struct Activation {
   AppMenus::Dispatch* dispatch;
   std::string action;
@@ -94,6 +105,8 @@ gboolean AppMenus::pageFirst(GtkWidget* window, GdkEventKey* event, gpointer dat
   auto* self = static_cast<AppMenus*>(data);
   GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
   if (!focus || !WEBKIT_IS_WEB_VIEW(focus)) return FALSE;
+  // The key that opens the menu bar (F10) is the desktop's, not the page's.
+  if (opensMenuBar(window, event)) return FALSE;
   // Plain typing never reaches the menus; only presses that may be key
   // equivalents take the detour.
   const guint mods = GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_META_MASK;

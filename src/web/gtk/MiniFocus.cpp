@@ -23,8 +23,8 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
   gtk_window_stick(window());
   gtk_window_set_skip_taskbar_hint(window(), TRUE);
   gtk_window_set_skip_pager_hint(window(), TRUE);
-  // A floating helper must not pull the focus away from the user's work.
-  gtk_window_set_accept_focus(window(), FALSE);
+  // A floating helper must not pull the focus away from the user's work as
+  // it appears; a click into it gives it the keyboard for its timer and form.
   gtk_window_set_focus_on_map(window(), FALSE);
   if (!WindowFrame::restore(window(), "VukoMiniFocus")) {
     GdkRectangle area = WindowFrame::workArea();

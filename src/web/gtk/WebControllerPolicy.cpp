@@ -24,7 +24,7 @@ std::optional<Url> requestUrl(WebKitURIRequest* request) {
 void leaveIfForeign(WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request) {
   if (resource != webkit_web_view_get_main_resource(view)) return;
   auto url = requestUrl(request);
-  if (!url || !Navigation::decideAction(url, false, true).openExternally) return;
+  if (!url || !Navigation::decideAction(url, false, Navigation::Frame::main).openExternally) return;
   webkit_web_view_stop_loading(view);
   Workspace::openUrl(url->str());
 }
@@ -47,6 +47,17 @@ void WebController::attachPolicy(WebKitWebView* view) {
             leaveIfForeign(v, resource, request);
           }),
       nullptr);
+  // The engine cancels a main-frame load of an address it cannot show; the
+  // view's own handlers still see the failure and know it for one that left.
+  g_signal_connect(view, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError*,
+                                  gpointer) -> gboolean {
+                     auto url = uri ? Url::parse(uri) : std::nullopt;
+                     if (event == WEBKIT_LOAD_STARTED && Navigation::leavesAfterFailedLoad(url))
+                       Workspace::openUrl(url->str());
+                     return FALSE;
+                   }),
+                   nullptr);
   g_signal_connect(
       view, "decide-policy",
       G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* d, WebKitPolicyDecisionType t,
@@ -104,7 +115,7 @@ gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
     // never shows: it went to the default handler when its load started.
     if (webkit_response_policy_decision_is_main_frame_main_resource(d) &&
         Navigation::decideAction(requestUrl(webkit_response_policy_decision_get_request(d)), false,
-                                 true)
+                                 Navigation::Frame::main)
             .openExternally) {
       webkit_policy_decision_ignore(decision);
       return TRUE;
@@ -126,13 +137,13 @@ gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
   auto url = requestUrl(webkit_navigation_action_get_request(action));
   // New-window requests have no target frame. Navigations of the main frame
   // and of embedded frames arrive here alike, with nothing that tells them
-  // apart, so a foreign web address passes as if for an embedded frame; a
-  // main-frame load of it is stopped as it starts (leaveIfForeign). Mail and
-  // telephone addresses show nothing in any frame and leave at once.
-  std::optional<bool> mainFrame;
-  if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
-    mainFrame = !(url && (url->scheme() == "http" || url->scheme() == "https"));
-  auto outcome = Navigation::decideAction(url, false, mainFrame);
+  // apart: a main-frame load of a foreign page is stopped as it starts
+  // (leaveIfForeign), one of an address the view cannot show fails at once
+  // and leaves then (load-failed above).
+  auto frame = type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? Navigation::Frame::unnamed
+                                                                     : Navigation::Frame::none;
+  auto outcome =
+      Navigation::decideAction(url, false, frame, webkit_navigation_action_is_user_gesture(action));
   if (outcome.openExternally && url) Workspace::openUrl(url->str());
   switch (outcome.decision) {
     case Navigation::Decision::allow:
