@@ -171,7 +171,12 @@ Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
 void QuickEntry::submit() {
   std::string typed = view_.text();
   std::string text = trimmed(typed, isSpace);
-  if (text.empty() || busy_) return;
+  if (text.empty()) return;
+  if (busy_) {
+    // Enter on a line typed after the one being sent: it goes once that one is in.
+    enterWhileBusy_ = typed;
+    return;
+  }
   busy_ = true;
   cancelParse();
   close_.cancel();
@@ -194,6 +199,7 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
   if (!token) {
     fail(API::Failure::notLoggedIn().description());
     busy_ = false;
+    enterWhileBusy_.reset();
     co_return;
   }
   std::optional<nlohmann::json> created;
@@ -205,6 +211,7 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
     error = std::current_exception();
   }
   if (!alive) co_return;
+  std::optional<std::string> entered = std::exchange(enterWhileBusy_, std::nullopt);
   if (!created) {
     // The typed line stays in the field for another try.
     fail(describeFailure(error));
@@ -217,14 +224,20 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
   // A panel closed or opened again meanwhile keeps its field as it is.
   bool samePanel = shown_ == showing && view_.isVisible();
   std::string next;
+  bool enterOnNext = false;
   if (samePanel) {
     // What the user typed after Enter stays as the start of the next task.
     std::string now = view_.text();
     next = now.rfind(typed, 0) == 0 ? now.substr(typed.size()) : now;
+    enterOnNext = entered == now && !trimmed(next, isSpace).empty();
     view_.setText(next);
   }
   if (onAdded) onAdded();
   if (!alive || !samePanel) co_return;
+  if (enterOnNext) {
+    submit();
+    co_return;
+  }
   if (!trimmed(next, isBlank).empty()) {
     textChanged();
     co_return;

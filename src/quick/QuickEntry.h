@@ -82,6 +82,8 @@ class QuickEntry {
   Timer debounce_;
   Lifetime parse_;
   bool busy_ = false;
+  // The field as it was at an Enter pressed during a submission.
+  std::optional<std::string> enterWhileBusy_;
   // The close after a confirmation; the user's next keystroke or the hot key
   // cancels it, as they go on with the next task.
   Timer close_;

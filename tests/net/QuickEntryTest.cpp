@@ -367,6 +367,22 @@ TEST_F(QuickEntryTest, TextTypedWhileTheLineIsSentStaysInTheField) {
   EXPECT_TRUE(entry.isVisible());
 }
 
+TEST_F(QuickEntryTest, EnterOnTheNextLineWhileTheFirstIsSentSendsItAfter) {
+  server.handle("/api/tasks", [](const Received&) {
+    Reply r = jsonReply(201, "{}");
+    r.hold = true;
+    return r;
+  });
+  view.field = "позвонить маме";
+  entry.submit();
+  ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
+  type("позвонить маме купить хлеб");
+  entry.submit();
+  server.answerHeld(jsonReply(201, "{}"));
+  ASSERT_TRUE(test::waitUntil([&] { return requests("/api/tasks").size() == 2; }));
+  EXPECT_EQ(bodyOf(requests("/api/tasks")[1])["title"], "купить хлеб");
+}
+
 TEST_F(QuickEntryTest, HotKeyDuringTheConfirmationKeepsThePanelOpen) {
   server.handle("/api/tasks", [](const Received&) { return jsonReply(201, "{}"); });
   view.field = "позвонить маме";
