@@ -232,7 +232,7 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   Settings::resetTestOverride();
 }
 
-TEST(TestModeHooksTest, SnapshotsAreTakenInTheLightLook) {
+TEST(TestModeHooksTest, LightLookHoldsWhileItLivesThenTheDesktopsComesBack) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
   GtkSettings* settings = gtk_settings_get_default();
   g_object_set(settings, "gtk-theme-name", "Adwaita-dark", "gtk-application-prefer-dark-theme",
