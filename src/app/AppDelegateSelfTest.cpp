@@ -4,6 +4,7 @@
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
+#include "selftest/gtk/LightAppearance.h"
 #include "selftest/gtk/TestHooks.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -42,12 +43,16 @@ TestNotifySettings settingsOf(const NotificationAuthorization& answer) {
   return {1, answer.refusal == NotificationAuthorization::Refusal::notAllowed ? 0 : 1};
 }
 
-// A window made for one snapshot: shown, then destroyed with its owner.
+// A window made for one snapshot: shown in the light look, then destroyed
+// with its owner, and the desktop's look comes back.
 template <typename Window>
-TestWindow shownForSnapshot(std::shared_ptr<Window> made) {
+TestWindow shownForSnapshot(std::shared_ptr<Window> made, std::shared_ptr<LightAppearance> light) {
   GtkWidget* widget = GTK_WIDGET(made->window());
   gtk_widget_show_all(widget);
-  return {widget, [made]() mutable { made.reset(); }};
+  return {widget, [made, light]() mutable {
+            made.reset();
+            light.reset();
+          }};
 }
 
 }  // namespace
@@ -117,7 +122,17 @@ TestHooks AppDelegate::selfTestHooks() {
       reminders->handle(action, r.id, task, r.title, r.body, "task");
     };
   };
-  hooks.done = act(Reminders::doneAction);
+  hooks.done = [reminders, alive, engine = act(Reminders::doneAction)](const TestReminder& r) {
+    if (!alive) return;
+    // Pressed on the reminder's own banner, which then goes as a press makes
+    // it go; a reminder shown by the desktop has no banner here.
+    for (const auto& banner : reminders->banners())
+      if (banner->item().id == r.id) {
+        banner->finish(std::string(Reminders::doneAction));
+        return;
+      }
+    engine(r);
+  };
   hooks.open = act("open");
   hooks.requestAuthorization = []() -> Task<TestAuthorization> {
     auto answer = co_await NotificationCenter::current().requestAuthorization();
@@ -133,15 +148,17 @@ TestHooks AppDelegate::selfTestHooks() {
   };
   hooks.openSheet = [] {
     // Filled from the stored settings as the user would see it; never accepted.
+    auto light = std::make_shared<LightAppearance>();
     auto sheet = std::make_shared<ServerSheet>();
     sheet->present(nullptr, [](bool) {});
-    return shownForSnapshot(sheet);
+    return shownForSnapshot(sheet, light);
   };
   hooks.openSettings = [this, alive] {
+    auto light = std::make_shared<LightAppearance>();
     auto window = std::make_shared<SettingsWindow>();
     if (alive) joinSettings(*window);
     window->refresh();
-    return shownForSnapshot(window);
+    return shownForSnapshot(window, light);
   };
   return hooks;
 }

@@ -19,33 +19,30 @@ SoupSession* session() {
   return s;
 }
 
-TransportError describe(GError* e) {
+TransportError::Kind kindOf(const GError* e) {
   using K = TransportError::Kind;
-  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CANCELLED))
-    return {K::cancelled, "Запрос отменён."};
-  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
-    return {K::timedOut, "Превышен лимит времени на запрос."};
-  if (e->domain == G_RESOLVER_ERROR)
-    return {K::hostNotFound, "Не удалось найти сервер с указанным именем узла."};
-  if (e->domain == G_TLS_ERROR || g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CONNECTION_CLOSED))
-    return {K::secureConnection,
-            "Произошла ошибка SSL, и безопасное соединение с сервером невозможно."};
-  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED) ||
-      g_error_matches(e, G_IO_ERROR, G_IO_ERROR_HOST_UNREACHABLE) ||
+  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CANCELLED)) return K::cancelled;
+  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) return K::timedOut;
+  if (e->domain == G_RESOLVER_ERROR) return K::hostNotFound;
+  if (g_error_matches(e, G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE)) return K::certificate;
+  if (e->domain == G_TLS_ERROR) return K::secureConnection;
+  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED)) return K::refused;
+  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_HOST_UNREACHABLE) ||
       g_error_matches(e, G_IO_ERROR, G_IO_ERROR_NETWORK_UNREACHABLE))
-    return {K::cannotConnect, "Не удалось подключиться к серверу."};
-  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_NOT_CONNECTED) ||
+    return K::unreachable;
+  if (g_error_matches(e, G_IO_ERROR, G_IO_ERROR_CONNECTION_CLOSED) ||
+      g_error_matches(e, G_IO_ERROR, G_IO_ERROR_NOT_CONNECTED) ||
       g_error_matches(e, G_IO_ERROR, G_IO_ERROR_BROKEN_PIPE))
-    return {K::cannotConnect, "Подключение к сети потеряно."};
-  if (e->domain == SOUP_SESSION_ERROR) return {K::other, "Сервер ответил не по протоколу HTTP."};
-  return {K::other, "Произошла ошибка сети."};
+    return K::connectionLost;
+  if (e->domain == SOUP_SESSION_ERROR) return K::notHttp;
+  return K::other;
 }
 
 }  // namespace
 
-std::string describeNetworkError(std::uint32_t domain, int code) {
+TransportError::Kind networkErrorKind(std::uint32_t domain, int code) {
   GError e{domain, code, nullptr};
-  return describe(&e).what();
+  return kindOf(&e);
 }
 
 namespace {
@@ -59,7 +56,7 @@ struct Outcome {
 
 Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
   SoupMessage* msg = soup_message_new(request.method.c_str(), request.url.c_str());
-  if (!msg) throw TransportError(TransportError::Kind::badUrl, "Неверный адрес.");
+  if (!msg) throw TransportError(TransportError::Kind::badUrl, "invalid URL: " + request.url);
   std::unique_ptr<SoupMessage, decltype(&g_object_unref)> owned(msg, g_object_unref);
 
   SoupMessageHeaders* out = soup_message_get_request_headers(msg);
@@ -102,8 +99,8 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
 
   if (o.error) {
     // Our own timeout cancels the transfer; it is reported as the time-out.
-    GError timedOutError{G_IO_ERROR, G_IO_ERROR_TIMED_OUT, nullptr};
-    TransportError err = describe(timedOut ? &timedOutError : o.error);
+    TransportError err = timedOut ? TransportError(TransportError::Kind::timedOut, "timed out")
+                                  : TransportError(kindOf(o.error), o.error->message);
     g_error_free(o.error);
     if (o.bytes) g_bytes_unref(o.bytes);
     throw err;

@@ -34,30 +34,34 @@ struct HttpResponse {
   std::string body;
 };
 
-// A failed transfer (no connection, time-out, TLS or name failure). what() is
-// a Russian sentence ready to show to the user.
+// A failed transfer (no connection, time-out, TLS or name failure). The kind
+// says why; what() is the network library's own wording, for logs only (the
+// user's sentence for a kind is the core's business).
 class TransportError : public std::runtime_error {
  public:
   enum class Kind {
-    cannotConnect,
+    refused,
+    unreachable,
+    connectionLost,
     timedOut,
     hostNotFound,
+    certificate,
     secureConnection,
+    notHttp,
     cancelled,
     badUrl,
     other
   };
-  TransportError(Kind kind, const std::string& description)
-      : std::runtime_error(description), kind_(kind) {}
+  TransportError(Kind kind, const std::string& detail) : std::runtime_error(detail), kind_(kind) {}
   Kind kind() const { return kind_; }
 
  private:
   Kind kind_;
 };
 
-// A Russian description of a failed transfer, from the GLib error domain
-// (a GQuark) and code of a network failure (GIO, resolver or TLS errors).
-std::string describeNetworkError(std::uint32_t domain, int code);
+// The kind of a network failure from its GLib error domain (a GQuark) and
+// code (GIO, resolver, TLS or HTTP session errors).
+TransportError::Kind networkErrorKind(std::uint32_t domain, int code);
 
 class Http {
  public:

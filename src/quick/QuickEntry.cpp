@@ -7,6 +7,7 @@
 #include "platform/Http.h"
 #include "quick/Preview.h"
 #include "server/API.h"
+#include "server/NetworkText.h"
 
 namespace vuko {
 
@@ -61,7 +62,7 @@ std::string describeFailure(const std::exception_ptr& error) {
   } catch (const API::Failure& f) {
     return f.description();
   } catch (const TransportError& e) {
-    return e.what();
+    return networkFailureText(e.kind());
   } catch (...) {
     // Only text that cannot be encoded gets here; the field keeps it.
     return "Не удалось отправить текст";
@@ -83,6 +84,7 @@ QuickEntry::QuickEntry(QuickView& view, TokenProvider token, Clock& clock)
 
 void QuickEntry::show(std::uint32_t eventTime) {
   cancelParse();
+  close_.cancel();
   ++shown_;
   view_.setText("");
   view_.setPreview("");
@@ -92,11 +94,12 @@ void QuickEntry::show(std::uint32_t eventTime) {
 
 void QuickEntry::hide() {
   cancelParse();
+  close_.cancel();
   view_.orderOut();
 }
 
 void QuickEntry::toggle(std::uint32_t eventTime) {
-  if (!view_.isVisible())
+  if (!view_.isVisible() || close_.active())
     show(eventTime);
   else
     hide();
@@ -114,6 +117,7 @@ void QuickEntry::fail(const std::string& message) {
 
 void QuickEntry::textChanged() {
   cancelParse();
+  close_.cancel();
   std::string text = view_.text();
   if (trimmed(text, isBlank).empty()) {
     view_.setPreview("");
@@ -165,11 +169,18 @@ Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
 }
 
 void QuickEntry::submit() {
-  std::string text = trimmed(view_.text(), isSpace);
-  if (text.empty() || busy_) return;
+  std::string typed = view_.text();
+  std::string text = trimmed(typed, isSpace);
+  if (text.empty()) return;
+  if (busy_) {
+    // Enter on a line typed after the one being sent: it goes once that one is in.
+    enterWhileBusy_ = typed;
+    return;
+  }
   busy_ = true;
   cancelParse();
-  send(std::move(text)).detach();
+  close_.cancel();
+  send(std::move(typed), std::move(text)).detach();
 }
 
 std::string QuickEntry::confirmation(const nlohmann::json& created, const std::string& text) {
@@ -180,13 +191,15 @@ std::string QuickEntry::confirmation(const nlohmann::json& created, const std::s
   return "✓ Добавлено: «" + shown + "»" + (detail.empty() ? " во «Входящие»" : " · " + detail);
 }
 
-Task<> QuickEntry::send(std::string text) {
+Task<> QuickEntry::send(std::string typed, std::string text) {
   auto alive = life_.guard();
+  std::uint64_t showing = shown_;
   auto token = co_await askToken(token_);
   if (!alive) co_return;
   if (!token) {
     fail(API::Failure::notLoggedIn().description());
     busy_ = false;
+    enterWhileBusy_.reset();
     co_return;
   }
   std::optional<nlohmann::json> created;
@@ -198,25 +211,42 @@ Task<> QuickEntry::send(std::string text) {
     error = std::current_exception();
   }
   if (!alive) co_return;
+  std::optional<std::string> entered = std::exchange(enterWhileBusy_, std::nullopt);
   if (!created) {
     // The typed line stays in the field for another try.
     fail(describeFailure(error));
     busy_ = false;
     co_return;
   }
+  busy_ = false;
   view_.setPreviewTint(QuickView::Tint::green);
   view_.setPreview(confirmation(*created, text));
-  view_.setText("");
-  std::uint64_t showing = shown_;
+  // A panel closed or opened again meanwhile keeps its field as it is.
+  bool samePanel = shown_ == showing && view_.isVisible();
+  std::string next;
+  bool enterOnNext = false;
+  if (samePanel) {
+    // What the user typed after Enter stays as the start of the next task.
+    std::string now = view_.text();
+    next = now.rfind(typed, 0) == 0 ? now.substr(typed.size()) : now;
+    enterOnNext = entered == now && !trimmed(next, isSpace).empty();
+    view_.setText(next);
+  }
   if (onAdded) onAdded();
-  co_await clock_.sleep(kCloseDelay);
-  if (!alive) co_return;
-  // A panel opened again meanwhile holds a new entry: it stays.
-  if (shown_ == showing) {
+  if (!alive || !samePanel) co_return;
+  if (enterOnNext) {
+    submit();
+    co_return;
+  }
+  if (!trimmed(next, isBlank).empty()) {
+    textChanged();
+    co_return;
+  }
+  close_ = clock_.schedule(kCloseDelay, [this] {
+    close_ = Timer();
     cancelParse();
     view_.orderOut();
-  }
-  busy_ = false;
+  });
 }
 
 }  // namespace vuko

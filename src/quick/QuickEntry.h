@@ -48,6 +48,8 @@ class QuickEntry {
 
   void show(std::uint32_t eventTime = 0);
   void hide();
+  // Shows the panel, or hides it unless it is only waiting to close after a
+  // confirmation.
   void toggle(std::uint32_t eventTime = 0);
   bool isVisible() const { return view_.isVisible(); }
   // Escape: drop the pending preview and close.
@@ -69,7 +71,7 @@ class QuickEntry {
  private:
   void cancelParse();
   Task<> parse(std::string text, Lifetime::Guard current);
-  Task<> send(std::string text);
+  Task<> send(std::string typed, std::string text);
   void fail(const std::string& message);
 
   QuickView& view_;
@@ -80,7 +82,12 @@ class QuickEntry {
   Timer debounce_;
   Lifetime parse_;
   bool busy_ = false;
-  // Counts the times the panel was shown, so that a submission's late close
+  // The field as it was at an Enter pressed during a submission.
+  std::optional<std::string> enterWhileBusy_;
+  // The close after a confirmation; the user's next keystroke or the hot key
+  // cancels it, as they go on with the next task.
+  Timer close_;
+  // Counts the times the panel was shown, so that a submission's answer
   // leaves a panel opened again since alone.
   std::uint64_t shown_ = 0;
   Lifetime life_;

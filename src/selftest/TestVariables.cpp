@@ -28,6 +28,7 @@ std::optional<TestVariables> TestVariables::read(
   v.dir = dir;
   if (const char* s = lookup("VUKO_TEST_SWITCH")) v.switchServer = s;
   if (const char* s = lookup("VUKO_TEST_LOGIN")) {
+    v.signedInBlock = true;
     std::string text = s;
     if (auto colon = text.find(':'); colon != std::string::npos)
       v.login = Login{text.substr(0, colon), text.substr(colon + 1)};

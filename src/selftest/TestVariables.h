@@ -18,7 +18,10 @@ struct TestVariables {
   std::string dir;
   // Address of an own server to probe and switch to.
   std::optional<std::string> switchServer;
-  // Account to sign in with ("e-mail:password", split at the first ":").
+  // The signed-in block runs whenever VUKO_TEST_LOGIN is set.
+  bool signedInBlock = false;
+  // Account to sign in with ("e-mail:password", split at the first ":");
+  // none when the value has no ":", and then the sign-in script is skipped.
   std::optional<Login> login;
   // The reminder block runs only for exactly "1".
   bool notify = false;

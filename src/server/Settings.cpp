@@ -7,6 +7,7 @@
 
 #include "platform/Defaults.h"
 #include "platform/Http.h"
+#include "server/NetworkText.h"
 
 namespace vuko::Settings {
 
@@ -154,7 +155,7 @@ Task<std::optional<std::string>> check(Url base) {
   try {
     res = co_await Http::send(req);
   } catch (const TransportError& e) {
-    co_return "Не удалось подключиться: " + std::string(e.what());
+    co_return "Не удалось подключиться: " + networkFailureText(e.kind());
   }
   auto body = nlohmann::json::parse(res.body, nullptr, false);
   if (res.status == 200 && body.is_object() && body.contains("ok") && body["ok"].is_boolean() &&

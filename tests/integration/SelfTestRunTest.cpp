@@ -41,8 +41,8 @@ TEST(SelfTestRunTest, OnlyTheFolderGivesTheStartBlockThenQuits) {
       "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
       "XDG_CACHE_HOME=" + home + "/cache", "VUKO_TEST_SERVER=" + server.url(),
       "VUKO_TEST_DIR=" + dir.string(),
-      // Set but not "1", and a login without a colon: both blocks stay off.
-      "VUKO_TEST_NOTIFY=true", "VUKO_TEST_LOGIN=demo@vuko.local", "VUKO_TEST_HIDDEN=abc"};
+      // Set but not "1", and not a number: both blocks stay off.
+      "VUKO_TEST_NOTIFY=true", "VUKO_TEST_HIDDEN=abc"};
   std::vector<char*> envp, argv{const_cast<char*>(VUKO_BINARY), nullptr};
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);

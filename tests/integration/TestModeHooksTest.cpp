@@ -11,6 +11,7 @@
 
 #include "devserver/DevServer.h"
 #include "platform/Defaults.h"
+#include "selftest/gtk/LightAppearance.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/API.h"
 #include "server/Settings.h"
@@ -159,9 +160,11 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   TestVariables vars;
   vars.dir = dir.string();
   vars.switchServer = server.url();
+  vars.signedInBlock = true;
   vars.login = TestVariables::Login{dev::DevServer::demoEmail(), dev::DevServer::demoPassword()};
   vars.notify = true;
   vars.hiddenSeconds = 0.5;
+  FakeWindow other("Другое окно программы");
   Lifetime life;
   TestMode::run(vars, *main, *mini, std::move(hooks), life.guard());
   ASSERT_TRUE(waitUntil([&] { return rec.quit; }, std::chrono::seconds(170)));
@@ -216,6 +219,8 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   EXPECT_EQ(rec.sheetsClosed, 1);
   EXPECT_EQ(rec.settingsClosed, 1);
   EXPECT_EQ(lines.back(), "готово");
+  // The hidden-window block hides the whole application.
+  EXPECT_FALSE(gtk_widget_get_visible(other.window));
   for (const char* name : {"0-server-sheet.png", "4-quick.png", "5-quick-added.png",
                            "9-reminder.png", "11-settings.png", "1-start.png", "7-mini.png"})
     EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
@@ -225,4 +230,27 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   unsetenv("VUKO_TEST_SERVER");
   unsetenv("VUKO_TEST_DIR");
   Settings::resetTestOverride();
+}
+
+TEST(TestModeHooksTest, LightLookHoldsWhileItLivesThenTheDesktopsComesBack) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+  GtkSettings* settings = gtk_settings_get_default();
+  g_object_set(settings, "gtk-theme-name", "Adwaita-dark", "gtk-application-prefer-dark-theme",
+               TRUE, nullptr);
+  auto look = [&] {
+    gchar* theme = nullptr;
+    gboolean dark = FALSE;
+    g_object_get(settings, "gtk-theme-name", &theme, "gtk-application-prefer-dark-theme", &dark,
+                 nullptr);
+    std::string out = std::string(theme ? theme : "") + (dark ? " dark" : " light");
+    g_free(theme);
+    return out;
+  };
+  {
+    LightAppearance light;
+    EXPECT_EQ(look(), "Adwaita light");
+  }
+  EXPECT_EQ(look(), "Adwaita-dark dark");
+  g_object_set(settings, "gtk-theme-name", nullptr, "gtk-application-prefer-dark-theme", FALSE,
+               nullptr);
 }

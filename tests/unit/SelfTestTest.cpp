@@ -42,6 +42,7 @@ TEST(TestVariablesTest, NoRunWithoutTheFolder) {
   EXPECT_EQ(only->dir, "/tmp/x");
   EXPECT_FALSE(only->switchServer);
   EXPECT_FALSE(only->login);
+  EXPECT_FALSE(only->signedInBlock);
   EXPECT_FALSE(only->notify);
   EXPECT_FALSE(only->hiddenSeconds);
   EXPECT_FALSE(only->authNav);
@@ -76,6 +77,8 @@ TEST(TestVariablesTest, LoginSplitsAtTheFirstColon) {
   for (const auto& c : cases) {
     auto v = readFrom({{"VUKO_TEST_DIR", "/d"}, {"VUKO_TEST_LOGIN", c.value}});
     ASSERT_TRUE(v);
+    // Without an account only the sign-in script is skipped.
+    EXPECT_TRUE(v->signedInBlock) << c.value;
     ASSERT_EQ(v->login.has_value(), c.present) << c.value;
     if (!c.present) continue;
     EXPECT_EQ(v->login->email, c.email);

@@ -79,6 +79,15 @@ Chrome chromeOf(GtkWindow* window) {
   return c;
 }
 
+// Hides the application as a whole: every window of it on screen.
+void hideApplication() {
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w; w = w->next)
+    if (gtk_window_get_window_type(GTK_WINDOW(w->data)) == GTK_WINDOW_TOPLEVEL)
+      gtk_widget_hide(GTK_WIDGET(w->data));
+  g_list_free(windows);
+}
+
 Task<> drive(std::unique_ptr<TestRun> run) {
   co_await run->all();
 }
@@ -104,7 +113,7 @@ Task<> TestRun::all() {
   try {
     co_await start();
     if (vars_.switchServer) co_await switchServer();
-    if (vars_.login) {
+    if (vars_.signedInBlock) {
       co_await signIn();
       co_await quickPanel();
       co_await miniWindow();
@@ -275,7 +284,7 @@ Task<> TestRun::hidden() {
       "     if (u.includes('/reminders/')) window.__polls++; } catch (_) {}"
       "   return original.apply(this, arguments); };"
       " return true; })()");
-  gtk_widget_hide(GTK_WIDGET(main_.window()));
+  hideApplication();
   co_await wait(seconds);
   std::string ticks = co_await jsText("window.__ticks", "-");
   std::string polls = co_await jsText("window.__polls", "-");

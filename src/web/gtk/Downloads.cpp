@@ -2,6 +2,7 @@
 
 #include "platform/Http.h"
 #include "platform/Workspace.h"
+#include "server/NetworkText.h"
 #include "web/gtk/PageDialogs.h"
 
 namespace vuko {
@@ -13,7 +14,7 @@ std::string downloadFailure(const GError* error) {
   if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION))
     return "Не удаётся записать файл в папку загрузок.";
   if (error->domain == WEBKIT_DOWNLOAD_ERROR) return "Загрузка прервана.";
-  return describeNetworkError(error->domain, error->code);
+  return networkFailureText(networkErrorKind(error->domain, error->code));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/Http.h"
 #include "platform/gtk/WindowFrame.h"
+#include "server/NetworkText.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
@@ -23,7 +24,7 @@ std::string describeLoadError(GError* error) {
   if (error->domain == WEBKIT_POLICY_ERROR) return "Этот адрес не удаётся открыть в программе.";
   if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_UNKNOWN_PROTOCOL))
     return "Адрес с неподдерживаемой схемой.";
-  return describeNetworkError(error->domain, error->code);
+  return networkFailureText(networkErrorKind(error->domain, error->code));
 }
 
 bool softwareRenderingOnly() {
@@ -38,7 +39,7 @@ bool softwareRenderingOnly() {
 }  // namespace
 
 WebController::WebController()
-    : page_(pageView_, Settings::check, describeNetworkError(G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+    : page_(pageView_, Settings::check, networkFailureText(TransportError::Kind::timedOut)) {
   setUpContext();
   setUpWindow();
   page_.open("/today");

@@ -4,6 +4,7 @@
 
 #include "platform/Http.h"
 #include "platform/Workspace.h"
+#include "server/NetworkText.h"
 #include "web/NavigationPolicy.h"
 #include "web/gtk/WebController.h"
 
@@ -96,15 +97,14 @@ void WebController::connectNavigation() {
         return static_cast<WebController*>(self)->loadFailed(e, uri, error);
       }),
       this);
-  g_signal_connect(
-      webView_, "load-failed-with-tls-errors",
-      G_CALLBACK(
-          +[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer self) {
-            auto* c = static_cast<WebController*>(self);
-            c->page_.showOffline(describeNetworkError(G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE));
-            return TRUE;
-          }),
-      this);
+  g_signal_connect(webView_, "load-failed-with-tls-errors",
+                   G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
+                                  gpointer self) {
+                     auto* c = static_cast<WebController*>(self);
+                     c->page_.showOffline(networkFailureText(TransportError::Kind::certificate));
+                     return TRUE;
+                   }),
+                   this);
 }
 
 gboolean WebController::decidePolicy(WebKitPolicyDecision* decision,
