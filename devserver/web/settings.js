@@ -24,7 +24,9 @@
     if (/^Digit\d$/.test(code)) return code.slice(5);
     return code;
   };
-  V.comboText = (c) => (c ? (c.ctrl ? '⌃' : '') + (c.alt ? '⌥' : '') + (c.shift ? '⇧' : '') + (c.meta ? '⌘' : '') + keyName(c.code) : 'выключено');
+  // The client words the combination for its desktop and tells whether the system took it.
+  const symbols = (c) => (c.ctrl ? '⌃' : '') + (c.alt ? '⌥' : '') + (c.shift ? '⇧' : '') + (c.meta ? '⌘' : '') + keyName(c.code);
+  V.comboText = (c) => (c ? (typeof c.title === 'string' ? c.title : symbols(c)) + (c.registered === false ? ' — не зарегистрировано' : '') : 'выключено');
 
   const desktop = [
     ['quick', 'Быстрая задача из любой программы'],

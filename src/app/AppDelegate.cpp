@@ -242,6 +242,7 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
     if (alive) updateBadge();
   };
   window.onNotifySettings = [] { openNotificationSettings(); };
+  window.notifySettingsOpen = [] { return notificationSettingsCommand().has_value(); };
   window.notifyText = [this, alive] {
     if (!alive || !reminders_) return std::string(SettingsLines::kChecking);
     return SettingsLines::notify(reminders_->mode());

@@ -12,6 +12,7 @@
 #include "app/ServerChange.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
+#include "settings/SystemSettings.h"
 
 namespace vuko {
 
@@ -84,8 +85,11 @@ class AppDelegate {
   void afterChange();
   // The page asked for notification permission.
   void askNotifyPermission();
-  // The desktop's own notification settings, where one is known.
-  static void openNotificationSettings();
+  // The program of this desktop that shows its notification settings, none
+  // where no known one is installed.
+  static std::optional<SystemSettings::Command> notificationSettingsCommand();
+  // Opens the desktop's own notification settings; false where none opened.
+  static bool openNotificationSettings();
 
  private:
   // The main menu, the status item and what their items run.

@@ -1,16 +1,17 @@
 // The delegate's part in reminders: the notification centre's delegate, the
 // engine and its callbacks, notification permission and settings.
-#include <gio/gio.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "app/AppDelegate.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SystemWording.h"
 #include "platform/Wake.h"
+#include "platform/Workspace.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
 #include "settings/gtk/SettingsWindow.h"
+#include "web/Bridge.h"
 #include "web/gtk/WebController.h"
 
 namespace vuko {
@@ -97,30 +98,19 @@ Task<> AppDelegate::askNotifyPermissionRoutine() {
   if (!alive) co_return;
   bool allowed = Reminders::permissionAllowed(answer, reminders_->mode());
   main_->setNotifyPermission(allowed ? "granted" : "denied", true);
-  if (!allowed) openNotificationSettings();
+  // Where no settings program opens, the page says where to allow them.
+  if (!allowed && !openNotificationSettings())
+    main_->evaluate(Bridge::alertScript(wording::notifyRefused));
 }
 
-void AppDelegate::openNotificationSettings() {
-  const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-  std::string d = desktop ? desktop : "";
-  std::vector<std::vector<std::string>> candidates;
-  if (d.find("GNOME") != std::string::npos || d.find("Unity") != std::string::npos)
-    candidates = {{"gnome-control-center", "notifications"}};
-  else if (d.find("KDE") != std::string::npos)
-    candidates = {{"systemsettings", "kcm_notifications"},
-                  {"kcmshell6", "kcm_notifications"},
-                  {"kcmshell5", "kcm_notifications"}};
-  for (const auto& argv : candidates) {
-    gchar* path = g_find_program_in_path(argv[0].c_str());
-    if (!path) continue;
-    std::vector<gchar*> args{path};
-    for (size_t i = 1; i < argv.size(); ++i) args.push_back(const_cast<gchar*>(argv[i].c_str()));
-    args.push_back(nullptr);
-    g_spawn_async(nullptr, args.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
-                  nullptr);
-    g_free(path);
-    return;
-  }
+std::optional<SystemSettings::Command> AppDelegate::notificationSettingsCommand() {
+  const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
+  return SystemSettings::notificationsCommand(desktops ? desktops : "", &Workspace::installed);
+}
+
+bool AppDelegate::openNotificationSettings() {
+  auto command = notificationSettingsCommand();
+  return command && Workspace::run(*command);
 }
 
 }  // namespace vuko

@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/SystemWording.h"
+
 namespace vuko {
 
 namespace {
@@ -37,12 +39,27 @@ const std::map<std::string, std::uint32_t>& keys() {
 
 const std::map<std::string, std::string>& labels() {
   static const std::map<std::string, std::string> table = {
-      {"Space", "Пробел"},  {"Enter", "↩"},        {"Slash", "/"},      {"Backslash", "\\"},
-      {"Period", "."},      {"Comma", ","},        {"Semicolon", ";"},  {"Quote", "'"},
-      {"BracketLeft", "["}, {"BracketRight", "]"}, {"Minus", "−"},      {"Equal", "="},
-      {"Backquote", "`"},   {"Tab", "⇥"},          {"Escape", "⎋"},     {"ArrowUp", "↑"},
-      {"ArrowDown", "↓"},   {"ArrowLeft", "←"},    {"ArrowRight", "→"}, {"Delete", "⌦"},
-      {"Backspace", "⌫"},
+      {"Space", "Пробел"},
+      {"Enter", wording::keyEnter},
+      {"Slash", "/"},
+      {"Backslash", "\\"},
+      {"Period", "."},
+      {"Comma", ","},
+      {"Semicolon", ";"},
+      {"Quote", "'"},
+      {"BracketLeft", "["},
+      {"BracketRight", "]"},
+      {"Minus", "−"},
+      {"Equal", "="},
+      {"Backquote", "`"},
+      {"Tab", wording::keyTab},
+      {"Escape", wording::keyEscape},
+      {"ArrowUp", "↑"},
+      {"ArrowDown", "↓"},
+      {"ArrowLeft", "←"},
+      {"ArrowRight", "→"},
+      {"Delete", wording::keyDelete},
+      {"Backspace", wording::keyBackspace},
   };
   return table;
 }
@@ -159,14 +176,23 @@ std::string GlobalCombo::name(const std::string& code) {
 
 std::string GlobalCombo::title() const {
   std::string out;
-  if (ctrl) out += "⌃";
-  if (alt) out += "⌥";
-  if (shift) out += "⇧";
-  if (meta) out += "⌘";
+  if (ctrl) out += wording::comboCtrl;
+  if (alt) out += wording::comboAlt;
+  if (shift) out += wording::comboShift;
+  if (meta) out += wording::comboSuper;
   return out + name(code);
 }
 
+bool GlobalCombo::takesTyping() const {
+  if (ctrl || alt || meta) return false;
+  bool functionKey = code.size() >= 2 && code[0] == 'F' &&
+                     code.find_first_not_of("0123456789", 1) == std::string::npos;
+  return !functionKey;
+}
+
 std::optional<GlobalCombo::MenuKey> GlobalCombo::menuKey() const {
+  // As a menu key it would fire while the user types into the page.
+  if (takesTyping()) return std::nullopt;
   std::string key;
   if (code == "Space")
     key = " ";
@@ -176,8 +202,6 @@ std::optional<GlobalCombo::MenuKey> GlobalCombo::menuKey() const {
     key = *digit;
   else
     return std::nullopt;
-  // A bare or shifted Space would steal typing from every text field.
-  if (key == " " && !ctrl && !alt && !meta) return std::nullopt;
   std::uint64_t flags = (ctrl ? menuControl : 0) | (alt ? menuOption : 0) |
                         (shift ? menuShift : 0) | (meta ? menuCommand : 0);
   return MenuKey{key, flags};

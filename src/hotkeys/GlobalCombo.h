@@ -1,8 +1,8 @@
 // One keyboard shortcut as the page describes it: a key-code name from the
 // page's keyboard-event vocabulary ("KeyA", "Digit1", "Space", "F5") and four
 // modifier flags. It knows the other forms the client needs: the Carbon key
-// code and modifier mask for the hot-key service, a label with modifier
-// symbols, and a menu key equivalent.
+// code and modifier mask for the hot-key service, a label for the user, and a
+// menu key equivalent.
 #pragma once
 
 #include <cstdint>
@@ -52,9 +52,13 @@ class GlobalCombo {
   // Every code of the key table.
   static std::vector<std::string> codes();
   std::uint32_t carbonMods() const;
-  // Modifier symbols followed by the key's label, e.g. "⌃⌥Пробел".
+  // The combination as this desktop writes it, e.g. "Ctrl+Alt+Пробел".
   std::string title() const;
-  // Absent for keys a menu cannot show, and for a bare or shifted Space.
+  // Pressed without Ctrl, Alt or Super, every key but a function key types
+  // into the text field in front: such a combination is neither a global hot
+  // key nor a menu key.
+  bool takesTyping() const;
+  // Absent for keys a menu cannot show, and for a combination that takes typing.
   std::optional<MenuKey> menuKey() const;
 
   // The label of a key-code name ("KeyA" → "A", "Minus" → "−", "F5" → "F5").

@@ -14,16 +14,6 @@ std::shared_ptr<const Hotkeys::Actions>& current() {
   return actions;
 }
 
-// A key that types something, pressed without Ctrl, Alt or Meta, would be
-// taken from every program; only the function keys are left alone by typing.
-bool takesTyping(const GlobalCombo& combo) {
-  if (combo.ctrl || combo.alt || combo.meta) return false;
-  const std::string& code = combo.code;
-  bool functionKey = code.size() >= 2 && code[0] == 'F' &&
-                     code.find_first_not_of("0123456789", 1) == std::string::npos;
-  return !functionKey;
-}
-
 std::string comboKey(const std::string& id) {
   return "hotkey." + id;
 }
@@ -95,6 +85,10 @@ std::map<std::string, std::optional<GlobalCombo>> Hotkeys::all() const {
   return out;
 }
 
+bool Hotkeys::registered(const std::string& id) const {
+  return registered_.contains(id);
+}
+
 void Hotkeys::pause() {
   unregisterAll();
 }
@@ -105,15 +99,17 @@ void Hotkeys::resume() {
 
 void Hotkeys::registerAll() {
   unregisterAll();
+  registered_.clear();
   for (const auto& [id, number] : ids()) {
     auto chosen = combo(id);
-    if (!chosen || takesTyping(*chosen)) continue;
+    if (!chosen || chosen->takesTyping()) continue;
     auto key = chosen->carbonKey();
     if (!key) continue;
     // A refusal is not reported: the combination stays stored, just inactive.
     auto reg = service_->registerHotKey(*key, chosen->carbonMods(), signature, number);
     if (reg.status != HotkeyService::noErr || reg.ref == 0) continue;
     refs_[id] = reg.ref;
+    registered_.insert(id);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "hotkeys/GlobalCombo.h"
@@ -49,6 +50,10 @@ class Hotkeys {
   void set(const std::string& id, const std::optional<GlobalCombo>& combo);
   // Every id, with no value for one that is off or unbound.
   std::map<std::string, std::optional<GlobalCombo>> all() const;
+  // Whether the system took the combination of id when the keys were last
+  // registered; a pause does not change it. False for an id that is off, a
+  // combination that takes typing, and one the system refused.
+  bool registered(const std::string& id) const;
   void pause();
   // While an action runs: the window system's time stamp of the press that
   // fired it, for presenting a window with the focus; 0 otherwise.
@@ -64,6 +69,7 @@ class Hotkeys {
   static void pressed(std::uint32_t number, std::uint32_t eventTime);
 
   std::map<std::string, HotkeyService::Ref> refs_;
+  std::set<std::string> registered_;
   std::shared_ptr<const Actions> actions_;
   std::shared_ptr<HotkeyService> service_;
   Defaults& store_;

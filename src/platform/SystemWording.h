@@ -19,6 +19,27 @@ inline constexpr const char* awaitingPermission = "ждём ответа сис�
 
 // The button that opens the desktop's notification settings.
 inline constexpr const char* notifySettingsButton = "Настройки системы…";
+// Where notifications are allowed when no settings program of this desktop is
+// known: the disabled button's tooltip, and the page's refused request.
+inline constexpr const char* notifySettingsWhere =
+    "Разрешите уведомления для «Vuko» в настройках уведомлений рабочего стола";
+inline constexpr const char* notifyRefused =
+    "Уведомления не разрешены. Разрешите уведомления для «Vuko» в настройках уведомлений "
+    "рабочего стола.";
+
+// A key combination as this desktop writes it: the modifiers in this order,
+// then the key; macOS writes symbols instead.
+inline constexpr const char* comboCtrl = "Ctrl+";
+inline constexpr const char* comboAlt = "Alt+";
+inline constexpr const char* comboShift = "Shift+";
+inline constexpr const char* comboSuper = "Super+";
+// Keys that macOS labels with symbols (↩ ⇥ ⎋ ⌦ ⌫).
+inline constexpr const char* keyEnter = "Enter";
+inline constexpr const char* keyTab = "Tab";
+inline constexpr const char* keyEscape = "Esc";
+inline constexpr const char* keyDelete = "Delete";
+inline constexpr const char* keyBackspace = "Backspace";
+
 // The switch for today's task count on the launcher icon.
 inline constexpr const char* badgeSwitch = "Показывать на значке программы число задач на сегодня";
 

@@ -95,6 +95,24 @@ std::filesystem::path Workspace::downloadsFolder() {
   return folder;
 }
 
+bool Workspace::installed(const std::string& program) {
+  gchar* path = g_find_program_in_path(program.c_str());
+  g_free(path);
+  return path != nullptr;
+}
+
+bool Workspace::run(const std::vector<std::string>& argv) {
+  if (argv.empty()) return false;
+  std::vector<gchar*> args;
+  for (const auto& a : argv) args.push_back(const_cast<gchar*>(a.c_str()));
+  args.push_back(nullptr);
+  GError* error = nullptr;
+  bool started = g_spawn_async(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+                               nullptr, &error);
+  if (error) g_error_free(error);
+  return started;
+}
+
 void Workspace::setOpener(Opener o) {
   opener() = std::move(o);
 }

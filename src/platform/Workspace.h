@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vuko {
 
@@ -22,6 +23,12 @@ class Workspace {
   // $XDG_DOWNLOAD_DIR when absolute, else the desktop's Downloads folder, else
   // ~/Downloads. Created when missing.
   static std::filesystem::path downloadsFolder();
+
+  // Whether a program of that name is found on the PATH.
+  static bool installed(const std::string& program);
+  // Starts argv (the program looked up on the PATH) without waiting for it;
+  // false when it could not be started.
+  static bool run(const std::vector<std::string>& argv);
 
   // Replaces the default handler for everything this class opens (tests record
   // instead of launching); an empty opener restores the default handler.

@@ -130,13 +130,28 @@ std::optional<Message> parse(const nlohmann::json& value) {
   return m;
 }
 
-nlohmann::json hotkeyList(const std::map<std::string, std::optional<nlohmann::json>>& all) {
+nlohmann::json hotkeyList(const std::map<std::string, std::optional<GlobalCombo>>& all,
+                          const std::function<bool(const std::string& id)>& registered) {
   nlohmann::json list = nlohmann::json::object();
   for (const auto& [id, combo] : all) {
-    std::optional<nlohmann::json> normal = combo ? normalizeCombo(*combo) : std::nullopt;
-    list[id] = normal ? *normal : nlohmann::json(nullptr);
+    if (!combo) {
+      list[id] = nullptr;
+      continue;
+    }
+    nlohmann::json entry = combo->toJson();
+    entry["title"] = combo->title();
+    entry["registered"] = registered && registered(id);
+    list[id] = std::move(entry);
   }
   return list;
+}
+
+std::string alertScript(const std::string& text) {
+  // A JSON string is a JavaScript string literal; broken UTF-8 is replaced,
+  // never a reason to say nothing.
+  return "window.alert(" +
+         nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+         "); true";
 }
 
 std::string storedPermission(const Defaults& d) {

@@ -3,11 +3,14 @@
 // page, and the reading of the messages pages post back.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+#include "hotkeys/GlobalCombo.h"
 
 namespace vuko {
 
@@ -62,8 +65,15 @@ std::optional<Message> parse(const nlohmann::json& value);
 // string "code".
 std::optional<nlohmann::json> normalizeCombo(const nlohmann::json& value);
 
-// The hot-key list pushed to the page: each id with null or its combination.
-nlohmann::json hotkeyList(const std::map<std::string, std::optional<nlohmann::json>>& all);
+// The hot-key list pushed to the page: each id with null, or its combination's
+// five members with "title", the combination as the client shows it, and
+// "registered", whether the system took it (a combination that takes typing
+// or that another program holds is kept but not registered).
+nlohmann::json hotkeyList(const std::map<std::string, std::optional<GlobalCombo>>& all,
+                          const std::function<bool(const std::string& id)>& registered);
+
+// A script that shows text to the user as the page's own alert.
+std::string alertScript(const std::string& text);
 
 std::string storedPermission(const Defaults& d);
 bool storedNativeReminders(const Defaults& d);

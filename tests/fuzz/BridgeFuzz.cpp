@@ -60,9 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (message->type != Type::notify)
     FUZZ_CHECK(message->title.empty() && message->body.empty(), "only notify carries texts");
 
-  std::map<std::string, std::optional<json>> all;
-  if (message->id) all[*message->id] = message->combo;
-  json list = vuko::Bridge::hotkeyList(all);
+  std::map<std::string, std::optional<GlobalCombo>> all;
+  if (message->id)
+    all[*message->id] = message->combo ? GlobalCombo::fromJson(*message->combo) : std::nullopt;
+  json list = vuko::Bridge::hotkeyList(all, nullptr);
   FUZZ_CHECK(list.is_object() && list.size() == all.size(), "one entry per hot key");
   auto script = vuko::Bridge::hotkeysScript(list);
   if (script) FUZZ_CHECK(script->find("__vukoMacHotkeys(") != std::string::npos, "a push");

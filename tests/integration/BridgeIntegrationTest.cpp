@@ -6,6 +6,7 @@
 #include "hotkeys/Hotkeys.h"
 #include "support/RecordingHotkeyService.h"
 #include "support/WebFixture.h"
+#include "web/Bridge.h"
 #include "web/NavigationPolicy.h"
 
 using namespace vuko;
@@ -56,18 +57,9 @@ class BridgeIntegrationTest : public WebFixture {
     controller->hotkeys = hotkeys.get();
   }
 
-  static json comboJson(const std::optional<GlobalCombo>& c) {
-    if (!c) return nullptr;
-    return {{"code", c->code},
-            {"ctrl", c->ctrl},
-            {"alt", c->alt},
-            {"shift", c->shift},
-            {"meta", c->meta}};
-  }
   json expectedList() const {
-    json list = json::object();
-    for (const auto& [id, combo] : hotkeys->all()) list[id] = comboJson(combo);
-    return list;
+    return Bridge::hotkeyList(hotkeys->all(),
+                              [this](const std::string& id) { return hotkeys->registered(id); });
   }
 
   std::vector<Notified> notified;
@@ -259,9 +251,13 @@ TEST_F(BridgeIntegrationTest, HotkeysAreListedSetClearedPausedAndResumed) {
   ASSERT_TRUE(waitForValue("window.lists.length", 2));
   EXPECT_EQ(hotkeys->combo("quick"),
             std::optional<GlobalCombo>(GlobalCombo("KeyN", false, false, false, true)));
-  EXPECT_EQ(
-      eval("window.lists[1].quick"),
-      json({{"code", "KeyN"}, {"ctrl", false}, {"alt", false}, {"shift", false}, {"meta", true}}));
+  EXPECT_EQ(eval("window.lists[1].quick"), json({{"code", "KeyN"},
+                                                 {"ctrl", false},
+                                                 {"alt", false},
+                                                 {"shift", false},
+                                                 {"meta", true},
+                                                 {"title", "Super+N"},
+                                                 {"registered", true}}));
   EXPECT_EQ(eval("window.lists[1]"), expectedList());
 
   eval(post("{type: 'setGlobalHotkey', id: 'focus', combo: null}"));

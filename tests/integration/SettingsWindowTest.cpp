@@ -38,7 +38,7 @@ class SettingsWindowTest : public testing::Test {
 }  // namespace
 
 TEST_F(SettingsWindowTest, ShownTwiceItIsOneWindowReadAfresh) {
-  std::string hotkeys = "Быстрая задача: ⌃⌥Пробел · помодоро: ⌃⌥P · окно: не задано";
+  std::string hotkeys = "Быстрая задача: Ctrl+Alt+Пробел · помодоро: Ctrl+Alt+P · окно: не задано";
   std::string notify = "Проверяем…";
   settings->hotkeysText = [&] { return hotkeys; };
   settings->notifyText = [&] { return notify; };
@@ -113,4 +113,37 @@ TEST_F(SettingsWindowTest, WithoutAnOwnerLinesAreEmptyAndButtonsInert) {
   EXPECT_FALSE(Settings::dockBadge());
   gtk_button_clicked(button("Изменить…"));
   EXPECT_FALSE(shown());
+}
+
+TEST_F(SettingsWindowTest, EscapeClosesItAndTheHotkeyLineIsNeverCut) {
+  settings->hotkeysText = [] {
+    return "Быстрая задача: Ctrl+Alt+Shift+Пробел · помодоро: Ctrl+Alt+Shift+P · окно: "
+           "Ctrl+Alt+Shift+Super+Backspace";
+  };
+  settings->showWindow();
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(settings->window())); }));
+  EXPECT_FALSE(gtk_window_get_resizable(settings->window()));
+  EXPECT_FALSE(pango_layout_is_ellipsized(gtk_label_get_layout(settings->hotkeyLabel())));
+  int w = 0, h = 0;
+  gtk_window_get_size(settings->window(), &w, &h);
+  EXPECT_EQ(w, 500);
+
+  pressKey(GTK_WIDGET(settings->window()), GDK_KEY_Escape);
+  EXPECT_TRUE(waitUntil([&] { return !shown(); }));
+}
+
+TEST_F(SettingsWindowTest, WithoutSystemSettingsTheButtonSaysWhereInstead) {
+  bool opens = false;
+  settings->notifySettingsOpen = [&] { return opens; };
+  settings->showWindow();
+  GtkWidget* system = GTK_WIDGET(button("Настройки системы…"));
+  EXPECT_FALSE(gtk_widget_get_sensitive(system));
+  gchar* tip = gtk_widget_get_tooltip_text(system);
+  EXPECT_STREQ(tip, "Разрешите уведомления для «Vuko» в настройках уведомлений рабочего стола");
+  g_free(tip);
+
+  opens = true;
+  settings->refresh();
+  EXPECT_TRUE(gtk_widget_get_sensitive(system));
+  EXPECT_FALSE(gtk_widget_get_has_tooltip(system));
 }

@@ -9,6 +9,7 @@
 #include "app/gtk/AppMenus.h"
 #include "app/gtk/MenuActions.h"
 #include "hotkeys/Hotkeys.h"
+#include "support/GtkFind.h"
 #include "support/RecordingHotkeyService.h"
 #include "support/WebFixture.h"
 #include "web/gtk/MiniFocus.h"
@@ -144,6 +145,13 @@ TEST_F(ShellMenusTest, HotkeyItemsFollowTheRegistry) {
 
   hotkeys.set("quick", GlobalCombo("KeyJ", false, true));
   EXPECT_EQ(shown(menus->quickItems()), (std::vector<std::string>(2, normal("<Alt>j"))));
+
+  // A bare letter stays the page's typing: no menu key takes it.
+  hotkeys.set("quick", GlobalCombo("KeyA", false, false));
+  EXPECT_EQ(shown(menus->quickItems()), (std::vector<std::string>{"", ""}));
+  dispatched.clear();
+  EXPECT_FALSE(press(GDK_KEY_a, GdkModifierType(0)));
+  EXPECT_TRUE(dispatched.empty());
 }
 
 TEST_F(ShellMenusTest, ZoomActsOnTheMainViewWithinItsBounds) {
@@ -210,6 +218,18 @@ TEST_F(ShellMenusTest, AboutNamesTheServerInUse) {
   EXPECT_STREQ(gtk_about_dialog_get_version(GTK_ABOUT_DIALOG(about.dialog())), "1.0");
   EXPECT_TRUE(gtk_widget_get_visible(about.dialog()));
   EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(about.dialog())), "О программе «Vuko»");
+  // The credit is secondary text: 11 points and dimmed.
+  GtkLabel* credit = findLabel(about.dialog(), comments());
+  ASSERT_TRUE(credit);
+  PangoAttrList* attrs = gtk_label_get_attributes(credit);
+  ASSERT_TRUE(attrs) << "the dialog's own size";
+  PangoAttrIterator* it = pango_attr_list_get_iterator(attrs);
+  auto* size =
+      reinterpret_cast<PangoAttrSize*>(pango_attr_iterator_get(it, PANGO_ATTR_ABSOLUTE_SIZE));
+  EXPECT_EQ(size ? size->size : 0, 11 * PANGO_SCALE);
+  pango_attr_iterator_destroy(it);
+  EXPECT_TRUE(
+      gtk_style_context_has_class(gtk_widget_get_style_context(GTK_WIDGET(credit)), "dim-label"));
 
   gtk_dialog_response(GTK_DIALOG(about.dialog()), GTK_RESPONSE_DELETE_EVENT);
   EXPECT_FALSE(gtk_widget_get_visible(about.dialog()));

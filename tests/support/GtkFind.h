@@ -21,6 +21,17 @@ inline GtkButton* findButton(GtkWidget* root, const std::string& text) {
   return found;
 }
 
+// The first label whose text is exactly text.
+inline GtkLabel* findLabel(GtkWidget* root, const std::string& text) {
+  if (GTK_IS_LABEL(root) && text == gtk_label_get_text(GTK_LABEL(root))) return GTK_LABEL(root);
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  GtkLabel* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+  for (GList* c = children; c && !found; c = c->next) found = findLabel(GTK_WIDGET(c->data), text);
+  g_list_free(children);
+  return found;
+}
+
 // Sends a key press to a window as the window system would deliver it.
 inline void pressKey(GtkWidget* window, guint keyval) {
   GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);

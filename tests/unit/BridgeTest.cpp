@@ -223,20 +223,41 @@ TEST(BridgeMessage, SetGlobalHotkeyCombos) {
   }
 }
 
-TEST(BridgeHotkeys, ListHasEveryIdWithNullOrTheFiveMembers) {
-  json quick = {
-      {"code", "Space"}, {"ctrl", true}, {"alt", true}, {"shift", false}, {"meta", false}};
-  json list = Bridge::hotkeyList({{"quick", quick},
+TEST(BridgeHotkeys, ListHasEveryIdWithNullOrItsMembersTitleAndRegistration) {
+  auto registered = [](const std::string& id) { return id == "quick"; };
+  json list = Bridge::hotkeyList({{"quick", GlobalCombo("Space", true, true)},
                                   {"show", std::nullopt},
-                                  {"focus", json{{"code", "KeyP"}, {"meta", true}}}});
+                                  {"focus", GlobalCombo("KeyA", false, false)}},
+                                 registered);
   json expected = {
-      {"quick", quick},
+      {"quick",
+       {{"code", "Space"},
+        {"ctrl", true},
+        {"alt", true},
+        {"shift", false},
+        {"meta", false},
+        {"title", "Ctrl+Alt+Пробел"},
+        {"registered", true}}},
       {"show", nullptr},
       {"focus",
-       {{"code", "KeyP"}, {"ctrl", false}, {"alt", false}, {"shift", false}, {"meta", true}}},
+       {{"code", "KeyA"},
+        {"ctrl", false},
+        {"alt", false},
+        {"shift", false},
+        {"meta", false},
+        {"title", "A"},
+        {"registered", false}}},
   };
   EXPECT_EQ(list, expected);
-  EXPECT_EQ(Bridge::hotkeyList({}).dump(), "{}");
+  EXPECT_EQ(Bridge::hotkeyList({}, registered).dump(), "{}");
+}
+
+TEST(BridgeScript, AnAlertShowsTheTextAsItIs) {
+  Page page;
+  for (std::string text : {"Разрешите «Vuko»", "a'); evil('\n\"</script>"}) {
+    EXPECT_EQ(page.eval(Bridge::alertScript(text)), true);
+    EXPECT_EQ(page.eval("called.pop()"), json::array({text}));
+  }
 }
 
 TEST(BridgeStored, PermissionAndRemindersDefaults) {

@@ -76,7 +76,7 @@ TEST(GlobalComboTest, NameFollowsItsRulesInOrder) {
       {"Digit0", "0"},
       {"DigitX", "X"},
       {"Space", "Пробел"},
-      {"Enter", "↩"},
+      {"Enter", "Enter"},
       {"Slash", "/"},
       {"Backslash", "\\"},
       {"Period", "."},
@@ -88,14 +88,14 @@ TEST(GlobalComboTest, NameFollowsItsRulesInOrder) {
       {"Minus", "\u2212"},
       {"Equal", "="},
       {"Backquote", "`"},
-      {"Tab", "⇥"},
-      {"Escape", "⎋"},
+      {"Tab", "Tab"},
+      {"Escape", "Esc"},
       {"ArrowUp", "↑"},
       {"ArrowDown", "↓"},
       {"ArrowLeft", "←"},
       {"ArrowRight", "→"},
-      {"Delete", "⌦"},
-      {"Backspace", "⌫"},
+      {"Delete", "Delete"},
+      {"Backspace", "Backspace"},
       {"F5", "F5"},
       {"F12", "F12"},
       {"F13", "F13"},
@@ -114,16 +114,18 @@ TEST(GlobalComboTest, NameFollowsItsRulesInOrder) {
   for (const auto& [code, label] : rows) EXPECT_EQ(GlobalCombo::name(code), label) << code;
 }
 
-TEST(GlobalComboTest, TitleIsModifierSymbolsInFixedOrderThenTheLabel) {
+TEST(GlobalComboTest, TitleIsWrittenAsThisDesktopWritesKeyCombinations) {
   const std::vector<std::pair<GlobalCombo, std::string>> rows = {
-      {GlobalCombo("Space", true, true), "⌃⌥Пробел"},
-      {GlobalCombo("F5", false, false, true, true), "⇧⌘F5"},
+      {GlobalCombo("Space", true, true), "Ctrl+Alt+Пробел"},
+      {GlobalCombo("F5", false, false, true, true), "Shift+Super+F5"},
       {GlobalCombo("KeyQ", false, false), "Q"},
-      {GlobalCombo("KeyA", true, true), "⌃⌥A"},
-      {GlobalCombo("Space", false, false, true), "⇧Пробел"},
-      {GlobalCombo("Digit1", true, true, true, true), "⌃⌥⇧⌘1"},
-      {GlobalCombo("Minus", false, false, false, true), "⌘−"},
-      {GlobalCombo("Numpad1", false, true), "⌥Numpad1"},
+      {GlobalCombo("KeyK", true, false, true), "Ctrl+Shift+K"},
+      {GlobalCombo("Space", false, false, true), "Shift+Пробел"},
+      {GlobalCombo("Digit1", true, true, true, true), "Ctrl+Alt+Shift+Super+1"},
+      {GlobalCombo("Minus", false, false, false, true), "Super+−"},
+      {GlobalCombo("Numpad1", false, true), "Alt+Numpad1"},
+      {GlobalCombo("Backspace", true, false), "Ctrl+Backspace"},
+      {GlobalCombo("Escape", false, true), "Alt+Esc"},
   };
   for (const auto& [combo, title] : rows) EXPECT_EQ(combo.title(), title) << combo.code;
 }
@@ -138,8 +140,10 @@ TEST(GlobalComboTest, MenuKeyForLettersDigitsAndModifiedSpace) {
       {GlobalCombo("Space", false, false, true, true), M{" ", 0x120000}},
       {GlobalCombo("Space", true, false), M{" ", 0x40000}},
       {GlobalCombo("KeyP", true, true, true, true), M{"p", 0x1E0000}},
-      {GlobalCombo("KeyP", false, false), M{"p", 0}},
-      {GlobalCombo("Digit9", false, false, true), M{"9", 0x20000}},
+      // Without Ctrl, Alt or Super a letter or digit would be taken from typing.
+      {GlobalCombo("KeyP", false, false), std::nullopt},
+      {GlobalCombo("Digit9", false, false, true), std::nullopt},
+      {GlobalCombo("Digit9", false, true, true), M{"9", 0xA0000}},
       {GlobalCombo("KeyЖ", false, false, false, true), M{"ж", 0x100000}},
       {GlobalCombo("F12", true, true), std::nullopt},
       {GlobalCombo("ArrowUp", true, true), std::nullopt},

@@ -106,6 +106,8 @@ TEST(MenuTableTest, FollowedKeysKeepTheCombinationsOwnModifiers) {
       {std::nullopt, ""},
       {GlobalCombo("F5", true, true), ""},
       {GlobalCombo("Space", false, false, true), ""},
+      // A letter without Ctrl, Alt or Super stays the page's typing.
+      {GlobalCombo("KeyA", false, false), ""},
   };
   for (const auto& c : cases)
     EXPECT_EQ(accelerator(followedKey(c.combo)), c.accel)

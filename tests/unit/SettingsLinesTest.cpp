@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "platform/Defaults.h"
 #include "server/Settings.h"
 #include "settings/SettingsLines.h"
+#include "settings/SystemSettings.h"
 
 using namespace vuko;
 
@@ -40,10 +42,10 @@ TEST(SettingsLinesTest, HotkeyLineInItsFixedOrderWithWordsForMissingKeys) {
     return it->second;
   };
   EXPECT_EQ(SettingsLines::hotkeys(lookup),
-            "Быстрая задача: ⌃⌥Пробел · помодоро: ⌃⌥P · окно: не задано");
+            "Быстрая задача: Ctrl+Alt+Пробел · помодоро: Ctrl+Alt+P · окно: не задано");
   set = {{"show", combo("KeyV", true, false)}};
   EXPECT_EQ(SettingsLines::hotkeys(lookup),
-            "Быстрая задача: выключено · помодоро: выключено · окно: ⌃V");
+            "Быстрая задача: выключено · помодоро: выключено · окно: Ctrl+V");
   EXPECT_EQ(SettingsLines::hotkeys(nullptr), "");
 }
 
@@ -56,4 +58,34 @@ TEST(SettingsLinesTest, NotifyLineFollowsTheDeliveryMode) {
             "экрана");
   EXPECT_EQ(SettingsLines::notify(Mode::off),
             "Выключены в настройках рабочего стола — включите, чтобы получать напоминания");
+}
+
+TEST(SystemSettingsTest, NotificationSettingsOfTheRunningDesktopWhereInstalled) {
+  using Command = std::vector<std::string>;
+  struct Case {
+    const char* desktops;
+    std::vector<std::string> installed;
+    std::optional<Command> command;
+  } cases[] = {
+      {"GNOME", {"gnome-control-center"}, Command{"gnome-control-center", "notifications"}},
+      {"ubuntu:GNOME", {"gnome-control-center"}, Command{"gnome-control-center", "notifications"}},
+      {"KDE", {"systemsettings"}, Command{"systemsettings", "kcm_notifications"}},
+      {"KDE", {"kcmshell5"}, Command{"kcmshell5", "kcm_notifications"}},
+      {"XFCE", {"xfce4-notifyd-config"}, Command{"xfce4-notifyd-config"}},
+      {"X-Cinnamon", {"cinnamon-settings"}, Command{"cinnamon-settings", "notifications"}},
+      {"MATE", {"mate-notification-properties"}, Command{"mate-notification-properties"}},
+      {"LXQt", {"lxqt-config-notificationd"}, Command{"lxqt-config-notificationd"}},
+      {"xfce", {"xfce4-notifyd-config"}, Command{"xfce4-notifyd-config"}},
+      // Not installed, another desktop's program, no desktop, an unknown one.
+      {"GNOME", {}, std::nullopt},
+      {"XFCE", {"gnome-control-center"}, std::nullopt},
+      {"", {"gnome-control-center", "xfce4-notifyd-config"}, std::nullopt},
+      {"Openbox", {"gnome-control-center"}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto installed = [&](const std::string& program) {
+      return std::find(c.installed.begin(), c.installed.end(), program) != c.installed.end();
+    };
+    EXPECT_EQ(SystemSettings::notificationsCommand(c.desktops, installed), c.command) << c.desktops;
+  }
 }

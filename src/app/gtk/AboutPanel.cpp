@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/gtk/LabelStyle.h"
 #include "server/Settings.h"
 
 #ifndef VUKO_VERSION
@@ -11,6 +12,8 @@
 namespace vuko {
 
 namespace {
+
+constexpr int kCreditSize = 11;
 
 // The client's icon is installed beside the program (prefix/bin and
 // prefix/share/icons), also when that prefix is not one the desktop searches.
@@ -23,6 +26,25 @@ void findOwnIcons() {
   auto icons = exe.parent_path().parent_path() / "share" / "icons";
   if (std::filesystem::is_directory(icons, ec))
     gtk_icon_theme_append_search_path(theme, icons.c_str());
+}
+
+// The dialog's own label that shows text; its internal children included.
+GtkLabel* labelShowing(GtkWidget* root, const std::string& text) {
+  if (GTK_IS_LABEL(root))
+    return text == gtk_label_get_text(GTK_LABEL(root)) ? GTK_LABEL(root) : nullptr;
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  struct Search {
+    const std::string& text;
+    GtkLabel* found = nullptr;
+  } search{text};
+  gtk_container_forall(
+      GTK_CONTAINER(root),
+      +[](GtkWidget* child, gpointer data) {
+        auto* s = static_cast<Search*>(data);
+        if (!s->found) s->found = labelShowing(child, s->text);
+      },
+      &search);
+  return search.found;
 }
 
 }  // namespace
@@ -65,7 +87,11 @@ void AboutPanel::show(GtkWindow* parent) {
   // toolkit's own.
   gtk_window_set_title(GTK_WINDOW(dialog_), "О программе «Vuko»");
   // The server may have changed since the window was last shown.
-  gtk_about_dialog_set_comments(about, credit().c_str());
+  const std::string text = credit();
+  gtk_about_dialog_set_comments(about, text.c_str());
+  // The credit is secondary text: smaller and dimmed.
+  if (GtkLabel* line = labelShowing(dialog_, text))
+    LabelStyle::style(line, kCreditSize, false, true);
   gtk_window_set_transient_for(
       GTK_WINDOW(dialog_), parent && gtk_widget_get_visible(GTK_WIDGET(parent)) ? parent : nullptr);
   gtk_widget_show(dialog_);

@@ -39,6 +39,15 @@ SettingsWindow::SettingsWindow() {
                      return TRUE;
                    }),
                    nullptr);
+  // Escape closes it, as it closes a dialog.
+  g_signal_connect(window_, "key-press-event",
+                   G_CALLBACK(+[](GtkWidget* w, GdkEventKey* key, gpointer) -> gboolean {
+                     const auto mods = key->state & gtk_accelerator_get_default_mod_mask();
+                     if (key->keyval != GDK_KEY_Escape || mods != 0) return FALSE;
+                     gtk_window_close(GTK_WINDOW(w));
+                     return TRUE;
+                   }),
+                   nullptr);
 
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   // The content is 500 × 290 with the margins included.
@@ -71,10 +80,8 @@ SettingsWindow::SettingsWindow() {
   row(serverLabel_, change, 6);
 
   add(heading(SettingsLines::kHotkeysHeading), 18);
-  hotkeyLabel_ = LabelStyle::label("", kSystemFont, false, true);
-  gtk_label_set_ellipsize(GTK_LABEL(hotkeyLabel_), PANGO_ELLIPSIZE_END);
-  // A long line is shortened rather than widening the window.
-  gtk_label_set_max_width_chars(GTK_LABEL(hotkeyLabel_), 1);
+  // A long line wraps rather than widening the window or losing its end.
+  hotkeyLabel_ = LabelStyle::wrapping("", kSystemFont);
   GtkWidget* edit = gtk_button_new_with_label(SettingsLines::kEditHotkeys);
   gtk_widget_set_valign(edit, GTK_ALIGN_CENTER);
   connectClick<&SettingsWindow::editHotkeys>(edit, this);
@@ -93,10 +100,10 @@ SettingsWindow::SettingsWindow() {
   // The button's top stands 4 above the line's.
   gtk_widget_set_valign(notifyLabel_, GTK_ALIGN_START);
   gtk_widget_set_margin_top(notifyLabel_, 4);
-  GtkWidget* system = gtk_button_new_with_label(wording::notifySettingsButton);
-  gtk_widget_set_valign(system, GTK_ALIGN_START);
-  connectClick<&SettingsWindow::notifySettings>(system, this);
-  row(notifyLabel_, system, 2);
+  systemButton_ = gtk_button_new_with_label(wording::notifySettingsButton);
+  gtk_widget_set_valign(systemButton_, GTK_ALIGN_START);
+  connectClick<&SettingsWindow::notifySettings>(systemButton_, this);
+  row(notifyLabel_, systemButton_, 2);
 
   add(LabelStyle::wrapping(SettingsLines::kNote, 11), 8);
   gtk_widget_show_all(column);
@@ -121,6 +128,9 @@ void SettingsWindow::refresh() {
   gtk_toggle_button_set_active(badgeBox(), Settings::dockBadge());
   filling_ = false;
   gtk_label_set_text(notifyLabel(), notifyText ? notifyText().c_str() : "");
+  const bool opens = !notifySettingsOpen || notifySettingsOpen();
+  gtk_widget_set_sensitive(systemButton_, opens);
+  gtk_widget_set_tooltip_text(systemButton_, opens ? nullptr : wording::notifySettingsWhere);
 }
 
 void SettingsWindow::changeServer() {

@@ -32,6 +32,9 @@ class SettingsWindow {
 
   std::function<std::string()> notifyText = [] { return std::string(); };
   std::function<void()> onNotifySettings;
+  // Whether the desktop's notification settings can be opened; where not, the
+  // button is disabled and its tooltip says where to allow notifications.
+  std::function<bool()> notifySettingsOpen = [] { return true; };
   std::function<void()> onChangeServer;
   std::function<void()> onEditHotkeys;
   std::function<void()> onBadge;
@@ -49,6 +52,7 @@ class SettingsWindow {
   GtkWidget* hotkeyLabel_ = nullptr;
   GtkWidget* badgeBox_ = nullptr;
   GtkWidget* notifyLabel_ = nullptr;
+  GtkWidget* systemButton_ = nullptr;
   // Set while refresh() moves the switch, which is not the user's toggle.
   bool filling_ = false;
 };

@@ -90,10 +90,9 @@ void WebController::setNativeReminders(bool on) {
 
 void WebController::sendHotkeys() {
   if (!hotkeys) return;
-  std::map<std::string, std::optional<nlohmann::json>> all;
-  for (const auto& [id, combo] : hotkeys->all())
-    all[id] = combo ? std::optional<nlohmann::json>(combo->toJson()) : std::nullopt;
-  if (auto script = Bridge::hotkeysScript(Bridge::hotkeyList(all))) evaluate(*script);
+  auto list = Bridge::hotkeyList(hotkeys->all(),
+                                 [this](const std::string& id) { return hotkeys->registered(id); });
+  if (auto script = Bridge::hotkeysScript(list)) evaluate(*script);
 }
 
 }  // namespace vuko
