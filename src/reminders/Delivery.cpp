@@ -25,7 +25,7 @@ std::string freshId() {
 NotificationContent Reminders::content(const Item& item) {
   NotificationContent c;
   c.title = item.title;
-  c.body = item.isDigest() ? item.body : item.shownBody();
+  c.body = item.shownBody();
   c.categoryId = item.isDigest() ? digestCategory : taskCategory;
   c.threadId = item.isDigest() ? "digest" : "reminders";
   c.sound = true;

@@ -47,6 +47,7 @@ TEST(ReminderContent, TaskAndDigest) {
   EXPECT_EQ(c.userInfo,
             (nlohmann::json{
                 {"rid", "5"}, {"task", 0}, {"kind", "task"}, {"title", "Купить"}, {"body", ""}}));
+  EXPECT_EQ(Reminders::content({"8", 1, "note", "Купить", "", {}}).body, "Напоминание");
   ReminderItem digest{"6", 7, "digest", "Сводка", "", {}};
   auto d = Reminders::content(digest);
   EXPECT_EQ(d.body, "");
