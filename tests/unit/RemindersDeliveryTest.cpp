@@ -125,6 +125,22 @@ TEST_F(RemindersDelivery, DeliveredWhileActiveRecordsAndReports) {
   EXPECT_EQ(count("/fired"), 1u);
 }
 
+// Whether the poll, the engine's timer or the centre's callback sees a
+// reminder first, it is reported fired once.
+TEST_F(RemindersDelivery, ShownWhileActiveIsReportedFiredOnce) {
+  center.active = true;
+  center.onWillPresent = [this](const NotificationRequest& req) { r->delivered(req); };
+  start(Mode::system);
+  upcoming = {reminder("1", 0s), reminder("2", 10min)};
+  sync();
+  clock.flush();
+  EXPECT_EQ(center.shownCount("rem1"), 1u);
+  EXPECT_EQ(count("/api/reminders/1/fired", "POST"), 1u);
+  wall.jump(10min);
+  r->delivered(center.pendingById.at("rem2"));
+  EXPECT_EQ(count("/api/reminders/2/fired", "POST"), 1u);
+}
+
 TEST_F(RemindersDelivery, UndeliveredRequestBecomesABanner) {
   start(Mode::system);
   ASSERT_TRUE(center.onUndelivered);
