@@ -315,7 +315,7 @@ TEST_F(RemindersDelivery, ActivityHeldWhileAnOwnTimerIsNear) {
   upcoming = {reminder("1", 10min)};
   sync();
   EXPECT_TRUE(activity.held());
-  EXPECT_EQ(activity.reason, "Напоминания «Vuko»");
+  EXPECT_EQ(activity.reason, Reminders::keepAwakeReason);
   wall.jump(10min);
   EXPECT_EQ(host.made, 1);
   EXPECT_FALSE(activity.held());
