@@ -77,6 +77,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::didFinishLaunching() {
   if (launched_) return;
   launched_ = true;
+  becomeNotificationDelegate();
   // Closing the last window must not end the client: reminders, hot keys and
   // the status item keep working. Only the quit command ends it.
   g_application_hold(G_APPLICATION(app_));

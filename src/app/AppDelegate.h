@@ -109,7 +109,10 @@ class AppDelegate {
   void joinSettings(SettingsWindow& window);
   // What the self-test run may ask of the components.
   TestHooks selfTestHooks();
-  // Start-up steps of the reminder engine and the notification centre.
+  // The first start-up step: the notification centre's callbacks lead to
+  // this delegate before anything else exists.
+  void becomeNotificationDelegate();
+  // Start-up steps of the reminder engine.
   void startReminders();
   Task<> askNotifyPermissionRoutine();
 

@@ -31,7 +31,7 @@ std::function<Task<std::optional<std::string>>()> AppDelegate::tokenProvider() {
   return [this, alive = life_.guard()] { return pageToken(main_.get(), alive); };
 }
 
-void AppDelegate::startReminders() {
+void AppDelegate::becomeNotificationDelegate() {
   auto alive = life_.guard();
   auto& center = NotificationCenter::current();
   center.onWillPresent = [this, alive](const NotificationRequest& r) {
@@ -42,7 +42,10 @@ void AppDelegate::startReminders() {
   };
   if (auto* desktop = dynamic_cast<DesktopNotificationCenter*>(&center))
     desktop->isActive = [this, alive] { return alive && isActive(); };
+}
 
+void AppDelegate::startReminders() {
+  auto alive = life_.guard();
   bannerHost_ = std::make_unique<GtkBannerHost>();
   ReminderServices services;
   services.banners = bannerHost_.get();

@@ -1,5 +1,6 @@
 // Keeping the process from being treated as idle while it waits for a
-// reminder timer. Holding is counted by the platform; release undoes one hold.
+// reminder timer: the machine is kept from suspending while held. Holding is
+// counted by the platform; release undoes one hold.
 #pragma once
 
 #include <memory>

@@ -101,6 +101,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   GDBusConnection* bus = nullptr;
   bool connecting = false;
   bool actionsCapability = false;
+  bool markupCapability = false;
   std::vector<std::function<void()>> waiting;
   std::vector<guint> subscriptions;
   GCancellable* cancel = g_cancellable_new();
@@ -298,7 +299,10 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
             const gchar* cap = nullptr;
             g_variant_get(caps, "(as)", &iter);
             while (g_variant_iter_loop(iter, "&s", &cap))
-              if (std::string(cap) == "actions") actionsCapability = true;
+              if (std::string(cap) == "actions")
+                actionsCapability = true;
+              else if (std::string(cap) == "body-markup")
+                markupCapability = true;
             g_variant_iter_free(iter);
           }
           done({true, Refusal::none});
@@ -311,8 +315,26 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     withBus([this, request = std::move(request)] { notify(request); });
   }
 
+  // Tells the client on a later turn of the main loop: the request may have
+  // come from inside one of the client's own steps.
+  void willPresent(const NotificationRequest& request) {
+    struct Later {
+      std::weak_ptr<Impl> self;
+      NotificationRequest request;
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer p) -> gboolean {
+          auto* later = static_cast<Later*>(p);
+          if (auto self = later->self.lock())
+            if (self->owner->onWillPresent) self->owner->onWillPresent(later->request);
+          return G_SOURCE_REMOVE;
+        },
+        new Later{weak_from_this(), request}, [](gpointer p) { delete static_cast<Later*>(p); });
+  }
+
   void notify(const NotificationRequest& request) {
-    if (owner->isActive && owner->isActive() && owner->onWillPresent) owner->onWillPresent(request);
+    if (owner->isActive && owner->isActive()) willPresent(request);
     const auto& c = request.content;
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
@@ -335,8 +357,13 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
                             g_variant_new_string("message-new-instant"));
     guint32 replaces = 0;
     if (auto it = shownIds.find(request.id); it != shownIds.end()) replaces = it->second;
+    // A server that reads markup in the body would take "&" or "<" in a
+    // task's text for broken markup.
+    gchar* body =
+        markupCapability ? g_markup_escape_text(c.body.c_str(), -1) : g_strdup(c.body.c_str());
     GVariant* params = g_variant_new("(susssasa{sv}i)", "Vuko", replaces, options.desktopId.c_str(),
-                                     c.title.c_str(), c.body.c_str(), &actions, &hints, -1);
+                                     c.title.c_str(), body, &actions, &hints, -1);
+    g_free(body);
     call("Notify", params, [this, request](GVariant* reply) {
       if (!reply || !g_variant_is_of_type(reply, G_VARIANT_TYPE("(u)"))) {
         // The server went away: the request is not lost, the client shows it.

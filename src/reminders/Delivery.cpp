@@ -25,7 +25,7 @@ std::string freshId() {
 NotificationContent Reminders::content(const Item& item) {
   NotificationContent c;
   c.title = item.title;
-  c.body = item.isDigest() ? item.body : item.shownBody();
+  c.body = item.shownBody();
   c.categoryId = item.isDigest() ? digestCategory : taskCategory;
   c.threadId = item.isDigest() ? "digest" : "reminders";
   c.sound = true;
@@ -61,6 +61,8 @@ void Reminders::delivered(const NotificationRequest& request) {
   if (rid == request.content.userInfo.end() || !rid->is_string()) return;
   if (request.id.rfind("rem", 0) != 0) return;
   auto shown = shownMap();
+  // The poll or the engine's own timer may have recorded and reported it.
+  if (shown.count(request.id)) return;
   shown[request.id] = wall_.now();
   saveShown(shown);
   reportFired(rid->get<std::string>()).detach();

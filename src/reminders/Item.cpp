@@ -21,7 +21,7 @@ bool digits(const std::string& s, size_t from, size_t n, int& out) {
 }  // namespace
 
 std::string ReminderItem::shownBody() const {
-  if ((kind == "task" || kind == "auto") && body.empty()) return "Напоминание";
+  if (!isDigest() && body.empty()) return "Напоминание";
   return body;
 }
 

@@ -21,7 +21,7 @@ struct ReminderItem {
 
   // The key of the item's notification request, timer and map entries.
   std::string nid() const { return "rem" + id; }
-  // The body as shown: ordinary reminders never show an empty second line.
+  // The body as shown: only the digest may show an empty second line.
   std::string shownBody() const;
   bool isDigest() const { return kind == "digest"; }
 

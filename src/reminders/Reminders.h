@@ -50,6 +50,8 @@ class Reminders {
   static constexpr const char* digestCategory = "vuko.digest";
   static constexpr const char* doneAction = "vuko.done";
   static constexpr const char* snoozeAction = "vuko.snooze";
+  // Why the machine is kept awake, as the desktop may show it.
+  static constexpr const char* keepAwakeReason = "Vuko ждёт напоминания";
 
   using Services = ReminderServices;
 

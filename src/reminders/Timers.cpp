@@ -87,7 +87,7 @@ void Reminders::updateActivity() {
   }
   if (mode_ != Mode::system && near) {
     if (!activity_) {
-      activitySvc_.hold("Напоминания «Vuko»");
+      activitySvc_.hold(keepAwakeReason);
       activity_ = true;
     }
   } else if (activity_) {

@@ -77,9 +77,45 @@ TEST(NotificationCenter, NoButtonsWithoutTheActionsCapability) {
   DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
   center.setCategories(categories());
   EXPECT_TRUE(authorize(center).granted);
-  center.add(taskRequest("rem1"));
+  auto marked = taskRequest("rem1");
+  marked.content.body = "Молоко & хлеб <b>";
+  center.add(marked);
   ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
   EXPECT_TRUE(server.calls()[0].actions.empty());
+  // Nor markup: the body goes as it is.
+  EXPECT_EQ(server.calls()[0].body, "Молоко & хлеб <b>");
+}
+
+TEST(NotificationCenter, BodyIsEscapedForServersThatReadMarkup) {
+  PrivateBus bus;
+  FakeNotificationServer server({"actions", "body", "body-markup"});
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  EXPECT_TRUE(authorize(center).granted);
+  auto marked = taskRequest("rem1");
+  marked.content.title = "a & b";
+  marked.content.body = "Молоко & хлеб, a <b> c";
+  center.add(marked);
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
+  EXPECT_EQ(server.calls()[0].summary, "a & b");
+  EXPECT_EQ(server.calls()[0].body, "Молоко &amp; хлеб, a &lt;b&gt; c");
+}
+
+// The client hears of a request shown while it is in front on a later turn
+// of the main loop, never inside its own add.
+TEST(NotificationCenter, PresentedWhileActiveIsToldAfterTheAdd) {
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ASSERT_TRUE(authorize(center).granted);
+  center.isActive = [] { return true; };
+  std::vector<std::string> presented;
+  center.onWillPresent = [&](const NotificationRequest& r) { presented.push_back(r.id); };
+  center.add(taskRequest("rem1"));
+  EXPECT_TRUE(presented.empty());
+  ASSERT_TRUE(waitUntil([&] { return presented.size() == 1; }));
+  EXPECT_EQ(presented[0], "rem1");
 }
 
 TEST(NotificationCenter, NoServerIsNotAllowed) {

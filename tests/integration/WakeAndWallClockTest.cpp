@@ -1,15 +1,19 @@
-// Wake reports from a login manager on a private system bus, and wall-clock
-// appointments on the real clock.
+// Wake reports from a login manager on a private system bus, wall-clock
+// appointments on the real clock, and keep-awake through a session manager on
+// the session bus.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "platform/Wake.h"
 #include "platform/WallClock.h"
 #include "support/Wait.h"
+#include "unit/RemindersTestSupport.h"
 
 namespace vuko::test {
 namespace {
@@ -102,6 +106,67 @@ TEST(WallClock, AppointmentsFireAtTheirMoment) {
   ASSERT_TRUE(waitUntil([&] { return fired.size() == 2; }));
   EXPECT_EQ(fired, (std::vector<std::string>{"past", "later"}));
   EXPECT_GE(wall.now(), start + 400ms);
+}
+
+// GTK 3 asks org.gnome.SessionManager to keep the machine awake when that
+// name has an owner at start-up, and the desktop portal only otherwise.
+class KeepAwake : public RemindersFixture {
+ protected:
+  void SetUp() override {
+    if (!gdk_display_get_default() || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+      GTEST_SKIP() << "needs a display and a session bus";
+    log = tempDir() + "/calls";
+    manager = g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, nullptr, "/usr/bin/python3",
+                               VUKO_SOURCE_DIR "/tests/support/fake_session_manager.py",
+                               log.c_str(), nullptr);
+    ASSERT_TRUE(manager);
+    ASSERT_TRUE(waitUntil([&] { return !calls().empty(); }));
+    app = gtk_application_new("app.vuko.KeepAwakeTest", G_APPLICATION_NON_UNIQUE);
+    ASSERT_TRUE(g_application_register(G_APPLICATION(app), nullptr, nullptr));
+  }
+  void TearDown() override {
+    r.reset();
+    if (app) g_object_unref(app);
+    if (manager) {
+      g_subprocess_force_exit(manager);
+      g_subprocess_wait(manager, nullptr, nullptr);
+      g_object_unref(manager);
+    }
+  }
+  // The session manager's log: "ready", then one line a call.
+  std::vector<std::string> calls() const {
+    std::vector<std::string> out;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+
+  std::string log;
+  GSubprocess* manager = nullptr;
+  GtkApplication* app = nullptr;
+};
+
+TEST_F(KeepAwake, AScheduledReminderInhibitsSuspendOnceUntilItFires) {
+  realActivity = true;
+  start(Mode::own);
+  upcoming = {reminder("1", 10min)};
+  sync();
+  sync();
+  const std::string inhibit = "Inhibit " + std::to_string(GTK_APPLICATION_INHIBIT_SUSPEND) + " " +
+                              Reminders::keepAwakeReason;
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ready", inhibit}));
+  wall.jump(10min);
+  EXPECT_EQ(host.made, 1);
+  ASSERT_TRUE(waitUntil([&] { return calls().size() == 3; }));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ready", inhibit, "Uninhibit 1"}));
+  // Holds are counted: the second one asks nothing more of the desktop.
+  Activity::current().hold("a");
+  Activity::current().hold("b");
+  Activity::current().release();
+  Activity::current().release();
+  ASSERT_TRUE(waitUntil([&] { return calls().size() == 5; }));
+  EXPECT_EQ(calls()[3], "Inhibit " + std::to_string(GTK_APPLICATION_INHIBIT_SUSPEND) + " a");
+  EXPECT_EQ(calls()[4], "Uninhibit 2");
 }
 
 }  // namespace

@@ -2,16 +2,23 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 
 namespace vuko::test {
 
 class RecordingNotificationCenter final : public NotificationCenter {
  public:
+  explicit RecordingNotificationCenter(Clock& loop = Clock::main()) : loop_(loop) {}
+
   NotificationAuthorization answer{true, NotificationAuthorization::Refusal::none};
+  // Whether a window of the client has the focus: requests shown now are then
+  // presented through onWillPresent.
+  bool active = false;
 
   Future<NotificationAuthorization> requestAuthorization() override {
     ++authorizationRequests;
@@ -25,6 +32,12 @@ class RecordingNotificationCenter final : public NotificationCenter {
     if (r.trigger.kind == NotificationTrigger::Kind::none) {
       pendingById.erase(r.id);
       shown.push_back(r);
+      // Like the desktop's centre: told on a later turn of the loop, never
+      // inside the caller's add.
+      if (active)
+        loop_.defer([this, r, alive = std::weak_ptr<int>(life_)] {
+          if (alive.lock() && onWillPresent) onWillPresent(r);
+        });
     } else {
       pendingById[r.id] = r;
     }
@@ -56,6 +69,10 @@ class RecordingNotificationCenter final : public NotificationCenter {
   std::vector<NotificationRequest> shown;
   std::map<std::string, NotificationRequest> pendingById;
   std::vector<std::string> removed;
+
+ private:
+  Clock& loop_;
+  std::shared_ptr<int> life_ = std::make_shared<int>();
 };
 
 }  // namespace vuko::test

@@ -47,6 +47,7 @@ TEST(ReminderContent, TaskAndDigest) {
   EXPECT_EQ(c.userInfo,
             (nlohmann::json{
                 {"rid", "5"}, {"task", 0}, {"kind", "task"}, {"title", "Купить"}, {"body", ""}}));
+  EXPECT_EQ(Reminders::content({"8", 1, "note", "Купить", "", {}}).body, "Напоминание");
   ReminderItem digest{"6", 7, "digest", "Сводка", "", {}};
   auto d = Reminders::content(digest);
   EXPECT_EQ(d.body, "");
@@ -122,6 +123,22 @@ TEST_F(RemindersDelivery, DeliveredWhileActiveRecordsAndReports) {
   r->delivered(snooze);
   EXPECT_EQ(r->shownMap().count("snooze-5-1"), 0u);
   EXPECT_EQ(count("/fired"), 1u);
+}
+
+// Whether the poll, the engine's timer or the centre's callback sees a
+// reminder first, it is reported fired once.
+TEST_F(RemindersDelivery, ShownWhileActiveIsReportedFiredOnce) {
+  center.active = true;
+  center.onWillPresent = [this](const NotificationRequest& req) { r->delivered(req); };
+  start(Mode::system);
+  upcoming = {reminder("1", 0s), reminder("2", 10min)};
+  sync();
+  clock.flush();
+  EXPECT_EQ(center.shownCount("rem1"), 1u);
+  EXPECT_EQ(count("/api/reminders/1/fired", "POST"), 1u);
+  wall.jump(10min);
+  r->delivered(center.pendingById.at("rem2"));
+  EXPECT_EQ(count("/api/reminders/2/fired", "POST"), 1u);
 }
 
 TEST_F(RemindersDelivery, UndeliveredRequestBecomesABanner) {
@@ -298,7 +315,7 @@ TEST_F(RemindersDelivery, ActivityHeldWhileAnOwnTimerIsNear) {
   upcoming = {reminder("1", 10min)};
   sync();
   EXPECT_TRUE(activity.held());
-  EXPECT_EQ(activity.reason, "Напоминания «Vuko»");
+  EXPECT_EQ(activity.reason, Reminders::keepAwakeReason);
   wall.jump(10min);
   EXPECT_EQ(host.made, 1);
   EXPECT_FALSE(activity.held());

@@ -81,7 +81,7 @@ class RemindersFixture : public testing::Test {
 
   FakeClock clock;
   FakeWallClock wall{clock};
-  RecordingNotificationCenter center;
+  RecordingNotificationCenter center{clock};
   MemoryDefaults defaults;
   CountingActivity activity;
   FakeBannerHost host;
@@ -98,6 +98,8 @@ class RemindersFixture : public testing::Test {
   std::vector<bool> native;
   std::vector<Mode> modes;
   std::unique_ptr<Reminders> r;
+  // The process-wide keep-awake instead of the counting one.
+  bool realActivity = false;
 
   // The fakes as the engine's services; the HTTP answers follow the fields above.
   ReminderServices services(bool testMode = true) {
@@ -106,7 +108,7 @@ class RemindersFixture : public testing::Test {
     s.wall = &wall;
     s.center = &center;
     s.defaults = &defaults;
-    s.activity = &activity;
+    s.activity = realActivity ? nullptr : &activity;
     s.banners = &host;
     s.testMode = testMode;
     s.http = [this](HttpRequest req) -> Task<HttpResponse> {  // lives with its owner
