@@ -102,6 +102,15 @@ TEST_F(WebControllerTest, TokenComesFromLocalStorage) {
   EXPECT_EQ(signedOut, 1);
 }
 
+TEST_F(WebControllerTest, AMoveToTheSignInPageWithoutALoadIsASignOut) {
+  start();
+  int signedOut = 0;
+  controller->onLoggedOut = [&] { ++signedOut; };
+  eval("history.pushState({}, '', '/calendar'); history.pushState({}, '', '/login'); true");
+  EXPECT_TRUE(waitUntil([&] { return signedOut > 0; }));
+  EXPECT_EQ(signedOut, 1);
+}
+
 TEST_F(WebControllerTest, ClosingHidesTheWindowAndKeepsThePage) {
   start();
   controller->show();

@@ -278,6 +278,16 @@ void WebController::loadChanged(WebKitLoadEvent event) {
   }
 }
 
+void WebController::uriChanged() {
+  // The page may reach its sign-in page without a load (history.pushState);
+  // a load is told when it finishes.
+  if (webkit_web_view_is_loading(webView_)) return;
+  if (Navigation::isSignInPage(pageUrl(webView_), offline())) {
+    hadToken_ = false;
+    if (onLoggedOut) onLoggedOut();
+  }
+}
+
 gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GError* error) {
   using F = MainPage::Failure;
   auto failure = F::other;

@@ -109,6 +109,7 @@ class WebController {
   // Navigation policy.
   static gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
   void loadChanged(WebKitLoadEvent event);
+  void uriChanged();
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
   GtkWidget* window_ = nullptr;
