@@ -50,8 +50,8 @@ void AppDelegate::startReminders() {
   ReminderServices services;
   services.banners = bannerHost_.get();
   reminders_ = std::make_unique<Reminders>(tokenProvider(), std::move(services));
-  reminders_->onOpen = [this, alive](const std::string& path) {
-    if (alive) main_->go(path);
+  reminders_->onOpen = [this, alive](const std::string& path, const std::string& activationToken) {
+    if (alive) main_->go(path, activationToken);
   };
   reminders_->onChanged = [this, alive] {
     if (alive) afterChange();

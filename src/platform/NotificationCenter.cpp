@@ -97,6 +97,8 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   // Shown notifications: ours by request id, and the server's ids back.
   std::map<std::string, guint32> shownIds;
   std::map<guint32, NotificationRequest> shown;
+  // ActivationToken arrives just before the ActionInvoked it belongs to.
+  std::map<guint32, std::string> activationTokens;
 
   GDBusConnection* bus = nullptr;
   bool connecting = false;
@@ -210,6 +212,15 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
       g_variant_get(params, "(u&s)", &nid, &key);
       static_cast<Impl*>(data)->actionInvoked(nid, key);
     });
+    signal("ActivationToken", [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                 const gchar*, GVariant* params, gpointer data) {
+      if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(us)"))) return;
+      guint32 nid = 0;
+      const gchar* token = nullptr;
+      g_variant_get(params, "(u&s)", &nid, &token);
+      auto* self = static_cast<Impl*>(data);
+      if (self->shown.count(nid)) self->activationTokens[nid] = token;
+    });
     signal("NotificationClosed", [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                     const gchar*, GVariant* params, gpointer data) {
       if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(uu)"))) return;
@@ -220,6 +231,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void forget(guint32 nid) {
+    activationTokens.erase(nid);
     auto it = shown.find(nid);
     if (it == shown.end()) return;
     auto s = shownIds.find(it->second.id);
@@ -230,7 +242,9 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   void actionInvoked(guint32 nid, const std::string& key) {
     auto it = shown.find(nid);
     if (it == shown.end()) return;
-    NotificationResponse response{it->second, key};
+    auto token = activationTokens.find(nid);
+    NotificationResponse response{it->second, key,
+                                  token != activationTokens.end() ? token->second : ""};
     forget(nid);
     // Some servers leave the notification up after an action.
     call("CloseNotification", g_variant_new("(u)", nid), nullptr);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -56,9 +57,16 @@ struct NotificationRequest {
 };
 
 struct NotificationResponse {
+  NotificationResponse() = default;
+  NotificationResponse(NotificationRequest r, std::string action, std::string token = {})
+      : request(std::move(r)), actionId(std::move(action)), activationToken(std::move(token)) {}
+
   NotificationRequest request;
   // One of the category's action ids, or defaultAction for a click.
   std::string actionId;
+  // What the notification server handed over for raising a window of the
+  // client; empty when it sent nothing.
+  std::string activationToken;
   static constexpr const char* defaultAction = "default";
 };
 

@@ -24,22 +24,32 @@ void Reminders::handle(const NotificationResponse& response) {
   if (info.is_object())
     if (auto it = info.find("task"); it != info.end() && it->is_number_integer())
       task = it->get<long long>();
-  handle(action, text("rid", ""), task, text("title", ""), text("body", ""), text("kind", "task"));
+  handle(action, text("rid", ""), task, text("title", ""), text("body", ""), text("kind", "task"),
+         response.activationToken);
 }
 
 void Reminders::handle(const std::string& action, const std::string& rid,
                        std::optional<long long> taskId, const std::string& title,
-                       const std::string& body, const std::string& kind) {
+                       const std::string& body, const std::string& kind,
+                       const std::string& activationToken) {
   if (taskId && *taskId < 1) taskId.reset();
   if (action == doneAction) {
-    if (taskId) done(*taskId).detach();
+    if (!taskId) return;
+    // An answer to what was shown before a sign-out completes nothing for
+    // whoever signs in next: the page shows the task (or the sign-in) instead.
+    if (signedOut_) {
+      if (onOpen) onOpen("/today?task=" + std::to_string(*taskId), activationToken);
+      return;
+    }
+    done(*taskId).detach();
     return;
   }
   if (action == snoozeAction) {
+    if (signedOut_) return;
     snooze(Item{rid, taskId, kind, title, body, wall_.now() + snoozeFor});
     return;
   }
-  if (onOpen) onOpen(taskId ? "/today?task=" + std::to_string(*taskId) : "/today");
+  if (onOpen) onOpen(taskId ? "/today?task=" + std::to_string(*taskId) : "/today", activationToken);
 }
 
 void Reminders::snooze(const Item& item) {
@@ -65,21 +75,24 @@ void Reminders::snooze(const Item& item) {
 
 Task<> Reminders::done(long long taskId) {
   auto alive = life_.guard();
+  // A sign-out while the token is awaited ends the answer with the account.
+  auto account = account_;
+  auto gone = [&] { return !alive || account != account_; };
   std::optional<std::string> token;
   for (int i = 0; i < tokenTries; ++i) {
     auto provided = co_await token_();
-    if (!alive) co_return;
+    if (gone()) co_return;
     token = provided && !provided->empty() ? provided : lastToken_;
     if (token && !token->empty()) break;
     token.reset();
     if (i + 1 < tokenTries) {
       co_await clock_.sleep(tokenWait);
-      if (!alive) co_return;
+      if (gone()) co_return;
     }
   }
   auto id = std::to_string(taskId);
   if (!token) {
-    if (onOpen) onOpen("/today?task=" + id);
+    if (onOpen) onOpen("/today?task=" + id, {});
     co_return;
   }
   HttpRequest r;
@@ -94,7 +107,7 @@ Task<> Reminders::done(long long taskId) {
     status = resp.status;
   } catch (const std::exception&) {
   }
-  if (!alive) co_return;
+  if (gone()) co_return;
   if (status == 200) {
     if (onChanged) onChanged();
     soon(1);

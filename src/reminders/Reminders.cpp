@@ -113,6 +113,8 @@ void Reminders::finishSync() {
 
 Task<std::string> Reminders::syncSteps() {
   auto alive = life_.guard();
+  auto account = account_;
+  auto gone = [&] { return !alive || account != account_; };
   if (mode_ == Mode::off) {
     if (onNative) onNative(false);
     clearScheduled();
@@ -121,12 +123,12 @@ Task<std::string> Reminders::syncSteps() {
   if (mode_ == Mode::unknown) co_return wording::awaitingPermission;
 
   auto provided = co_await token_();
-  if (!alive) co_return "";
+  if (gone()) co_return "";
   std::optional<std::string> token = provided && !provided->empty() ? provided : lastToken_;
   if (!token || token->empty()) co_return "не выполнен вход";
 
   auto [status, json] = co_await get("/api/reminders/upcoming?hours=24", *token);
-  if (!alive) co_return "";
+  if (gone()) co_return "";
   if (status == 401) {
     lastToken_.reset();
     clearScheduled();
@@ -146,6 +148,7 @@ Task<std::string> Reminders::syncSteps() {
   if (!items) co_return "нет связи (" + std::to_string(status) + ")";
 
   lastToken_ = token;
+  signedOut_ = false;
   if (onNative) onNative(true);
   std::vector<Item> list;
   for (const auto& e : *items)
@@ -155,7 +158,7 @@ Task<std::string> Reminders::syncSteps() {
   lastSync_ = list;
 
   auto pending = co_await center_.pending();
-  if (!alive) co_return "";
+  if (gone()) co_return "";
   std::set<std::string> wanted;
   for (const auto& i : list) wanted.insert(i.nid());
   std::set<std::string> pendingIds;
@@ -201,7 +204,7 @@ Task<std::string> Reminders::syncSteps() {
 
   for (const auto& id : fired) {
     co_await post("/api/reminders/" + id + "/fired", *token);
-    if (!alive) co_return "";
+    if (gone()) co_return "";
   }
   updateActivity();
   co_return "запланировано " + std::to_string(list.size() - fired.size()) + ", показано сейчас " +
@@ -210,6 +213,11 @@ Task<std::string> Reminders::syncSteps() {
 
 void Reminders::reset() {
   lastToken_.reset();
+  ++account_;
+  signedOut_ = true;
+  // Destroyed here rather than finished: no answer of theirs is wanted.
+  auto shownBanners = std::move(banners_);
+  banners_.clear();
   clearScheduled();
 }
 
@@ -220,7 +228,7 @@ void Reminders::clearScheduled() {
     if (!g) co_return;
     std::vector<std::string> ids;
     for (const auto& r : pending)
-      if (startsWith(r.id, "rem")) ids.push_back(r.id);
+      if (startsWith(r.id, "rem") || startsWith(r.id, "snooze-")) ids.push_back(r.id);
     if (!ids.empty()) self->center_.removePending(ids);
   }(this, alive)
                                                 .detach();

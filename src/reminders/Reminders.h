@@ -60,7 +60,9 @@ class Reminders {
   Reminders(const Reminders&) = delete;
   Reminders& operator=(const Reminders&) = delete;
 
-  std::function<void(const std::string&)> onOpen;
+  // A page to show; activationToken lets the window take the focus when the
+  // answer came from a notification (empty otherwise).
+  std::function<void(const std::string& path, const std::string& activationToken)> onOpen;
   std::function<void()> onChanged;
   std::function<void(bool)> onNative;
   std::function<void(Mode)> onMode;
@@ -70,6 +72,8 @@ class Reminders {
   // The machine woke: passed appointments fire, and a poll follows.
   void wake();
   Task<std::string> sync();
+  // The account is gone (signed out, or another server chosen): its token,
+  // its pending reminders and snoozes and its banners on screen go with it.
   void reset();
   void clearScheduled();
 
@@ -103,7 +107,8 @@ class Reminders {
   // The answers of the user.
   void handle(const NotificationResponse& response);
   void handle(const std::string& action, const std::string& rid, std::optional<long long> taskId,
-              const std::string& title, const std::string& body, const std::string& kind);
+              const std::string& title, const std::string& body, const std::string& kind,
+              const std::string& activationToken = {});
 
   // Keep-awake while an own timer is near.
   void updateActivity();
@@ -150,6 +155,10 @@ class Reminders {
   Mode mode_ = Mode::unknown;
   std::vector<Item> lastSync_;
   std::optional<std::string> lastToken_;
+  // Counts resets, so work begun for one account stops at its sign-out.
+  unsigned account_ = 0;
+  // From a reset until a poll succeeds with the next sign-in's token.
+  bool signedOut_ = false;
   std::map<std::string, TimerEntry> timers_;
   std::vector<std::unique_ptr<ReminderBanner>> banners_;
   Timer activityCheck_;

@@ -132,6 +132,25 @@ TEST(NotificationCenter, NoServerIsNotAllowed) {
   EXPECT_EQ(undelivered, std::vector<std::string>{"rem1"});
 }
 
+TEST(NotificationCenter, AClickCarriesTheActivationTokenSentBeforeIt) {
+  PrivateBus bus;
+  FakeNotificationServer server;
+  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
+  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  ASSERT_TRUE(authorize(center).granted);
+  std::vector<NotificationResponse> responses;
+  center.onDidReceive = [&](const NotificationResponse& r) { responses.push_back(r); };
+  center.add(taskRequest("rem1"));
+  center.add(taskRequest("rem2"));
+  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 2; }));
+  ASSERT_TRUE(authorize(center).granted);  // a round trip: both ids are known
+  server.invoke(server.calls()[0].id, "default", "token-1");
+  server.invoke(server.calls()[1].id, "default");
+  ASSERT_TRUE(waitUntil([&] { return responses.size() == 2; }));
+  EXPECT_EQ(responses[0].activationToken, "token-1");
+  EXPECT_EQ(responses[1].activationToken, "");
+}
+
 TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
   PrivateBus bus;
   auto server = std::make_unique<FakeNotificationServer>();

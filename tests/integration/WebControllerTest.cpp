@@ -87,11 +87,28 @@ TEST_F(WebControllerTest, GoUsesThePageRouterOrFallsBackToALoad) {
 
 TEST_F(WebControllerTest, TokenComesFromLocalStorage) {
   start();
+  int signedOut = 0;
+  controller->onLoggedOut = [&] { ++signedOut; };
   EXPECT_EQ(run(controller->token()), std::nullopt);
   eval("localStorage.setItem('token', ''); true");
   EXPECT_EQ(run(controller->token()), std::nullopt);
+  EXPECT_EQ(signedOut, 0);
   eval("localStorage.setItem('token', 'abc123'); true");
   EXPECT_EQ(run(controller->token()), std::optional<std::string>("abc123"));
+  // A token that disappears from the server's page is a sign-out, told once.
+  eval("localStorage.removeItem('token'); true");
+  EXPECT_EQ(run(controller->token()), std::nullopt);
+  EXPECT_EQ(run(controller->token()), std::nullopt);
+  EXPECT_EQ(signedOut, 1);
+}
+
+TEST_F(WebControllerTest, AMoveToTheSignInPageWithoutALoadIsASignOut) {
+  start();
+  int signedOut = 0;
+  controller->onLoggedOut = [&] { ++signedOut; };
+  eval("history.pushState({}, '', '/calendar'); history.pushState({}, '', '/login'); true");
+  EXPECT_TRUE(waitUntil([&] { return signedOut > 0; }));
+  EXPECT_EQ(signedOut, 1);
 }
 
 TEST_F(WebControllerTest, ClosingHidesTheWindowAndKeepsThePage) {
@@ -105,6 +122,25 @@ TEST_F(WebControllerTest, ClosingHidesTheWindowAndKeepsThePage) {
   controller->show();
   EXPECT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
   EXPECT_EQ(eval("window.marker"), nlohmann::json("still here"));
+}
+
+TEST_F(WebControllerTest, GoHandsTheActivationTokenToTheWindow) {
+  start();
+  controller->go("/today", "token-1");
+  GtkWidget* w = GTK_WIDGET(controller->window());
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
+  // On X11 the window carries it as its startup notification id.
+  GdkWindow* gdkWindow = gtk_widget_get_window(w);
+  Display* x = GDK_WINDOW_XDISPLAY(gdkWindow);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(x, GDK_WINDOW_XID(gdkWindow), XInternAtom(x, "_NET_STARTUP_ID", False), 0,
+                     1024, False, AnyPropertyType, &type, &format, &count, &after, &data);
+  std::string id = data ? std::string(reinterpret_cast<char*>(data), count) : "";
+  if (data) XFree(data);
+  EXPECT_EQ(id, "token-1");
 }
 
 namespace {

@@ -26,6 +26,7 @@ const char* introspection = R"(
     </method>
     <method name="CloseNotification"><arg type="u" direction="in"/></method>
     <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
+    <signal name="ActivationToken"><arg type="u"/><arg type="s"/></signal>
     <signal name="NotificationClosed"><arg type="u"/><arg type="u"/></signal>
   </interface>
 </node>)";
@@ -166,11 +167,12 @@ std::vector<std::uint32_t> FakeNotificationServer::closedByClient() const {
   return impl_->closed;
 }
 
-void FakeNotificationServer::invoke(std::uint32_t id, const std::string& key) {
+void FakeNotificationServer::invoke(std::uint32_t id, const std::string& key,
+                                    const std::string& activationToken) {
   struct Args {
     Impl* impl;
     std::uint32_t id;
-    std::string key;
+    std::string key, token;
   };
   g_main_context_invoke_full(
       impl_->context, G_PRIORITY_DEFAULT,
@@ -180,11 +182,14 @@ void FakeNotificationServer::invoke(std::uint32_t id, const std::string& key) {
           g_dbus_connection_emit_signal(a->impl->conn, nullptr, "/org/freedesktop/Notifications",
                                         "org.freedesktop.Notifications", name, v, nullptr);
         };
+        if (!a->token.empty())
+          emit("ActivationToken", g_variant_new("(us)", a->id, a->token.c_str()));
         emit("ActionInvoked", g_variant_new("(us)", a->id, a->key.c_str()));
         emit("NotificationClosed", g_variant_new("(uu)", a->id, 2u));
         return G_SOURCE_REMOVE;
       },
-      new Args{impl_.get(), id, key}, [](gpointer p) { delete static_cast<Args*>(p); });
+      new Args{impl_.get(), id, key, activationToken},
+      [](gpointer p) { delete static_cast<Args*>(p); });
 }
 
 PrivateBus::PrivateBus() {

@@ -31,8 +31,9 @@ class FakeNotificationServer {
   bool ready() const;
   std::vector<Call> calls() const;
   std::vector<std::uint32_t> closedByClient() const;
-  // The user pressed a button ("default" for the body) of notification id.
-  void invoke(std::uint32_t id, const std::string& key);
+  // The user pressed a button ("default" for the body) of notification id;
+  // a non-empty activationToken is sent first, as servers that have one do.
+  void invoke(std::uint32_t id, const std::string& key, const std::string& activationToken = {});
 
  private:
   struct Impl;

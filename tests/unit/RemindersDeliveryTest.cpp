@@ -196,6 +196,34 @@ TEST_F(RemindersDelivery, DoneSignedOutOpensTheTaskAfterTwentyTries) {
   EXPECT_TRUE(sent.empty());
 }
 
+TEST_F(RemindersDelivery, ResetStopsADoneWaitingForAToken) {
+  token.reset();
+  start(Mode::system);
+  sent.clear();
+  r->handle(Reminders::doneAction, "1", 42, "t", "", "task");
+  clock.advance(1s);
+  r->reset();
+  token = "someone else";
+  clock.advance(10s);
+  EXPECT_EQ(count("/api/tasks/42"), 0u);
+}
+
+TEST_F(RemindersDelivery, AnswersAfterResetWaitForTheNextPoll) {
+  start(Mode::system);
+  r->reset();
+  token = "someone else";
+  sent.clear();
+  r->handle(Reminders::doneAction, "1", 42, "t", "", "task");
+  r->handle(Reminders::snoozeAction, "1", 42, "t", "", "task");
+  clock.advance(10s);
+  EXPECT_EQ(count("/api/tasks/42"), 0u);
+  EXPECT_TRUE(center.pendingById.empty());
+  EXPECT_EQ(opened, std::vector<std::string>{"/today?task=42"});
+  sync();
+  r->handle(Reminders::doneAction, "1", 42, "t", "", "task");
+  EXPECT_EQ(count("/api/tasks/42", "PUT"), 1u);
+}
+
 TEST_F(RemindersDelivery, ClicksOpenTheTaskOrToday) {
   start(Mode::system);
   r->handle({NotificationRequest{"rem1", Reminders::content({"1", 42, "task", "t", "", {}}), {}},
@@ -204,6 +232,15 @@ TEST_F(RemindersDelivery, ClicksOpenTheTaskOrToday) {
              NotificationResponse::defaultAction});
   r->handle({NotificationRequest{"x", {}, {}}, NotificationResponse::defaultAction});
   EXPECT_EQ(opened, (std::vector<std::string>{"/today?task=42", "/today", "/today"}));
+}
+
+TEST_F(RemindersDelivery, AClickPassesItsActivationTokenOn) {
+  start(Mode::system);
+  NotificationResponse click{
+      NotificationRequest{"rem1", Reminders::content({"1", 42, "task", "t", "", {}}), {}},
+      NotificationResponse::defaultAction, "token-1"};
+  r->handle(click);
+  EXPECT_EQ(activations, std::vector<std::string>{"token-1"});
 }
 
 TEST_F(RemindersDelivery, SnoozeInSystemModeIsATenMinuteRequest) {

@@ -308,5 +308,23 @@ TEST_F(RemindersSync, ResetForgetsTokenAndPlans) {
   EXPECT_EQ(sync(), "не выполнен вход");
 }
 
+TEST_F(RemindersSync, ResetWithdrawsSnoozesToo) {
+  start(Mode::system);
+  r->handle(Reminders::snoozeAction, "7", 42, "t", "", "task");
+  ASSERT_EQ(center.pendingById.size(), 1u);
+  r->reset();
+  EXPECT_TRUE(center.pendingById.empty());
+}
+
+TEST_F(RemindersSync, ResetTakesOwnBannersDown) {
+  start(Mode::own);
+  upcoming = {reminder("1", 0ms)};
+  sync();
+  ASSERT_EQ(host.views.size(), 1u);
+  r->reset();
+  EXPECT_TRUE(r->banners().empty());
+  EXPECT_TRUE(host.views.empty());
+}
+
 }  // namespace
 }  // namespace vuko::test

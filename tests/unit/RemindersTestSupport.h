@@ -94,6 +94,7 @@ class RemindersFixture : public testing::Test {
   std::string upcomingBody;  // used instead of upcoming when set
   int putStatus = 200;
   std::vector<std::string> opened;
+  std::vector<std::string> activations;  // one per opened page
   int changed = 0;
   std::vector<bool> native;
   std::vector<Mode> modes;
@@ -133,7 +134,10 @@ class RemindersFixture : public testing::Test {
           co_return token;
         },
         services(testMode));
-    r->onOpen = [this](const std::string& p) { opened.push_back(p); };
+    r->onOpen = [this](const std::string& p, const std::string& a) {
+      opened.push_back(p);
+      activations.push_back(a);
+    };
     r->onChanged = [this] { ++changed; };
     r->onNative = [this](bool on) { native.push_back(on); };
     r->onMode = [this](Mode m) { modes.push_back(m); };

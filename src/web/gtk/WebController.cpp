@@ -13,6 +13,11 @@
 #include "web/gtk/Downloads.h"
 #include "web/gtk/PageDialogs.h"
 
+// After the client's headers: the X11 headers define None and Status.
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace vuko {
 
 namespace {
@@ -164,8 +169,8 @@ void WebController::load(const std::string& path) {
   page_.load(path);
 }
 
-void WebController::go(const std::string& path) {
-  show();
+void WebController::go(const std::string& path, const std::string& activationToken) {
+  present(activationToken);
   page_.go(path);
 }
 
@@ -176,14 +181,43 @@ void WebController::show(std::uint32_t eventTime) {
   gtk_window_present_with_time(window(), eventTime);
 }
 
+void WebController::present(const std::string& activationToken) {
+  GtkWindow* w = window();
+  if (!activationToken.empty()) {
+    // The desktop grants the focus for the request it handed this token
+    // with: X11 window managers through the startup id, Wayland through
+    // activation.
+    gtk_window_set_startup_id(w, activationToken.c_str());
+    gtk_window_present(w);
+    return;
+  }
+  // "Now" is refused by focus-stealing prevention; the time of the user's
+  // last input the client saw is what it can honestly claim.
+  guint32 time = GDK_CURRENT_TIME;
+#ifdef GDK_WINDOWING_X11
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(w));
+  if (GDK_IS_X11_DISPLAY(display)) time = gdk_x11_display_get_user_time(display);
+#endif
+  gtk_window_present_with_time(w, time);
+}
+
 void WebController::reload() {
   page_.reload();
 }
 
 Task<std::optional<std::string>> WebController::token() {
+  auto alive = life_.guard();
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
-  if (value && value->is_string() && !value->get<std::string>().empty())
+  if (value && value->is_string() && !value->get<std::string>().empty()) {
+    if (alive) hadToken_ = true;
     co_return value->get<std::string>();
+  }
+  // A page may sign out without loading the sign-in page. Only an answer of
+  // the server's own page counts: a failed read or a foreign page says nothing.
+  if (value && alive && hadToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
+    hadToken_ = false;
+    if (onLoggedOut) onLoggedOut();
+  }
   co_return std::nullopt;
 }
 
@@ -235,10 +269,23 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       page_.loadCommitted();
       break;
     case WEBKIT_LOAD_FINISHED:
-      if (page_.loadFinished() && onLoggedOut) onLoggedOut();
+      if (page_.loadFinished()) {
+        hadToken_ = false;
+        if (onLoggedOut) onLoggedOut();
+      }
       break;
     default:
       break;
+  }
+}
+
+void WebController::uriChanged() {
+  // The page may reach its sign-in page without a load (history.pushState);
+  // a load is told when it finishes.
+  if (webkit_web_view_is_loading(webView_)) return;
+  if (Navigation::isSignInPage(pageUrl(webView_), offline())) {
+    hadToken_ = false;
+    if (onLoggedOut) onLoggedOut();
   }
 }
 

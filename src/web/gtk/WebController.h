@@ -58,13 +58,15 @@ class WebController {
   // Loads path on the current server at once.
   void load(const std::string& path);
   // Brings the window forward and navigates, through the page's router when
-  // the server's page is loaded.
-  void go(const std::string& path);
+  // the server's page is loaded. activationToken: what the desktop handed
+  // over with the user's request from outside (a notification click).
+  void go(const std::string& path, const std::string& activationToken = {});
   // eventTime: the window system's time of the user's action that asks for
   // the window (a hot-key press), or 0 for now.
   void show(std::uint32_t eventTime = GDK_CURRENT_TIME);
   void reload();
-  // The signed-in user's bearer token from the page's local storage.
+  // The signed-in user's bearer token from the page's local storage. A token
+  // that has gone from the server's page is reported as a sign-out.
   Task<std::optional<std::string>> token();
 
   void setNotifyPermission(const std::string& permission, bool answer = false);
@@ -90,6 +92,9 @@ class WebController {
  private:
   friend class WebConfig;
 
+  // Brings the window forward with the desktop's activation token, or with
+  // the time of the user's last input.
+  void present(const std::string& activationToken);
   void setUpContext();
   void setUpWindow();
   WebKitWebView* makeView(WebKitWebView* related);
@@ -104,6 +109,7 @@ class WebController {
   // Navigation policy.
   static gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
   void loadChanged(WebKitLoadEvent event);
+  void uriChanged();
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
   GtkWidget* window_ = nullptr;
@@ -114,6 +120,8 @@ class WebController {
   WebConfig sharedConfig_{this};
   std::unique_ptr<Downloads> downloads_;
   std::unique_ptr<PageDialogs> dialogs_;
+  // Whether the last read of the page's token found one.
+  bool hadToken_ = false;
   Lifetime life_;
 
   // The main view as the page-loading rules see it.

@@ -97,6 +97,11 @@ void WebController::connectNavigation() {
         return static_cast<WebController*>(self)->loadFailed(e, uri, error);
       }),
       this);
+  g_signal_connect(webView_, "notify::uri",
+                   G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
+                     static_cast<WebController*>(self)->uriChanged();
+                   }),
+                   this);
   g_signal_connect(webView_, "load-failed-with-tls-errors",
                    G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
                                   gpointer self) {
