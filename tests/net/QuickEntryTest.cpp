@@ -73,6 +73,15 @@ class QuickEntryTest : public testing::Test {
     return test::waitUntil([&] { return view.previews.size() >= count; });
   }
 
+  // New tasks get this answer only when the test releases it.
+  void holdTasks(const std::string& answer) {
+    server.handle("/api/tasks", [answer](const Received&) {
+      Reply r = jsonReply(201, answer);
+      r.hold = true;
+      return r;
+    });
+  }
+
   test::TestServer server;
   test::FakeClock clock;
   FakeView view;
@@ -288,11 +297,7 @@ TEST_F(QuickEntryTest, SubmissionConfirmsInGreenOrKeepsTheLineWithTheFailure) {
 }
 
 TEST_F(QuickEntryTest, DoubleEnterSendsOneRequestAndBlankEnterNone) {
-  server.handle("/api/tasks", [](const Received&) {
-    Reply r = jsonReply(201, R"({"title": "позвонить маме"})");
-    r.hold = true;
-    return r;
-  });
+  holdTasks(R"({"title": "позвонить маме"})");
   view.field = " \t\n\u2028";
   entry.submit();
   EXPECT_FALSE(entry.busy());
@@ -351,11 +356,7 @@ TEST_F(QuickEntryTest, TypingDuringTheConfirmationStartsTheNextTask) {
 }
 
 TEST_F(QuickEntryTest, TextTypedWhileTheLineIsSentStaysInTheField) {
-  server.handle("/api/tasks", [](const Received&) {
-    Reply r = jsonReply(201, "{}");
-    r.hold = true;
-    return r;
-  });
+  holdTasks("{}");
   view.field = "позвонить маме";
   entry.submit();
   ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
@@ -368,11 +369,7 @@ TEST_F(QuickEntryTest, TextTypedWhileTheLineIsSentStaysInTheField) {
 }
 
 TEST_F(QuickEntryTest, EnterOnTheNextLineWhileTheFirstIsSentSendsItAfter) {
-  server.handle("/api/tasks", [](const Received&) {
-    Reply r = jsonReply(201, "{}");
-    r.hold = true;
-    return r;
-  });
+  holdTasks("{}");
   view.field = "позвонить маме";
   entry.submit();
   ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
