@@ -97,13 +97,15 @@ std::filesystem::path Workspace::downloadsFolder() {
 
 bool Workspace::installed(const std::string& program) {
   gchar* path = g_find_program_in_path(program.c_str());
+  bool found = path != nullptr;
   g_free(path);
-  return path != nullptr;
+  return found;
 }
 
 bool Workspace::run(const std::vector<std::string>& argv) {
   if (argv.empty()) return false;
   std::vector<gchar*> args;
+  args.reserve(argv.size() + 1);
   for (const auto& a : argv) args.push_back(const_cast<gchar*>(a.c_str()));
   args.push_back(nullptr);
   GError* error = nullptr;
