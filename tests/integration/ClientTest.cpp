@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "platform/gtk/SignalConnection.h"
+#include "support/ClientProcess.h"
 #include "support/Desktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
@@ -24,8 +22,7 @@ namespace {
 class ClientTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-      GTEST_SKIP() << "needs a display and a session bus";
+    if (!ClientProcess::possible()) GTEST_SKIP() << "needs a display and a session bus";
     server.handle("/api/health", [](const Received&) { return healthy(); });
     // The page turns the client's hot keys off when the test says so, as the
     // web application's settings page does.
@@ -50,38 +47,10 @@ class ClientTest : public testing::Test {
     });
     server.handle("/mini-focus",
                   [](const Received&) { return html("<!doctype html><body>25:00</body>"); });
-    home = tempDir("client");
-    env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")),
-           "DBUS_SESSION_BUS_ADDRESS=" + std::string(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
-           // Window titles are Cyrillic: the X window names need a UTF-8 locale.
-           "LANG=C.UTF-8", "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "HOME=" + home,
-           "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
-           "XDG_CACHE_HOME=" + home + "/cache", "VUKO_TEST_SERVER=" + server.url()};
-  }
-
-  void TearDown() override {
-    if (pid) {
-      kill(pid, SIGTERM);
-      waitUntil([&] { return exited; });
-      g_spawn_close_pid(pid);
-    }
-  }
-
-  GPid launch() {
-    std::vector<char*> envp, argv{const_cast<char*>(VUKO_BINARY), nullptr};
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    GPid child = 0;
-    EXPECT_TRUE(g_spawn_async(nullptr, argv.data(), envp.data(), G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                              nullptr, &child, nullptr));
-    return child;
   }
 
   void start() {
-    pid = launch();
-    g_child_watch_add(
-        pid, [](GPid, gint, gpointer self) { static_cast<ClientTest*>(self)->exited = true; },
-        this);
+    client.start();
     ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
     ASSERT_TRUE(waitUntil([&] { return count("/today") == 1; }));
   }
@@ -112,10 +81,8 @@ class ClientTest : public testing::Test {
   }
 
   TestServer server;
-  std::string home, command;
-  std::vector<std::string> env;
-  GPid pid = 0;
-  bool exited = false;
+  ClientProcess client{server.url()};
+  std::string command;
   GtkWidget* other = nullptr;
   // Key presses that reached the other application, i.e. that nobody grabbed.
   int otherKeys = 0;
@@ -137,20 +104,11 @@ TEST_F(ClientTest, StartsWithProbeThenShowsTodayAndStaysSingleInstance) {
   runSync({"xdotool", "windowactivate", "--sync", id.substr(0, id.find('\n'))});
   runSync({"xdotool", "key", "alt+F4"});
   ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
 
-  GPid second = launch();
-  bool secondDone = false;
-  g_child_watch_add(
-      second,
-      [](GPid p, gint, gpointer done) {
-        *static_cast<bool*>(done) = true;
-        g_spawn_close_pid(p);
-      },
-      &secondDone);
-  EXPECT_TRUE(waitUntil([&] { return secondDone; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(client.runOnce({}));
   EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
   EXPECT_EQ(count("/today"), 1u);  // the same page, not a new one
 }
 
@@ -173,22 +131,22 @@ TEST_F(ClientTest, HotKeysWorkFromAnotherApplicationUntilThePageTurnsThemOff) {
   // grabs it.
   EXPECT_TRUE(waitUntil([&] { return otherKeys > before; }));
   EXPECT_FALSE(visible("Помодоро"));
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
 }
 
 TEST_F(ClientTest, CorruptSettingsFileIsKeptAsideAndTheClientStarts) {
-  std::filesystem::create_directories(home + "/config/vuko");
-  { std::ofstream(home + "/config/vuko/defaults.json") << "{\"hotkey.focus\": {"; }
+  std::filesystem::create_directories(client.configDir());
+  { std::ofstream(client.configDir() + "/defaults.json") << "{\"hotkey.focus\": {"; }
   start();
   bool kept = false;
-  for (const auto& e : std::filesystem::directory_iterator(home + "/config/vuko")) {
+  for (const auto& e : std::filesystem::directory_iterator(client.configDir())) {
     if (e.path().filename().string().rfind("defaults.json.corrupt-", 0) != 0) continue;
     std::ifstream in(e.path());
     std::string text((std::istreambuf_iterator<char>(in)), {});
     kept = text == "{\"hotkey.focus\": {";
   }
   EXPECT_TRUE(kept);
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
 }
 
 // The "show" hot key brings the main window forward with the focus taken from
@@ -196,9 +154,9 @@ TEST_F(ClientTest, CorruptSettingsFileIsKeptAsideAndTheClientStarts) {
 TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront) {
   const std::string combo = R"({"code":"KeyS","ctrl":true,"alt":true,"shift":false,"meta":false})";
   gchar* data = g_base64_encode(reinterpret_cast<const guchar*>(combo.data()), combo.size());
-  std::filesystem::create_directories(home + "/config/vuko");
+  std::filesystem::create_directories(client.configDir());
   {
-    std::ofstream(home + "/config/vuko/defaults.json")
+    std::ofstream(client.configDir() + "/defaults.json")
         << "{\"hotkey.show\": {\"$data\": \"" << data << "\"}}";
   }
   g_free(data);
@@ -233,5 +191,28 @@ TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront)
   runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1",
            "key", "ctrl+alt+s"});
   EXPECT_TRUE(waitUntil([&] { return visible("Vuko") && focused() == main; })) << focused();
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
+}
+
+// "vuko --quick" without a running client starts it with the quick panel; a
+// later one runs in the first and ends at once, the panel taking the focus
+// from the program in front; a stray argument is refused.
+TEST_F(ClientTest, CommandLineQuickStartsOrReachesTheClientAndStrayArgumentsAreRefused) {
+  constexpr const char* kPanel = "Быстрая задача";
+  client.start({"--quick"});
+  ASSERT_TRUE(waitUntil([&] { return visible(kPanel); }, std::chrono::seconds(30)));
+  EXPECT_TRUE(client.runOnce({"--quick"}));
+  EXPECT_TRUE(waitUntil([&] { return !visible(kPanel); }));
+
+  OtherProgram other;
+  ASSERT_TRUE(other.focus());
+  EXPECT_TRUE(client.runOnce({"--quick"}));
+  EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
+      << "focus: " << focusedWindow();
+  EXPECT_FALSE(client.runOnce({"stray"}));
+  EXPECT_FALSE(client.exited());
+
+  std::string help = runSync({VUKO_BINARY, "--help"});
+  for (const char* option : {"--quick", "--show", "--focus"})
+    EXPECT_NE(help.find(option), std::string::npos) << help;
 }

@@ -1,19 +1,15 @@
 // The quick panel under a window manager that prevents focus stealing: the
-// hot key opens it over another program with the focus in its field, and a
-// typed line becomes a task on the stand-in task server.
+// hot key opens it over another program with the focus in its field, and
+// the panel can be dragged by its background.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
-#include "devserver/DevServer.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "quick/gtk/QuickPanel.h"
-#include "server/API.h"
-#include "server/Settings.h"
 #include "support/Desktop.h"
 #include "support/Wait.h"
 
@@ -31,9 +27,6 @@ class QuickPanelTest : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     Defaults::setStandard(std::make_shared<MemoryDefaults>());
-    // The client and the server read "tomorrow" in the same zone.
-    setenv("TZ", "Europe/Moscow", 1);
-    tzset();
     panel = std::make_unique<QuickPanel>(
         [this]() -> Task<std::optional<std::string>> {  // lives with its owner
           co_return token;
@@ -47,15 +40,12 @@ class QuickPanelTest : public testing::Test {
   void TearDown() override {
     hotkeys.reset();
     panel.reset();
-    unsetenv("TZ");
-    tzset();
   }
 
   std::string panelWindow() const {
     GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(panel->window()));
     return w ? std::to_string(GDK_WINDOW_XID(w)) : "";
   }
-  std::string previewText() const { return gtk_label_get_text(panel->testPreview()); }
   void press(const char* keys) { runLooping({"xdotool", "key", keys}); }
 
   std::optional<std::string> token;
@@ -109,54 +99,6 @@ TEST_F(QuickPanelTest, HotKeyOpensItOverAnotherProgramWithTheFocusInTheField) {
   EXPECT_STREQ(gtk_entry_get_text(panel->testField()), "");
   press("ctrl+alt+space");
   ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
-}
-
-TEST_F(QuickPanelTest, TypedLineBecomesATaskOnTheStandInServer) {
-  dev::DevServer::Options options;
-  options.demo = true;
-  dev::DevServer server(options);
-  Settings::setServer(*Url::parse(server.url()));
-  auto login = run(API::request("/auth/login", "", "POST",
-                                nlohmann::json{{"email", dev::DevServer::demoEmail()},
-                                               {"password", dev::DevServer::demoPassword()}}));
-  token = login["token"].get<std::string>();
-  int added = 0;
-  panel->onAdded = [&] { ++added; };
-
-  OtherProgram other;
-  ASSERT_TRUE(other.focus());
-  press("ctrl+alt+space");
-  ASSERT_TRUE(waitUntil([&] { return panel->isVisible() && focusedWindow() == panelWindow(); }));
-  const std::string line = "завтра в 10 позвонить маме !высокий #семья";
-  ASSERT_TRUE(runLooping({"xdotool", "type", "--delay", "20", line}));
-  ASSERT_TRUE(waitUntil([&] { return gtk_entry_get_text(panel->testField()) == line; }))
-      << gtk_entry_get_text(panel->testField());
-  ASSERT_TRUE(waitUntil([&] {
-    return previewText() == "дедлайн Завтра, 10:00 · Высокий · #семья";
-  })) << previewText();
-
-  // The next task typed at once, during the confirmation, is kept and added.
-  press("Return");
-  ASSERT_TRUE(runLooping({"xdotool", "type", "--delay", "20", "купить хлеб"}));
-  press("Return");
-  ASSERT_TRUE(waitUntil([&] { return added == 2; })) << added;
-  EXPECT_EQ(previewText().rfind("✓ Добавлено: «купить хлеб»", 0), 0u) << previewText();
-  EXPECT_STREQ(gtk_entry_get_text(panel->testField()), "");
-  ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
-
-  auto tasks = run(API::request("/tasks?view=all", *token));
-  int found = 0, bread = 0;
-  for (const auto& t : tasks["items"]) {
-    bread += t.value("title", "") == "купить хлеб";
-    if (t.value("title", "") != "позвонить маме") continue;
-    ++found;
-    EXPECT_EQ(t["priority"], 3);
-    EXPECT_EQ(t["tags"], nlohmann::json::array({"семья"}));
-    EXPECT_EQ(QuickPanel::day(t["due_date"].get<std::string>()), "Завтра");
-    EXPECT_EQ(t["due_time"], "10:00:00");
-  }
-  EXPECT_EQ(found, 1);
-  EXPECT_EQ(bread, 1);
 }
 
 TEST_F(QuickPanelTest, DraggingTheBackgroundMovesThePanel) {

@@ -6,11 +6,10 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "support/ClientProcess.h"
 #include "support/Desktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
@@ -32,8 +31,7 @@ constexpr const char* kWatcherXml =
 class ShellClientTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-      GTEST_SKIP() << "needs a display and a session bus";
+    if (!ClientProcess::possible()) GTEST_SKIP() << "needs a display and a session bus";
     server.handle("/api/health", [](const Received&) { return healthy(); });
     // A signed-in page: the token is where the web application keeps it.
     server.handle("/today", [](const Received&) {
@@ -43,18 +41,6 @@ class ShellClientTest : public testing::Test {
     });
     server.handle("/api/tasks/counts",
                   [](const Received&) { return jsonReply(200, R"({"today":7,"inbox":2})"); });
-    home = tempDir("shell-client");
-    env = {"DISPLAY=" + std::string(std::getenv("DISPLAY")),
-           "DBUS_SESSION_BUS_ADDRESS=" + std::string(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
-           "LANG=C.UTF-8",
-           "GDK_BACKEND=x11",
-           "NO_AT_BRIDGE=1",
-           "HOME=" + home,
-           "XDG_CONFIG_HOME=" + home + "/config",
-           "XDG_DATA_HOME=" + home + "/data",
-           "XDG_CACHE_HOME=" + home + "/cache",
-           "VUKO_TEST_SERVER=" + server.url()};
-
     bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     ASSERT_TRUE(bus);
     startWatcher();
@@ -79,11 +65,6 @@ class ShellClientTest : public testing::Test {
   }
 
   void TearDown() override {
-    if (pid && !exited) {
-      kill(pid, SIGTERM);
-      waitUntil([&] { return exited; });
-    }
-    if (pid) g_spawn_close_pid(pid);
     if (bus) {
       g_dbus_connection_signal_unsubscribe(bus, badgeSubscription);
       if (registration) g_dbus_connection_unregister_object(bus, registration);
@@ -131,19 +112,7 @@ class ShellClientTest : public testing::Test {
   }
 
   void start() {
-    std::vector<char*> envp, argv{const_cast<char*>(VUKO_BINARY), nullptr};
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    ASSERT_TRUE(g_spawn_async(nullptr, argv.data(), envp.data(), G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                              nullptr, &pid, nullptr));
-    g_child_watch_add(
-        pid,
-        [](GPid, gint status, gpointer self) {
-          auto* t = static_cast<ShellClientTest*>(self);
-          t->exited = true;
-          t->exitStatus = status;
-        },
-        this);
+    client.start();
     ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
   }
 
@@ -226,17 +195,13 @@ class ShellClientTest : public testing::Test {
   }
 
   TestServer server;
-  std::string home;
-  std::vector<std::string> env;
+  ClientProcess client{server.url()};
   GDBusConnection* bus = nullptr;
   GDBusNodeInfo* info = nullptr;
   guint registration = 0, owner = 0, badgeSubscription = 0;
   bool watching = false;
   std::string itemOwner, itemPath, menuPath;
   std::vector<gint64> badges;
-  GPid pid = 0;
-  bool exited = false;
-  int exitStatus = -1;
 };
 
 }  // namespace
@@ -275,13 +240,13 @@ TEST_F(ShellClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
   runSync({"xdotool", "windowactivate", "--sync", id.substr(0, id.find('\n'))});
   runSync({"xdotool", "key", "alt+F4"});
   ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
-  EXPECT_FALSE(exited);
+  EXPECT_FALSE(client.exited());
   click("Открыть «Vuko»");
   EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
 
   click("Выйти из «Vuko»");
-  ASSERT_TRUE(waitUntil([&] { return exited; }, std::chrono::seconds(20)));
-  EXPECT_TRUE(g_spawn_check_wait_status(exitStatus, nullptr));
+  ASSERT_TRUE(client.awaitExit(std::chrono::seconds(20)));
+  EXPECT_TRUE(client.exitedCleanly());
 }
 
 TEST_F(ShellClientTest, SelfTestRunHasTheMenusButNoBadgeRefresh) {
@@ -292,12 +257,12 @@ TEST_F(ShellClientTest, SelfTestRunHasTheMenusButNoBadgeRefresh) {
   });
   // The hidden-window block keeps the run going well past the moment of the
   // badge's first refresh; the run's own end is the sentinel.
-  env.push_back("VUKO_TEST_DIR=" + tempDir("selftest"));
-  env.push_back("VUKO_TEST_HIDDEN=3");
+  client.env.push_back("VUKO_TEST_DIR=" + tempDir("selftest"));
+  client.env.push_back("VUKO_TEST_HIDDEN=3");
   start();
   ASSERT_TRUE(waitUntil([&] { return !itemOwner.empty(); }, std::chrono::seconds(20)));
-  ASSERT_TRUE(waitUntil([&] { return exited; }, std::chrono::seconds(60)));
-  EXPECT_TRUE(g_spawn_check_wait_status(exitStatus, nullptr));
+  ASSERT_TRUE(client.awaitExit(std::chrono::seconds(60)));
+  EXPECT_TRUE(client.exitedCleanly());
   for (const auto& r : server.received()) EXPECT_NE(r.path, "/api/tasks/counts");
   EXPECT_TRUE(badges.empty());
 }

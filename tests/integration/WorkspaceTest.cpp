@@ -119,13 +119,6 @@ TEST_F(WorkspaceTest, RevealOpensTheFolderWithoutAFileManager) {
   EXPECT_EQ(opened, std::vector<std::string>{uri(folder)});
 }
 
-TEST_F(WorkspaceTest, OpenUrlGoesToTheOpener) {
-  Workspace::openUrl("mailto:team@example.org");
-  Workspace::openUrl("https://example.org/a?b=c");
-  EXPECT_EQ(opened,
-            (std::vector<std::string>{"mailto:team@example.org", "https://example.org/a?b=c"}));
-}
-
 class DownloadsFolderTest : public testing::Test {
  protected:
   void SetUp() override {
