@@ -32,13 +32,11 @@ class DemoPagesTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    Defaults::setStandard(std::make_shared<MemoryDefaults>());
     dev::DevServer::Options options;
     options.demo = true;
     server = std::make_unique<dev::DevServer>(options);
-    setenv("VUKO_TEST_SERVER", server->url().c_str(), 1);
     setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
-    Settings::resetTestOverride();
+    scope.emplace(server->url());
     controller = std::make_unique<WebController>();
     // Added before the first page loads (the probe runs first).
     WebKitUserScript* script =
@@ -51,9 +49,8 @@ class DemoPagesTest : public testing::Test {
 
   void TearDown() override {
     controller.reset();
-    unsetenv("VUKO_TEST_SERVER");
     unsetenv("VUKO_TEST_DIR");
-    Settings::resetTestOverride();
+    scope.reset();
   }
 
   std::optional<nlohmann::json> eval(const std::string& script) {
@@ -84,6 +81,7 @@ class DemoPagesTest : public testing::Test {
   }
 
   std::unique_ptr<dev::DevServer> server;
+  std::optional<SettingsScope> scope;
   std::unique_ptr<WebController> controller;
 };
 

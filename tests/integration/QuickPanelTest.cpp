@@ -8,9 +8,9 @@
 #include <string>
 
 #include "hotkeys/Hotkeys.h"
-#include "platform/Defaults.h"
 #include "quick/gtk/QuickPanel.h"
 #include "support/Desktop.h"
+#include "support/SettingsScope.h"
 #include "support/Wait.h"
 
 // After the test framework: Xlib defines macros (None, Bool) that clash with
@@ -26,7 +26,6 @@ class QuickPanelTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    Defaults::setStandard(std::make_shared<MemoryDefaults>());
     panel = std::make_unique<QuickPanel>(
         [this]() -> Task<std::optional<std::string>> {  // lives with its owner
           co_return token;
@@ -48,6 +47,7 @@ class QuickPanelTest : public testing::Test {
   }
   void press(const char* keys) { runLooping({"xdotool", "key", keys}); }
 
+  SettingsScope scope;
   std::optional<std::string> token;
   std::unique_ptr<QuickPanel> panel;
   std::unique_ptr<Hotkeys> hotkeys;

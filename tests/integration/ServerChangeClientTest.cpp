@@ -12,6 +12,7 @@
 #include "settings/SettingsLines.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "support/GtkFind.h"
+#include "support/SettingsScope.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 #include "web/gtk/WebController.h"
@@ -26,12 +27,7 @@ class ServerChangeClientTest : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
       GTEST_SKIP() << "needs a display and a session bus";
-    // The stored server is used, so the choice lands in the recent list.
-    unsetenv("VUKO_TEST_SERVER");
     unsetenv("VUKO_TEST_DIR");
-    Settings::resetTestOverride();
-    store = std::make_shared<MemoryDefaults>();
-    Defaults::setStandard(store);
     closed = "http://127.0.0.1:" + std::to_string(TestServer::closedPort());
     Settings::setServer(*Url::parse(closed));
     dev::DevServer::Options options;
@@ -59,7 +55,9 @@ class ServerChangeClientTest : public testing::Test {
   // The address of the running task server as a user types it.
   std::string typed() const { return "localhost:" + std::to_string(devserver->port()); }
 
-  std::shared_ptr<MemoryDefaults> store;
+  // No test server named: the stored one is used, so the choice lands in the
+  // recent list.
+  SettingsScope scope;
   std::string closed;
   std::unique_ptr<dev::DevServer> devserver;
   GtkApplication* app = nullptr;

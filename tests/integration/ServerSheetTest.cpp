@@ -7,6 +7,7 @@
 #include "server/Settings.h"
 #include "server/gtk/ServerSheet.h"
 #include "support/GtkFind.h"
+#include "support/SettingsScope.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
@@ -19,10 +20,6 @@ class ServerSheetTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    store = std::make_shared<MemoryDefaults>();
-    Defaults::setStandard(store);
-    unsetenv("VUKO_TEST_SERVER");
-    Settings::resetTestOverride();
     server.handle("/api/health", [](const Received&) { return healthy(); });
     sheet = std::make_unique<ServerSheet>();
   }
@@ -48,7 +45,7 @@ class ServerSheetTest : public testing::Test {
     return waitUntil([&] { return connectEnabled() || !shown(); }, std::chrono::seconds(30));
   }
 
-  std::shared_ptr<MemoryDefaults> store;
+  SettingsScope scope;
   TestServer server;
   std::unique_ptr<ServerSheet> sheet;
   GtkWidget* parent = nullptr;

@@ -5,6 +5,7 @@
 #include "server/Settings.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "support/GtkFind.h"
+#include "support/SettingsScope.h"
 #include "support/Wait.h"
 
 using namespace vuko;
@@ -16,10 +17,6 @@ class SettingsWindowTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    store = std::make_shared<MemoryDefaults>();
-    Defaults::setStandard(store);
-    unsetenv("VUKO_TEST_SERVER");
-    Settings::resetTestOverride();
     settings = std::make_unique<SettingsWindow>();
   }
   GtkButton* button(const std::string& label) {
@@ -30,7 +27,8 @@ class SettingsWindowTest : public testing::Test {
   static std::string text(GtkLabel* l) { return gtk_label_get_text(l); }
   bool shown() const { return gtk_widget_get_visible(GTK_WIDGET(settings->window())); }
 
-  std::shared_ptr<MemoryDefaults> store;
+  SettingsScope scope;
+  std::shared_ptr<MemoryDefaults>& store = scope.store;
   std::unique_ptr<SettingsWindow> settings;
   std::vector<std::string> calls;
 };

@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Defaults.h"
 #include "platform/Workspace.h"
-#include "server/Settings.h"
+#include "support/SettingsScope.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 #include "web/gtk/WebController.h"
@@ -25,11 +25,9 @@ class WebFixture : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    store = std::make_shared<MemoryDefaults>();
-    Defaults::setStandard(store);
     setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
-    setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
-    Settings::resetTestOverride();
+    scope.emplace(server.url());
+    store = scope->store;
     downloads = tempDir("downloads");
     setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
@@ -40,9 +38,8 @@ class WebFixture : public testing::Test {
   void TearDown() override {
     controller.reset();
     Workspace::setOpener(nullptr);
-    unsetenv("VUKO_TEST_SERVER");
     unsetenv("VUKO_TEST_DIR");
-    Settings::resetTestOverride();
+    scope.reset();
   }
 
   // A page of the task server with the page router and a marker that a
@@ -109,8 +106,9 @@ class WebFixture : public testing::Test {
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
   }
 
-  std::shared_ptr<MemoryDefaults> store;
   TestServer server;
+  std::optional<SettingsScope> scope;
+  std::shared_ptr<MemoryDefaults> store;
   std::unique_ptr<WebController> controller;
   std::vector<std::string> opened;
   std::filesystem::path downloads;
