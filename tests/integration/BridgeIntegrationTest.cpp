@@ -72,16 +72,12 @@ TEST_F(BridgeIntegrationTest, FirstScriptSeesTheStoredValues) {
   struct Case {
     std::optional<std::string> permission;
     std::optional<bool> reminders;
-    bool storeNonBool;
     const char* seenPermission;
     bool seenReminders;
   };
   const std::vector<Case> cases{
-      {std::nullopt, std::nullopt, false, "default", true},
-      {"granted", false, false, "granted", false},
-      {"denied", true, false, "denied", true},
-      // A flag stored as something else than a bool counts as on.
-      {"default", std::nullopt, true, "default", true},
+      {std::nullopt, std::nullopt, "default", true},
+      {"granted", false, "granted", false},
   };
   server.handle("/first", [](const Received&) { return html(kFirstScript); });
   for (const auto& c : cases) {
@@ -91,7 +87,6 @@ TEST_F(BridgeIntegrationTest, FirstScriptSeesTheStoredValues) {
     Defaults::setStandard(store);
     if (c.permission) store->setString("notifyPermission", *c.permission);
     if (c.reminders) store->setBool("nativeReminders", *c.reminders);
-    if (c.storeNonBool) store->setString("nativeReminders", "no");
     start();
     controller->load("/first");
     ASSERT_TRUE(waitForUri(server.url() + "/first"));
@@ -134,15 +129,7 @@ TEST_F(BridgeIntegrationTest, NotificationsReachTheClient) {
       {"constructed",
        "new Notification('Задача', {body: 'Купить хлеб', tag: 't1'}); true",
        {"Задача", "Купить хлеб", "t1"}},
-      {"constructed with an empty title", "new Notification(''); true", {"", "", ""}},
-      {"constructed with other options",
-       "new Notification(42, {body: 7, icon: 'x'}).close(); true",
-       {"42", "7", ""}},
       {"posted with only its type", post("{type: 'notify'}"), {"Vuko", "", ""}},
-      {"posted with members of other types",
-       post("{type: 'notify', title: 5, body: null, tag: ['x']}"),
-       {"Vuko", "", ""}},
-      {"posted with an empty title", post("{type: 'notify', title: '', body: 'b'}"), {"", "b", ""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,26 +137,6 @@ TEST_F(BridgeIntegrationTest, NotificationsReachTheClient) {
     postAndSettle(c.script);
     EXPECT_EQ(notified, std::vector<Notified>{c.expected});
   }
-}
-
-TEST_F(BridgeIntegrationTest, MalformedMessagesAreIgnored) {
-  start();
-  listen();
-  makeHotkeys();
-  ASSERT_TRUE(showPage("/listening", kListeningPage));
-  int registrations = service->registerCalls;
-  for (const char* message :
-       {"'notify'", "42", "null", "[{type: 'notify'}]", "{}", "{title: 'no type'}", "{type: 7}",
-        "{type: 'Notify'}", "{type: 'notify '}", "{type: 'unknown'}", "{type: 'setGlobalHotkey'}",
-        "{type: 'setGlobalHotkey', id: 3, combo: {code: 'KeyN'}}", "{type: ['chooseServer']}"}) {
-    SCOPED_TRACE(message);
-    postAndSettle(post(message));
-  }
-  EXPECT_TRUE(notified.empty());
-  EXPECT_EQ(asked, 0);
-  EXPECT_EQ(chooseServer, 0);
-  EXPECT_EQ(service->registerCalls, registrations);
-  EXPECT_EQ(eval("window.lists.length"), json(0));
 }
 
 TEST_F(BridgeIntegrationTest, MessagesWithoutMembersCallTheirCallbacks) {
@@ -267,15 +234,6 @@ TEST_F(BridgeIntegrationTest, HotkeysAreListedSetClearedPausedAndResumed) {
   EXPECT_EQ(eval("window.lists[2].quick.code"), json("KeyN"));
   EXPECT_EQ(service->live.size(), 1u);
 
-  // Without an id nothing changes and no list is sent: the next list the
-  // page sees is the answer to the request after it.
-  auto before = hotkeys->all();
-  eval(post("{type: 'setGlobalHotkey', combo: {code: 'KeyZ', ctrl: true}}"));
-  eval(post("{type: 'getGlobalHotkeys'}"));
-  ASSERT_TRUE(waitForValue("window.lists.length", 4));
-  EXPECT_EQ(hotkeys->all(), before);
-  EXPECT_EQ(eval("window.lists[3]"), eval("window.lists[2]"));
-
   eval(post("{type: 'pauseGlobalHotkeys'}"));
   ASSERT_TRUE(waitUntil([&] { return service->live.empty(); }));
   eval(post("{type: 'resumeGlobalHotkeys'}"));
@@ -287,7 +245,7 @@ TEST_F(BridgeIntegrationTest, HotkeysAreListedSetClearedPausedAndResumed) {
   postAndSettle(post("{type: 'getGlobalHotkeys'}") + ";" +
                 post("{type: 'setGlobalHotkey', id: 'quick', combo: null}") + ";" +
                 post("{type: 'pauseGlobalHotkeys'}"));
-  EXPECT_EQ(eval("window.lists.length"), json(4));
+  EXPECT_EQ(eval("window.lists.length"), json(3));
   EXPECT_EQ(service->live.size(), 1u);
 }
 
