@@ -222,8 +222,7 @@ TEST_F(NavigationIntegrationTest, SignInPageOfTheServerMeansSignedOut) {
     std::string path;
     int calls;
   };
-  const std::vector<Case> cases{
-      {"/login?next=x", 1}, {"/logins", 0}};
+  const std::vector<Case> cases{{"/login?next=x", 1}, {"/logins", 0}};
   for (const auto& c : cases) {
     std::string path = c.path.substr(0, c.path.find_first_of("?#"));
     server.handle(path, [](const Received&) { return html("<form>sign in</form>"); });

@@ -68,23 +68,6 @@ TEST_F(WebControllerTest, OfflinePageForUnreachableServerThenRetryLoadsToday) {
   EXPECT_FALSE(controller->offline());
 }
 
-TEST_F(WebControllerTest, GoUsesThePageRouterOrFallsBackToALoad) {
-  start();
-  size_t before = server.received().size();
-  controller->go("/calendar");
-  ASSERT_TRUE(waitForValue("window.routed", "/calendar"));
-  EXPECT_EQ(uri(), server.url() + "/calendar");
-  EXPECT_EQ(eval("window.marker"), nlohmann::json("kept"));
-  EXPECT_EQ(server.received().size(), before);  // no request: no reload
-
-  // Without the router the path is loaded in full.
-  server.handle("/inbox", [](const Received&) { return html("<p>inbox</p>"); });
-  eval("delete window.vukoGo; true");
-  controller->go("/inbox");
-  EXPECT_TRUE(waitForUri(server.url() + "/inbox"));
-  EXPECT_EQ(requestsFor(server, "/inbox"), 1u);
-}
-
 TEST_F(WebControllerTest, TokenComesFromLocalStorage) {
   start();
   int signedOut = 0;

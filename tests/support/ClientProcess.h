@@ -47,7 +47,9 @@ class ClientProcess {
   void start(const std::vector<std::string>& args = {}) { main_ = &spawn(args); }
   bool exited() const { return main_ && main_->done; }
   // Whether the client ended with status 0; false while it runs.
-  bool exitedCleanly() const { return exited() && g_spawn_check_wait_status(main_->status, nullptr); }
+  bool exitedCleanly() const {
+    return exited() && g_spawn_check_wait_status(main_->status, nullptr);
+  }
   bool awaitExit(std::chrono::milliseconds timeout) {
     return waitUntil([&] { return exited(); }, timeout);
   }
