@@ -134,21 +134,6 @@ TEST_F(ClientTest, HotKeysWorkFromAnotherApplicationUntilThePageTurnsThemOff) {
   EXPECT_FALSE(client.exited());
 }
 
-TEST_F(ClientTest, CorruptSettingsFileIsKeptAsideAndTheClientStarts) {
-  std::filesystem::create_directories(client.configDir());
-  { std::ofstream(client.configDir() + "/defaults.json") << "{\"hotkey.focus\": {"; }
-  start();
-  bool kept = false;
-  for (const auto& e : std::filesystem::directory_iterator(client.configDir())) {
-    if (e.path().filename().string().rfind("defaults.json.corrupt-", 0) != 0) continue;
-    std::ifstream in(e.path());
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    kept = text == "{\"hotkey.focus\": {";
-  }
-  EXPECT_TRUE(kept);
-  EXPECT_FALSE(client.exited());
-}
-
 // The "show" hot key brings the main window forward with the focus taken from
 // the application in front, and hides the window when it is the one in front.
 TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront) {
