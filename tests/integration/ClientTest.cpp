@@ -189,8 +189,7 @@ TEST_F(ClientTest, CommandLineQuickStartsOrReachesTheClientAndStrayArgumentsAreR
   EXPECT_TRUE(client.runOnce({"--quick"}));
   EXPECT_TRUE(waitUntil([&] { return !visible(kPanel); }));
 
-  OtherProgram other;
-  ASSERT_TRUE(other.focus());
+  focusOtherWindow();
   EXPECT_TRUE(client.runOnce({"--quick"}));
   EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
       << "focus: " << focusedWindow();
