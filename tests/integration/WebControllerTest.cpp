@@ -94,19 +94,6 @@ TEST_F(WebControllerTest, AMoveToTheSignInPageWithoutALoadIsASignOut) {
   EXPECT_EQ(signedOut, 1);
 }
 
-TEST_F(WebControllerTest, ClosingHidesTheWindowAndKeepsThePage) {
-  start();
-  controller->show();
-  GtkWidget* w = GTK_WIDGET(controller->window());
-  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
-  eval("window.marker = 'still here'; true");
-  gtk_window_close(controller->window());
-  ASSERT_TRUE(waitUntil([&] { return !gtk_widget_get_visible(w); }));
-  controller->show();
-  EXPECT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
-  EXPECT_EQ(eval("window.marker"), nlohmann::json("still here"));
-}
-
 TEST_F(WebControllerTest, GoHandsTheActivationTokenToTheWindow) {
   start();
   controller->go("/today", "token-1");
