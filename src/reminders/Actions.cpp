@@ -20,8 +20,8 @@ void Reminders::handle(const NotificationResponse& response) {
     auto it = info.find(k);
     return it != info.end() && it->is_string() ? it->get<std::string>() : fallback;
   };
-  Item item{text("rid", ""), std::nullopt, text("kind", "task"), text("title", ""),
-            text("body", ""), {}};
+  Item item{text("rid", ""),   std::nullopt,     text("kind", "task"),
+            text("title", ""), text("body", ""), {}};
   if (info.is_object())
     if (auto it = info.find("task"); it != info.end() && it->is_number_integer())
       item.taskId = it->get<long long>();

@@ -241,7 +241,7 @@ void Reminders::withdraw(NotificationCenter& center) {
       if (startsWith(r.id, "rem") || startsWith(r.id, "snooze-")) ids.push_back(r.id);
     if (!ids.empty()) c.removePending(ids);
   }(center, life_.guard())
-                                  .detach();
+                                                      .detach();
 }
 
 // The persistent maps.

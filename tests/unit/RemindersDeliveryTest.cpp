@@ -137,7 +137,6 @@ TEST_F(RemindersDelivery, ShownWhileActiveIsReportedFiredOnce) {
   EXPECT_EQ(center.shownCount("rem1"), 1u);
   EXPECT_EQ(count("/api/reminders/1/fired", "POST"), 1u);
   wall.jump(10min);
-  clock.flush();
   EXPECT_EQ(center.shownCount("rem2"), 1u);
   EXPECT_EQ(count("/api/reminders/2/fired", "POST"), 1u);
 }
@@ -311,7 +310,6 @@ TEST_F(RemindersDelivery, SystemModeRequestFallingDueIsRecordedWithoutDrawing) {
   wall.jump(1s);
   EXPECT_EQ(host.made, 0);
   EXPECT_EQ(center.shownCount("rem1"), 1u);
-  EXPECT_TRUE(center.pendingById.empty());
   EXPECT_EQ(r->shownMap().count("rem1"), 1u);
   EXPECT_EQ(count("/api/reminders/1/fired", "POST"), 1u);
   // The poll after it reports it again but does not show it again.
