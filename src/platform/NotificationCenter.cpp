@@ -43,7 +43,6 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   DesktopNotificationCenter* owner;
   Options options;
   WallClock& wall;
-  Clock& loop;
   PendingNotifications pending;
 
   std::map<std::string, std::vector<NotificationAction>> categories;
@@ -65,7 +64,6 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
       : owner(o),
         options(std::move(opts)),
         wall(options.wall ? *options.wall : WallClock::main()),
-        loop(options.loop ? *options.loop : Clock::main()),
         pending(wall, options.store) {
     // On the wall clock's own turn: the request is recorded as it is shown.
     pending.onDue = [this](NotificationRequest request) {
@@ -87,6 +85,8 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   // event may have come from inside one of the client's own steps.
   void post(std::function<void(DesktopNotificationCenter&)> f) {
     std::weak_ptr<Impl> weak = weak_from_this();
+    // The process-wide clock is looked up each time: a test may replace it.
+    Clock& loop = options.loop ? *options.loop : Clock::main();
     loop.defer([weak, f = std::move(f)] {
       if (auto self = weak.lock()) f(*self->owner);
     });

@@ -336,7 +336,7 @@ Task<> Reminders::reportFired(std::string id) {
   co_await post("/api/reminders/" + id + "/fired", *lastToken_);
 }
 
-std::vector<std::string> Reminders::timerKeys() {
+std::vector<std::string> Reminders::ownPending() {
   std::vector<std::string> keys;
   for (const auto& r : own_.list()) keys.push_back(r.id);
   return keys;

@@ -126,7 +126,7 @@ class Reminders {
   bool activityHeld() const { return activity_; }
 
   // The ids waiting in the own centre (own mode's reminders and snoozes).
-  std::vector<std::string> timerKeys();
+  std::vector<std::string> ownPending();
   // The persistent maps of the current server.
   std::map<std::string, TimePoint> shownMap() const;
   std::map<std::string, TimePoint> scheduledMap() const;

@@ -208,7 +208,7 @@ TEST_F(RemindersSync, SixtyOneItemsHandleTheFirstSixty) {
   EXPECT_EQ(center.pendingById.size(), 60u);
   EXPECT_FALSE(center.pendingById.count("rem60"));
   // Nothing of system mode waits in the own centre.
-  EXPECT_TRUE(r->timerKeys().empty());
+  EXPECT_TRUE(r->ownPending().empty());
 }
 
 TEST_F(RemindersSync, GoneRemindersAreWithdrawnButNotSnoozes) {
@@ -227,14 +227,14 @@ TEST_F(RemindersSync, GoneRemindersAreWithdrawnButNotSnoozes) {
 TEST_F(RemindersSync, OwnSnoozeTimerSurvivesPolls) {
   start(Mode::own);
   r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "Позвонить", "", {}}, {}});
-  ASSERT_EQ(r->timerKeys().size(), 1u);
-  auto key = r->timerKeys()[0];
+  ASSERT_EQ(r->ownPending().size(), 1u);
+  auto key = r->ownPending()[0];
   EXPECT_EQ(key, "snooze-9-" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
                                                   wall.now().time_since_epoch())
                                                   .count()));
   sync();
   sync();
-  EXPECT_EQ(r->timerKeys(), std::vector<std::string>{key});
+  EXPECT_EQ(r->ownPending(), std::vector<std::string>{key});
   clock.advance(599s);
   EXPECT_EQ(host.made, 0);
   clock.advance(1s);
@@ -250,7 +250,7 @@ TEST_F(RemindersSync, RearmingLeavesOneTimer) {
   sync();
   upcoming = {reminder("1", 15min)};
   sync();
-  EXPECT_EQ(r->timerKeys().size(), 1u);
+  EXPECT_EQ(r->ownPending().size(), 1u);
   // One appointment: the reminder is near, so no activity re-check is set.
   EXPECT_EQ(wall.pending(), 1u);
   clock.advance(10min);
