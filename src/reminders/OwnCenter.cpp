@@ -4,7 +4,7 @@ namespace vuko {
 
 OwnCenter::OwnCenter(WallClock& wall, Clock& loop) : loop_(loop), pending_(wall, std::nullopt) {
   // On the wall clock's own turn of the loop, not inside a call.
-  pending_.onDue = [this](NotificationRequest request) {
+  pending_.onDue = [this](const NotificationRequest& request) {
     if (onDelivered) onDelivered(request);
   };
 }
