@@ -117,9 +117,9 @@ TestHooks AppDelegate::selfTestHooks() {
   auto act = [reminders, alive](const char* action) {
     return [reminders, alive, action](const TestReminder& r) {
       if (!alive) return;
-      std::optional<long long> task;
-      if (!r.taskId.empty()) task = std::stoll(r.taskId);
-      reminders->handle(action, r.id, task, r.title, r.body, "task");
+      ReminderItem item{r.id, std::nullopt, "task", r.title, r.body, {}};
+      if (!r.taskId.empty()) item.taskId = std::stoll(r.taskId);
+      reminders->handle(ReminderAnswer{action, std::move(item), {}});
     };
   };
   hooks.done = [reminders, alive, engine = act(Reminders::doneAction)](const TestReminder& r) {

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/Defaults.h"
+#include "platform/Clock.h"
+#include "platform/PendingNotifications.h"
 #include "platform/WallClock.h"
 
 namespace vuko {
@@ -14,54 +15,11 @@ namespace {
 
 constexpr const char* busName = "org.freedesktop.Notifications";
 constexpr const char* objectPath = "/org/freedesktop/Notifications";
-constexpr const char* storeKey = "requests";
 constexpr int callTimeoutMs = 10000;
 
 std::shared_ptr<NotificationCenter>& currentCenter() {
   static std::shared_ptr<NotificationCenter> c;
   return c;
-}
-
-using TimePoint = std::chrono::system_clock::time_point;
-
-long long millis(TimePoint t) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
-}
-
-nlohmann::json toJson(const NotificationRequest& r) {
-  const auto& c = r.content;
-  return {{"id", r.id},
-          {"title", c.title},
-          {"body", c.body},
-          {"category", c.categoryId},
-          {"thread", c.threadId},
-          {"sound", c.sound},
-          {"userInfo", c.userInfo},
-          {"due", millis(r.trigger.date)}};
-}
-
-std::optional<NotificationRequest> fromJson(const nlohmann::json& j) {
-  if (!j.is_object()) return std::nullopt;
-  auto str = [&](const char* k) -> std::optional<std::string> {
-    auto it = j.find(k);
-    if (it == j.end() || !it->is_string()) return std::nullopt;
-    return it->get<std::string>();
-  };
-  auto id = str("id");
-  auto due = j.find("due");
-  if (!id || due == j.end() || !due->is_number_integer()) return std::nullopt;
-  NotificationRequest r;
-  r.id = *id;
-  r.content.title = str("title").value_or("");
-  r.content.body = str("body").value_or("");
-  r.content.categoryId = str("category").value_or("");
-  r.content.threadId = str("thread").value_or("");
-  auto sound = j.find("sound");
-  r.content.sound = sound == j.end() || !sound->is_boolean() || sound->get<bool>();
-  auto info = j.find("userInfo");
-  if (info != j.end() && info->is_object()) r.content.userInfo = *info;
-  r.trigger = NotificationTrigger::at(TimePoint(std::chrono::milliseconds(due->get<long long>())));
-  return r;
 }
 
 }  // namespace
@@ -85,14 +43,8 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   DesktopNotificationCenter* owner;
   Options options;
   WallClock& wall;
-  std::unique_ptr<Defaults> store;
-  bool loaded = false;
+  PendingNotifications pending;
 
-  struct Pending {
-    NotificationRequest request;
-    Timer timer;
-  };
-  std::map<std::string, Pending> pending;
   std::map<std::string, std::vector<NotificationAction>> categories;
   // Shown notifications: ours by request id, and the server's ids back.
   std::map<std::string, guint32> shownIds;
@@ -111,7 +63,14 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
   Impl(DesktopNotificationCenter* o, Options opts)
       : owner(o),
         options(std::move(opts)),
-        wall(options.wall ? *options.wall : WallClock::main()) {}
+        wall(options.wall ? *options.wall : WallClock::main()),
+        pending(wall, options.store) {
+    // On the wall clock's own turn: the request is recorded as it is shown.
+    pending.onDue = [this](NotificationRequest request) {
+      if (owner->onDelivered) owner->onDelivered(request);
+      deliver(std::move(request));
+    };
+  }
 
   ~Impl() {
     g_cancellable_cancel(cancel);
@@ -122,47 +81,15 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     }
   }
 
-  void load() {
-    if (loaded) return;
-    loaded = true;
-    if (options.store)
-      store = std::make_unique<FileDefaults>(*options.store);
-    else
-      store = std::make_unique<MemoryDefaults>();
-    auto list = store->array(storeKey);
-    if (!list) return;
-    for (const auto& j : *list)
-      if (auto r = fromJson(j)) arm(std::move(*r));
-  }
-
-  void save() {
-    nlohmann::json list = nlohmann::json::array();
-    for (const auto& [id, p] : pending) list.push_back(toJson(p.request));
-    store->setArray(storeKey, list);
-  }
-
-  void arm(NotificationRequest r) {
-    auto id = r.id;
-    auto when = r.trigger.date;
+  // Runs a callback of the owner on a later turn of the main loop: the
+  // event may have come from inside one of the client's own steps.
+  void post(std::function<void(DesktopNotificationCenter&)> f) {
     std::weak_ptr<Impl> weak = weak_from_this();
-    Pending p{std::move(r), Timer()};
-    pending.erase(id);
-    auto& slot = pending[id] = std::move(p);
-    slot.timer = wall.at(when, [weak, id] {
-      if (auto self = weak.lock()) self->fire(id);
+    // The process-wide clock is looked up each time: a test may replace it.
+    Clock& loop = options.loop ? *options.loop : Clock::main();
+    loop.defer([weak, f = std::move(f)] {
+      if (auto self = weak.lock()) f(*self->owner);
     });
-  }
-
-  void fire(const std::string& id) {
-    auto it = pending.find(id);
-    if (it == pending.end()) return;
-    auto request = std::move(it->second.request);
-    it->second.timer.release();
-    pending.erase(it);
-    // Taken off the list before it is shown: a crash now loses nothing the
-    // next poll would not bring back, and a restart never shows it twice.
-    save();
-    deliver(std::move(request));
   }
 
   // Runs then once the session bus is there (or known to be absent).
@@ -248,7 +175,9 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     forget(nid);
     // Some servers leave the notification up after an action.
     call("CloseNotification", g_variant_new("(u)", nid), nullptr);
-    if (owner->onDidReceive) owner->onDidReceive(response);
+    post([response](DesktopNotificationCenter& self) {
+      if (self.onDidReceive) self.onDidReceive(response);
+    });
   }
 
   // An asynchronous method call on the notification server; done gets the
@@ -329,26 +258,11 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     withBus([this, request = std::move(request)] { notify(request); });
   }
 
-  // Tells the client on a later turn of the main loop: the request may have
-  // come from inside one of the client's own steps.
-  void willPresent(const NotificationRequest& request) {
-    struct Later {
-      std::weak_ptr<Impl> self;
-      NotificationRequest request;
-    };
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer p) -> gboolean {
-          auto* later = static_cast<Later*>(p);
-          if (auto self = later->self.lock())
-            if (self->owner->onWillPresent) self->owner->onWillPresent(later->request);
-          return G_SOURCE_REMOVE;
-        },
-        new Later{weak_from_this(), request}, [](gpointer p) { delete static_cast<Later*>(p); });
-  }
-
   void notify(const NotificationRequest& request) {
-    if (owner->isActive && owner->isActive()) willPresent(request);
+    if (owner->isActive && owner->isActive())
+      post([request](DesktopNotificationCenter& self) {
+        if (self.onWillPresent) self.onWillPresent(request);
+      });
     const auto& c = request.content;
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
@@ -381,7 +295,9 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     call("Notify", params, [this, request](GVariant* reply) {
       if (!reply || !g_variant_is_of_type(reply, G_VARIANT_TYPE("(u)"))) {
         // The server went away: the request is not lost, the client shows it.
-        if (owner->onUndelivered) owner->onUndelivered(request);
+        post([request](DesktopNotificationCenter& self) {
+          if (self.onUndelivered) self.onUndelivered(request);
+        });
         return;
       }
       guint32 nid = 0;
@@ -405,7 +321,7 @@ DesktopNotificationCenter::DesktopNotificationCenter(Options options)
   g_idle_add_full(
       G_PRIORITY_LOW,
       [](gpointer p) -> gboolean {
-        if (auto self = static_cast<std::weak_ptr<Impl>*>(p)->lock()) self->load();
+        if (auto self = static_cast<std::weak_ptr<Impl>*>(p)->lock()) self->pending.load();
         return G_SOURCE_REMOVE;
       },
       new std::weak_ptr<Impl>(weak),
@@ -415,7 +331,7 @@ DesktopNotificationCenter::DesktopNotificationCenter(Options options)
 DesktopNotificationCenter::~DesktopNotificationCenter() = default;
 
 Future<NotificationAuthorization> DesktopNotificationCenter::requestAuthorization() {
-  impl_->load();
+  impl_->pending.load();
   Future<NotificationAuthorization> f;
   impl_->authorize(f.resolver());
   return f;
@@ -427,39 +343,26 @@ void DesktopNotificationCenter::setCategories(std::vector<NotificationCategory> 
 }
 
 void DesktopNotificationCenter::add(NotificationRequest request) {
-  impl_->load();
-  auto& t = request.trigger;
-  if (t.kind == NotificationTrigger::Kind::none) {
-    if (impl_->pending.erase(request.id)) impl_->save();
+  if (request.trigger.kind == NotificationTrigger::Kind::none) {
+    impl_->pending.remove({request.id});
     impl_->deliver(std::move(request));
     return;
   }
-  if (t.kind == NotificationTrigger::Kind::interval)
-    t = NotificationTrigger::at(impl_->wall.now() + t.interval);
-  impl_->arm(std::move(request));
-  impl_->save();
+  impl_->pending.add(std::move(request));
 }
 
 Future<std::vector<NotificationRequest>> DesktopNotificationCenter::pending() {
-  impl_->load();
   Future<std::vector<NotificationRequest>> f;
-  std::vector<NotificationRequest> list;
-  for (const auto& [id, p] : impl_->pending) list.push_back(p.request);
-  f.resolver()(std::move(list));
+  f.resolver()(impl_->pending.list());
   return f;
 }
 
 void DesktopNotificationCenter::removePending(const std::vector<std::string>& ids) {
-  impl_->load();
-  bool changed = false;
-  for (const auto& id : ids) changed = impl_->pending.erase(id) > 0 || changed;
-  if (changed) impl_->save();
+  impl_->pending.remove(ids);
 }
 
 std::optional<std::filesystem::path> DesktopNotificationCenter::setAside() const {
-  impl_->load();
-  auto* file = dynamic_cast<FileDefaults*>(impl_->store.get());
-  return file ? file->setAside() : std::nullopt;
+  return impl_->pending.setAside();
 }
 
 }  // namespace vuko

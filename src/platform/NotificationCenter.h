@@ -82,6 +82,8 @@ struct NotificationAuthorization {
   Refusal refusal = Refusal::none;
 };
 
+// Its callbacks run on a turn of the main loop of their own, never inside a
+// call the client makes to the centre.
 class NotificationCenter {
  public:
   virtual ~NotificationCenter() = default;
@@ -93,6 +95,8 @@ class NotificationCenter {
   virtual Future<std::vector<NotificationRequest>> pending() = 0;
   virtual void removePending(const std::vector<std::string>& ids) = 0;
 
+  // A pending request fell due and went on to be shown; the client records it.
+  std::function<void(const NotificationRequest&)> onDelivered;
   // A request is shown while a window of the client has the focus.
   std::function<void(const NotificationRequest&)> onWillPresent;
   // The user clicked a notification or one of its buttons.
@@ -106,6 +110,7 @@ class NotificationCenter {
   static void setCurrent(std::shared_ptr<NotificationCenter> c);
 };
 
+class Clock;
 class WallClock;
 
 // The desktop's notification server (org.freedesktop.Notifications on the
@@ -120,6 +125,8 @@ class DesktopNotificationCenter final : public NotificationCenter {
     WallClock* wall = nullptr;
     // The client's desktop entry, without ".desktop".
     std::string desktopId = "vuko";
+    // Where the callbacks are posted; none is the main-loop clock.
+    Clock* loop = nullptr;
   };
 
   // Keeps pending requests in defaultStore().

@@ -20,18 +20,18 @@ void Reminders::handle(const NotificationResponse& response) {
     auto it = info.find(k);
     return it != info.end() && it->is_string() ? it->get<std::string>() : fallback;
   };
-  std::optional<long long> task;
+  Item item{text("rid", ""),   std::nullopt,     text("kind", "task"),
+            text("title", ""), text("body", ""), {}};
   if (info.is_object())
     if (auto it = info.find("task"); it != info.end() && it->is_number_integer())
-      task = it->get<long long>();
-  handle(action, text("rid", ""), task, text("title", ""), text("body", ""), text("kind", "task"),
-         response.activationToken);
+      item.taskId = it->get<long long>();
+  handle(ReminderAnswer{action, std::move(item), response.activationToken});
 }
 
-void Reminders::handle(const std::string& action, const std::string& rid,
-                       std::optional<long long> taskId, const std::string& title,
-                       const std::string& body, const std::string& kind,
-                       const std::string& activationToken) {
+void Reminders::handle(const ReminderAnswer& answer) {
+  const auto& action = answer.action;
+  const auto& activationToken = answer.activationToken;
+  auto taskId = answer.item.taskId;
   if (taskId && *taskId < 1) taskId.reset();
   if (action == doneAction) {
     if (!taskId) return;
@@ -46,7 +46,10 @@ void Reminders::handle(const std::string& action, const std::string& rid,
   }
   if (action == snoozeAction) {
     if (signedOut_) return;
-    snooze(Item{rid, taskId, kind, title, body, wall_.now() + snoozeFor});
+    Item item = answer.item;
+    item.taskId = taskId;
+    item.at = wall_.now() + snoozeFor;
+    snooze(item);
     return;
   }
   if (onOpen) onOpen(taskId ? "/today?task=" + std::to_string(*taskId) : "/today", activationToken);
@@ -56,20 +59,7 @@ void Reminders::snooze(const Item& item) {
   auto secs =
       std::chrono::duration_cast<std::chrono::seconds>(wall_.now().time_since_epoch()).count();
   std::string key = "snooze-" + item.id + "-" + std::to_string(secs);
-  if (mode_ == Mode::system) {
-    center_.add({key, content(item), NotificationTrigger::after(snoozeFor)});
-    return;
-  }
-  auto alive = life_.guard();
-  TimerEntry e;
-  e.at = item.at;
-  e.timer = wall_.at(item.at, [this, alive, item, key] {
-    if (!alive) return;
-    if (auto it = timers_.find(key); it != timers_.end()) it->second.fired = true;
-    showBanner(item);
-    updateActivity();
-  });
-  timers_[key] = std::move(e);
+  active().add({key, content(item), NotificationTrigger::after(snoozeFor)});
   updateActivity();
 }
 

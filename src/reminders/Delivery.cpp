@@ -40,7 +40,7 @@ NotificationContent Reminders::content(const Item& item) {
 void Reminders::schedule(const Item& item) {
   // The moment to the second, as a calendar's date components give it.
   auto at = std::chrono::floor<std::chrono::seconds>(item.at);
-  center_.add({item.nid(), content(item), NotificationTrigger::at(at)});
+  active().add({item.nid(), content(item), NotificationTrigger::at(at)});
 }
 
 void Reminders::present(const Item& item) {
@@ -61,7 +61,7 @@ void Reminders::delivered(const NotificationRequest& request) {
   if (rid == request.content.userInfo.end() || !rid->is_string()) return;
   if (request.id.rfind("rem", 0) != 0) return;
   auto shown = shownMap();
-  // The poll or the engine's own timer may have recorded and reported it.
+  // The poll, or the focused window's presentation, may have recorded it.
   if (shown.count(request.id)) return;
   shown[request.id] = wall_.now();
   saveShown(shown);

@@ -19,7 +19,7 @@ struct ReminderItem {
   std::string body;
   TimePoint at{};
 
-  // The key of the item's notification request, timer and map entries.
+  // The key of the item's notification request and map entries.
   std::string nid() const { return "rem" + id; }
   // The body as shown: only the digest may show an empty second line.
   std::string shownBody() const;

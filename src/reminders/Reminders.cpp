@@ -30,7 +30,8 @@ Reminders::Reminders(TokenProvider token, Services s)
       activitySvc_(s.activity ? *s.activity : Activity::current()),
       bannerHost_(s.banners),
       http_(std::move(s.http)),
-      testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr) {
+      testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr),
+      own_(wall_, clock_) {
   if (!http_) {
     auto guard = life_.guard();
     http_ = [guard](HttpRequest r) { return Http::send(std::move(r), guard); };
@@ -40,6 +41,7 @@ Reminders::Reminders(TokenProvider token, Services s)
 Reminders::~Reminders() {
   if (activity_) activitySvc_.release();
   if (center_.onUndelivered) center_.onUndelivered = nullptr;
+  if (center_.onDelivered) center_.onDelivered = nullptr;
 }
 
 void Reminders::setMode(Mode m) {
@@ -57,6 +59,12 @@ void Reminders::start() {
   // A request the desktop would not take still reaches the user.
   center_.onUndelivered = [this, alive](const NotificationRequest& r) {
     if (alive) showBanner(*itemOf(r));
+  };
+  center_.onDelivered = [this, alive](const NotificationRequest& r) {
+    if (alive) delivered(r);
+  };
+  own_.onDelivered = [this, alive](const NotificationRequest& r) {
+    if (alive) ownDue(r);
   };
   askPermission().detach();
   pollTimer_ = clock_.schedule(
@@ -157,7 +165,8 @@ Task<std::string> Reminders::syncSteps() {
                    [](const Item& a, const Item& b) { return a.at < b.at; });
   lastSync_ = list;
 
-  auto pending = co_await center_.pending();
+  auto& centre = active();
+  auto pending = co_await centre.pending();
   if (gone()) co_return "";
   std::set<std::string> wanted;
   for (const auto& i : list) wanted.insert(i.nid());
@@ -167,9 +176,7 @@ Task<std::string> Reminders::syncSteps() {
     pendingIds.insert(r.id);
     if (startsWith(r.id, "rem") && !wanted.count(r.id)) stale.push_back(r.id);
   }
-  if (!stale.empty()) center_.removePending(stale);
-  std::erase_if(
-      timers_, [&](const auto& e) { return startsWith(e.first, "rem") && !wanted.count(e.first); });
+  if (!stale.empty()) centre.removePending(stale);
 
   auto shown = shownMap();
   auto scheduled = scheduledMap();
@@ -179,19 +186,16 @@ Task<std::string> Reminders::syncSteps() {
     const Item& item = list[n];
     auto key = item.nid();
     if (item.at > now + std::chrono::seconds(1)) {
-      if (mode_ == Mode::system) schedule(item);
+      schedule(item);
       scheduled[key] = item.at;
-      arm(item);
       continue;
     }
     if (!shown.count(key)) {
       auto sched = scheduled.find(key);
-      // A timer still armed has not shown or recorded its reminder yet (the
-      // poll can come first after a wake), so it counts like a pending request.
-      auto timer = timers_.find(key);
-      bool armed = timer != timers_.end() && !timer->second.fired;
-      if (sched == scheduled.end() || sched->second > now || pendingIds.count(key) || armed) {
-        center_.removePending({key});
+      // A request still pending has not shown or recorded its reminder yet
+      // (the poll can come before its timer after a wake).
+      if (sched == scheduled.end() || sched->second > now || pendingIds.count(key)) {
+        centre.removePending({key});
         present(item);
       }
     }
@@ -222,19 +226,22 @@ void Reminders::reset() {
 }
 
 void Reminders::clearScheduled() {
-  auto alive = life_.guard();
-  [](Reminders* self, Lifetime::Guard g) -> Task<> {
-    auto pending = co_await self->center_.pending();
+  withdraw(center_);
+  withdraw(own_);
+  lastSync_.clear();
+  updateActivity();
+}
+
+void Reminders::withdraw(NotificationCenter& center) {
+  [](NotificationCenter& c, Lifetime::Guard g) -> Task<> {
+    auto pending = co_await c.pending();
     if (!g) co_return;
     std::vector<std::string> ids;
     for (const auto& r : pending)
       if (startsWith(r.id, "rem") || startsWith(r.id, "snooze-")) ids.push_back(r.id);
-    if (!ids.empty()) self->center_.removePending(ids);
-  }(this, alive)
-                                                .detach();
-  timers_.clear();
-  lastSync_.clear();
-  updateActivity();
+    if (!ids.empty()) c.removePending(ids);
+  }(center, life_.guard())
+                                                      .detach();
 }
 
 // The persistent maps.
@@ -329,10 +336,9 @@ Task<> Reminders::reportFired(std::string id) {
   co_await post("/api/reminders/" + id + "/fired", *lastToken_);
 }
 
-std::vector<std::string> Reminders::timerKeys() const {
+std::vector<std::string> Reminders::ownPending() {
   std::vector<std::string> keys;
-  for (const auto& [k, e] : timers_)
-    if (!e.fired) keys.push_back(k);
+  for (const auto& r : own_.list()) keys.push_back(r.id);
   return keys;
 }
 

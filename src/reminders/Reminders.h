@@ -22,6 +22,7 @@
 #include "platform/WallClock.h"
 #include "reminders/Banner.h"
 #include "reminders/Item.h"
+#include "reminders/OwnCenter.h"
 
 namespace vuko {
 
@@ -38,6 +39,18 @@ struct ReminderServices {
   std::optional<bool> testMode;
 };
 
+// The user's answer to a reminder: done, snooze, or anything else to open it.
+struct ReminderAnswer {
+  std::string action;
+  // The reminder answered: its id, task, kind, title and body.
+  ReminderItem item;
+  // Lets the window take the focus when the answer came from a notification.
+  std::string activationToken;
+};
+
+// Pending reminders live in a notification centre, one timer each: the
+// desktop's in system mode, the own centre feeding the banners in own mode.
+// The engine asks the centre what is pending and records what was shown.
 class Reminders {
  public:
   enum class Mode { unknown, system, own, off };
@@ -95,38 +108,30 @@ class Reminders {
   static NotificationContent content(const Item& item);
   void schedule(const Item& item);
   void present(const Item& item);
+  // A reminder reached the user: recorded and reported fired once.
   void delivered(const NotificationRequest& request);
   void notifyNow(const std::string& title, const std::string& body, const std::string& tag);
 
-  // Own banners and reminder timers.
+  // Own banners.
   void showBanner(const Item& item);
   void layoutBanners();
   const std::vector<std::unique_ptr<ReminderBanner>>& banners() const { return banners_; }
-  void arm(const Item& item);
 
   // The answers of the user.
   void handle(const NotificationResponse& response);
-  void handle(const std::string& action, const std::string& rid, std::optional<long long> taskId,
-              const std::string& title, const std::string& body, const std::string& kind,
-              const std::string& activationToken = {});
+  void handle(const ReminderAnswer& answer);
 
-  // Keep-awake while an own timer is near.
+  // Keep-awake while an own banner's moment is near.
   void updateActivity();
   bool activityHeld() const { return activity_; }
 
-  // For tests and the self-test: the keys of the timers now set.
-  std::vector<std::string> timerKeys() const;
+  // The ids waiting in the own centre (own mode's reminders and snoozes).
+  std::vector<std::string> ownPending();
   // The persistent maps of the current server.
   std::map<std::string, TimePoint> shownMap() const;
   std::map<std::string, TimePoint> scheduledMap() const;
 
  private:
-  struct TimerEntry {
-    Timer timer;
-    TimePoint at;
-    bool fired = false;
-  };
-
   void setMode(Mode m);
   std::string key(const std::string& name) const;
   void saveShown(const std::map<std::string, TimePoint>& map);
@@ -135,7 +140,10 @@ class Reminders {
   void writeMap(const std::string& name, const std::map<std::string, TimePoint>& map);
   Task<std::string> syncSteps();
   void finishSync();
-  Task<> timerFired(Item item);
+  // The centre pending reminders live in for the mode.
+  NotificationCenter& active() { return mode_ == Mode::own ? own_ : center_; }
+  void ownDue(const NotificationRequest& request);
+  void withdraw(NotificationCenter& center);
   Task<> done(long long taskId);
   Task<> reportFired(std::string id);
   Task<> askPermission();
@@ -151,6 +159,7 @@ class Reminders {
   BannerHost* bannerHost_;
   HttpSend http_;
   bool testMode_;
+  OwnCenter own_;
 
   Mode mode_ = Mode::unknown;
   std::vector<Item> lastSync_;
@@ -159,7 +168,6 @@ class Reminders {
   unsigned account_ = 0;
   // From a reset until a poll succeeds with the next sign-in's token.
   bool signedOut_ = false;
-  std::map<std::string, TimerEntry> timers_;
   std::vector<std::unique_ptr<ReminderBanner>> banners_;
   Timer activityCheck_;
   bool running_ = false;

@@ -1,4 +1,4 @@
-// Own banners, reminder timers and the keep-awake activity.
+// Own banners, the own centre's due requests and the keep-awake activity.
 #include "reminders/Reminders.h"
 
 namespace vuko {
@@ -10,31 +10,12 @@ constexpr int margin = 12;
 constexpr int gap = 8;
 }  // namespace
 
-void Reminders::arm(const Item& item) {
-  auto key = item.nid();
-  timers_.erase(key);
-  auto alive = life_.guard();
-  TimerEntry e;
-  e.at = item.at;
-  e.timer = wall_.at(item.at, [this, alive, item] {
-    if (alive) timerFired(item).detach();
-  });
-  timers_[key] = std::move(e);
-}
-
-Task<> Reminders::timerFired(Item item) {
-  auto alive = life_.guard();
-  auto key = item.nid();
-  timers_.erase(key);
-  auto shown = shownMap();
-  if (!shown.count(key)) {
-    if (mode_ == Mode::own) showBanner(item);
-    shown[key] = wall_.now();
-    saveShown(shown);
-    if (lastToken_) {
-      co_await post("/api/reminders/" + item.id + "/fired", *lastToken_);
-      if (!alive) co_return;
-    }
+void Reminders::ownDue(const NotificationRequest& request) {
+  // A poll after a wake may have shown it before its timer came.
+  bool reminder = request.id.rfind("rem", 0) == 0;
+  if (!reminder || !shownMap().count(request.id)) {
+    if (mode_ == Mode::own) showBanner(*itemOf(request));
+    delivered(request);
   }
   updateActivity();
 }
@@ -55,7 +36,7 @@ void Reminders::showBanner(const Item& item) {
       clock_.defer([gone] {});
     }
     layoutBanners();
-    if (action) handle(*action, item.id, item.taskId, item.title, item.body, item.kind);
+    if (action) handle(ReminderAnswer{*action, item, {}});
   };
   banners_.push_back(std::move(banner));
   layoutBanners();
@@ -80,10 +61,10 @@ void Reminders::updateActivity() {
   auto now = wall_.now();
   bool near = false;
   std::optional<TimePoint> earliest;
-  for (const auto& [k, e] : timers_) {
-    if (e.fired || !e.timer.active()) continue;
-    if (e.at - now < lookAhead) near = true;
-    if (!earliest || e.at < *earliest) earliest = e.at;
+  for (const auto& r : own_.list()) {
+    auto at = r.trigger.date;
+    if (at - now < lookAhead) near = true;
+    if (!earliest || at < *earliest) earliest = at;
   }
   if (mode_ != Mode::system && near) {
     if (!activity_) {

@@ -318,8 +318,12 @@ TEST(NotificationCenter, PendingRequestSurvivesAKill) {
       std::max(due - std::chrono::system_clock::now(), std::chrono::system_clock::duration(0))));
   {
     DesktopNotificationCenter center(DesktopNotificationCenter::Options{store});
+    // The client hears of it once, to record it and report it fired.
+    std::vector<std::string> delivered;
+    center.onDelivered = [&](const NotificationRequest& r) { delivered.push_back(r.id); };
     ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }, 30s));
     EXPECT_EQ(server.calls()[0].summary, "Позвонить");
+    EXPECT_EQ(delivered, std::vector<std::string>{"rem9"});
   }
   // Once shown, it is gone from the store: another start shows nothing.
   {

@@ -8,12 +8,16 @@
 
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WallClock.h"
 
 namespace vuko::test {
 
 class RecordingNotificationCenter final : public NotificationCenter {
  public:
-  explicit RecordingNotificationCenter(Clock& loop = Clock::main()) : loop_(loop) {}
+  // With a wall clock, a request for later falls due at its moment like the
+  // desktop's: it leaves the pending list, is shown and reaches onDelivered.
+  explicit RecordingNotificationCenter(Clock& loop = Clock::main(), WallClock* wall = nullptr)
+      : loop_(loop), wall_(wall) {}
 
   NotificationAuthorization answer{true, NotificationAuthorization::Refusal::none};
   // Whether a window of the client has the focus: requests shown now are then
@@ -40,6 +44,12 @@ class RecordingNotificationCenter final : public NotificationCenter {
         });
     } else {
       pendingById[r.id] = r;
+      if (wall_) {
+        auto at = r.trigger.kind == NotificationTrigger::Kind::interval
+                      ? wall_->now() + r.trigger.interval
+                      : r.trigger.date;
+        timers_[r.id] = wall_->at(at, [this, id = r.id] { due(id); });
+      }
     }
   }
   Future<std::vector<NotificationRequest>> pending() override {
@@ -71,7 +81,22 @@ class RecordingNotificationCenter final : public NotificationCenter {
   std::vector<std::string> removed;
 
  private:
+  void due(const std::string& id) {
+    auto it = pendingById.find(id);
+    if (it == pendingById.end()) return;
+    auto request = it->second;
+    pendingById.erase(it);
+    shown.push_back(request);
+    if (onDelivered) onDelivered(request);
+    if (active)
+      loop_.defer([this, request, alive = std::weak_ptr<int>(life_)] {
+        if (alive.lock() && onWillPresent) onWillPresent(request);
+      });
+  }
+
   Clock& loop_;
+  WallClock* wall_;
+  std::map<std::string, Timer> timers_;
   std::shared_ptr<int> life_ = std::make_shared<int>();
 };
 

@@ -30,7 +30,7 @@ TEST_P(RemindersAnswers, StatusTextFollowsTheServersAnswer) {
   // only an expired sign-in withdraws what was planned.
   bool withdrawn = o.status == 401;
   EXPECT_EQ(r->lastSync().empty(), withdrawn);
-  EXPECT_EQ(r->timerKeys().empty(), withdrawn);
+  EXPECT_EQ(center.pendingById.empty(), withdrawn);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,8 +143,8 @@ TEST_F(RemindersSync, DueAtOneSecondFutureAtOneAndAHalf) {
   clock.advance(500ms);
   upcoming.push_back(reminder("later", 1500ms));
   EXPECT_EQ(sync(), "запланировано 1, показано сейчас 1");
+  EXPECT_EQ(center.pendingById.size(), 1u);
   EXPECT_TRUE(center.pendingById.count("remlater"));
-  EXPECT_EQ(r->timerKeys(), std::vector<std::string>{"remlater"});
   EXPECT_EQ(count("/api/reminders/due/fired", "POST"), 2u);
   EXPECT_EQ(center.shownCount("remdue"), 1u);
   EXPECT_EQ(count("/api/reminders/later/fired"), 0u);
@@ -180,7 +180,7 @@ TEST_F(RemindersSync, ShownBySystemIsOnlyRecorded) {
   start(Mode::system);
   upcoming = {reminder("1", 10min)};
   sync();
-  // The system showed the request; the engine's own timer is gone too.
+  // The system showed the request: it is no longer pending.
   r->clearScheduled();
   wall.jump(10min);
   sync();
@@ -207,34 +207,34 @@ TEST_F(RemindersSync, SixtyOneItemsHandleTheFirstSixty) {
   EXPECT_EQ(sync(), "запланировано 61, показано сейчас 0");
   EXPECT_EQ(center.pendingById.size(), 60u);
   EXPECT_FALSE(center.pendingById.count("rem60"));
-  EXPECT_EQ(r->timerKeys().size(), 60u);
+  // Nothing of system mode waits in the own centre.
+  EXPECT_TRUE(r->ownPending().empty());
 }
 
 TEST_F(RemindersSync, GoneRemindersAreWithdrawnButNotSnoozes) {
   start(Mode::system);
   upcoming = {reminder("1", 10min), reminder("2", 20min)};
   sync();
-  r->handle(Reminders::snoozeAction, "9", 42, "t", "b", "task");
+  r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "t", "b", {}}, {}});
   upcoming = {reminder("2", 20min)};
   sync();
   EXPECT_FALSE(center.pendingById.count("rem1"));
   EXPECT_TRUE(center.pendingById.count("rem2"));
   ASSERT_EQ(center.pendingById.size(), 2u);
   EXPECT_EQ(center.pendingById.rbegin()->first.rfind("snooze-9-", 0), 0u);
-  EXPECT_EQ(r->timerKeys(), std::vector<std::string>{"rem2"});
 }
 
 TEST_F(RemindersSync, OwnSnoozeTimerSurvivesPolls) {
   start(Mode::own);
-  r->handle(Reminders::snoozeAction, "9", 42, "Позвонить", "", "task");
-  ASSERT_EQ(r->timerKeys().size(), 1u);
-  auto key = r->timerKeys()[0];
+  r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "Позвонить", "", {}}, {}});
+  ASSERT_EQ(r->ownPending().size(), 1u);
+  auto key = r->ownPending()[0];
   EXPECT_EQ(key, "snooze-9-" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
                                                   wall.now().time_since_epoch())
                                                   .count()));
   sync();
   sync();
-  EXPECT_EQ(r->timerKeys(), std::vector<std::string>{key});
+  EXPECT_EQ(r->ownPending(), std::vector<std::string>{key});
   clock.advance(599s);
   EXPECT_EQ(host.made, 0);
   clock.advance(1s);
@@ -250,7 +250,7 @@ TEST_F(RemindersSync, RearmingLeavesOneTimer) {
   sync();
   upcoming = {reminder("1", 15min)};
   sync();
-  EXPECT_EQ(r->timerKeys().size(), 1u);
+  EXPECT_EQ(r->ownPending().size(), 1u);
   // One appointment: the reminder is near, so no activity re-check is set.
   EXPECT_EQ(wall.pending(), 1u);
   clock.advance(10min);
@@ -302,7 +302,6 @@ TEST_F(RemindersSync, ResetForgetsTokenAndPlans) {
   sync();
   r->reset();
   EXPECT_TRUE(r->lastSync().empty());
-  EXPECT_TRUE(r->timerKeys().empty());
   EXPECT_FALSE(center.pendingById.count("rem1"));
   token.reset();
   EXPECT_EQ(sync(), "не выполнен вход");
@@ -310,7 +309,7 @@ TEST_F(RemindersSync, ResetForgetsTokenAndPlans) {
 
 TEST_F(RemindersSync, ResetWithdrawsSnoozesToo) {
   start(Mode::system);
-  r->handle(Reminders::snoozeAction, "7", 42, "t", "", "task");
+  r->handle(ReminderAnswer{Reminders::snoozeAction, {"7", 42, "task", "t", "", {}}, {}});
   ASSERT_EQ(center.pendingById.size(), 1u);
   r->reset();
   EXPECT_TRUE(center.pendingById.empty());

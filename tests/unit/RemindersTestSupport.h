@@ -81,7 +81,7 @@ class RemindersFixture : public testing::Test {
 
   FakeClock clock;
   FakeWallClock wall{clock};
-  RecordingNotificationCenter center{clock};
+  RecordingNotificationCenter center{clock, &wall};
   MemoryDefaults defaults;
   CountingActivity activity;
   FakeBannerHost host;
