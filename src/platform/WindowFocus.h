@@ -1,0 +1,14 @@
+// Where the window system's input focus is.
+#pragma once
+
+typedef struct _GtkWindow GtkWindow;
+
+namespace vuko::WindowFocus {
+
+// Whether the input focus is in the window. During a hot-key press the
+// keyboard is grabbed and the toolkit counts every window as unfocused until
+// the key is released, while the focus itself stays where the user sees it;
+// so on X11 the server is asked.
+bool has(GtkWindow* window);
+
+}  // namespace vuko::WindowFocus
