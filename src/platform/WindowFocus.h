@@ -1,7 +1,9 @@
 // Where the window system's input focus is.
 #pragma once
 
-typedef struct _GtkWindow GtkWindow;
+// The toolkit's window type, declared as the toolkit does, so that this header
+// stays free of the toolkit's own.
+typedef struct _GtkWindow GtkWindow;  // NOLINT(bugprone-reserved-identifier)
 
 namespace vuko::WindowFocus {
 
