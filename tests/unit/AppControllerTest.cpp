@@ -232,7 +232,7 @@ TEST_F(AppControllerTest, AnAllowedAnswerIsOnlyToldToThePage) {
 }
 
 TEST_F(AppControllerTest, ARefusalOpensTheDesktopsSettingsWhereItCan) {
-  launcher.names = "ubuntu:GNOME";
+  launcher.names = "GNOME";
   launcher.programs = {"gnome-control-center"};
   ASSERT_TRUE(controller.notificationSettingsCommand());
   controller.permissionAnswered(false);
