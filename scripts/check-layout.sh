@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Checks that each file's folder tells its layer (see README, "Layout"):
-#  - toolkit includes (GTK, GDK, WebKit) only in gtk/ folders, src/app/ and
-#    the Linux implementation files (.cpp) of src/platform/;
+#  - toolkit includes (GTK, GDK, WebKit) only in gtk/ folders and the Linux
+#    implementation files (.cpp) of src/platform/;
 #  - GLib, GIO, libsoup and X11 also stay out of the toolkit-free cores and out
 #    of every header of src/platform/ outside gtk/;
-#  - only gtk/ folders, src/app/ and the platform .cpp files include a header
-#    from a gtk/ folder.
+#  - only gtk/ folders and the platform .cpp files include a header from a
+#    gtk/ folder.
 # Prints each offending include and fails if there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,12 +22,12 @@ report() {
 
 while IFS= read -r file; do
   case "$file" in
-    */gtk/* | src/app/*) continue ;;
+    */gtk/*) continue ;;
   esac
   inPlatformCpp=false
   [[ "$file" =~ ^src/platform/[^/]+\.cpp$ ]] && inPlatformCpp=true
   while IFS= read -r line; do
-    report "$file" "toolkit include outside a gtk/ folder, src/app/ or a platform .cpp: $line"
+    report "$file" "toolkit include outside a gtk/ folder or a platform .cpp: $line"
   done < <($inPlatformCpp || grep -HnE "$toolkit" "$file" || true)
   while IFS= read -r line; do
     report "$file" "system library include in a neutral header or a toolkit-free core: $line"

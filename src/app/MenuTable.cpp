@@ -6,25 +6,23 @@ namespace vuko::menus {
 
 namespace {
 
-Item item(std::string title, std::string action, std::string key = "", unsigned modifiers = 0,
+Item item(std::string title, MenuAction action, std::string key = "", unsigned modifiers = 0,
           Target target = Target::delegate) {
   Item i;
   i.title = std::move(title);
-  i.action = std::move(action);
+  i.action = action;
   i.key = std::move(key);
   i.modifiers = modifiers;
   i.target = target;
   return i;
 }
 
-Item responder(std::string title, std::string action, std::string key = "",
-               unsigned modifiers = 0) {
-  return item(std::move(title), std::move(action), std::move(key), modifiers,
-              Target::firstResponder);
+Item responder(std::string title, MenuAction action, std::string key = "", unsigned modifiers = 0) {
+  return item(std::move(title), action, std::move(key), modifiers, Target::firstResponder);
 }
 
-Item following(std::string title, std::string action, Follows follows) {
-  Item i = item(std::move(title), std::move(action));
+Item following(std::string title, MenuAction action, Follows follows) {
+  Item i = item(std::move(title), action);
   i.follows = follows;
   return i;
 }
@@ -46,64 +44,64 @@ const std::vector<Menu>& mainMenu() {
   static const std::vector<Menu> menus{
       {"Vuko",
        {
-           item("О программе «Vuko»", "about"),
+           item("О программе «Vuko»", MenuAction::about),
            separator(),
-           item("Настройки…", "openSettings", ",", command),
-           item("Сервер…", "chooseServerMenu"),
+           item("Настройки…", MenuAction::openSettings, ",", command),
+           item("Сервер…", MenuAction::chooseServer),
            separator(),
-           responder("Скрыть «Vuko»", "hide:", "h", command),
+           responder("Скрыть «Vuko»", MenuAction::hide, "h", command),
            // Hiding or showing other programs' windows is not the business
            // of one program on this desktop.
-           disabled(responder("Скрыть остальные", "hideOtherApplications:", "h", command | option)),
-           disabled(responder("Показать все", "unhideAllApplications:")),
+           disabled(responder("Скрыть остальные", MenuAction::hideOthers, "h", command | option)),
+           disabled(responder("Показать все", MenuAction::unhideAll)),
            separator(),
-           responder("Выйти из «Vuko»", kTerminate, "q", command),
+           responder("Выйти из «Vuko»", MenuAction::terminate, "q", command),
        }},
       {"Задача",
        {
-           item("Новая задача", "newTask", "n", command),
-           following("Быстрая задача из любой программы", "quickTask", Follows::quick),
-           item("Командная строка", "palette", "k", command),
+           item("Новая задача", MenuAction::newTask, "n", command),
+           following("Быстрая задача из любой программы", MenuAction::quickTask, Follows::quick),
+           item("Командная строка", MenuAction::palette, "k", command),
            separator(),
-           following("Помодоро поверх всех окон", "toggleMini", Follows::focus),
+           following("Помодоро поверх всех окон", MenuAction::toggleMini, Follows::focus),
        }},
       {"Правка",
        {
-           responder("Отменить", "undo:", "z", command),
-           responder("Повторить", "redo:", "z", command | shift),
+           responder("Отменить", MenuAction::undo, "z", command),
+           responder("Повторить", MenuAction::redo, "z", command | shift),
            separator(),
-           responder("Вырезать", "cut:", "x", command),
-           responder("Скопировать", "copy:", "c", command),
-           responder("Вставить", "paste:", "v", command),
-           responder("Выбрать все", "selectAll:", "a", command),
+           responder("Вырезать", MenuAction::cut, "x", command),
+           responder("Скопировать", MenuAction::copy, "c", command),
+           responder("Вставить", MenuAction::paste, "v", command),
+           responder("Выбрать все", MenuAction::selectAll, "a", command),
        }},
       {"Перейти",
        {
-           item("Сегодня", "goToday", "1", command),
-           item("Входящие", "goInbox", "2", command),
-           item("7 дней", "goWeek", "3", command),
-           item("Календарь", "goCalendar", "4", command),
-           item("Фокус", "goFocus", "5", command),
+           item("Сегодня", MenuAction::goToday, "1", command),
+           item("Входящие", MenuAction::goInbox, "2", command),
+           item("7 дней", MenuAction::goWeek, "3", command),
+           item("Календарь", MenuAction::goCalendar, "4", command),
+           item("Фокус", MenuAction::goFocus, "5", command),
            separator(),
-           item("Назад", "back", "[", command),
-           item("Вперёд", "forward", "]", command),
+           item("Назад", MenuAction::back, "[", command),
+           item("Вперёд", MenuAction::forward, "]", command),
        }},
       {"Вид",
        {
-           item("Обновить", "reload", "r", command),
+           item("Обновить", MenuAction::reload, "r", command),
            separator(),
-           item("Крупнее", "zoomIn", "+", command),
-           item("Мельче", "zoomOut", "-", command),
-           item("Обычный размер", "zoomReset", "0", command),
+           item("Крупнее", MenuAction::zoomIn, "+", command),
+           item("Мельче", MenuAction::zoomOut, "-", command),
+           item("Обычный размер", MenuAction::zoomReset, "0", command),
            separator(),
-           responder("Во весь экран", "toggleFullScreen:", "f", command | control),
+           responder("Во весь экран", MenuAction::toggleFullScreen, "f", command | control),
        }},
       {"Окно",
        {
-           responder("Свернуть", "performMiniaturize:", "m", command),
-           responder("Закрыть окно", "performClose:", "w", command),
+           responder("Свернуть", MenuAction::minimize, "m", command),
+           responder("Закрыть окно", MenuAction::closeWindow, "w", command),
            separator(),
-           item("Главное окно «Vuko»", "openMain", "0", command | option),
+           item("Главное окно «Vuko»", MenuAction::openMain, "0", command | option),
        }},
   };
   return menus;
@@ -111,18 +109,18 @@ const std::vector<Menu>& mainMenu() {
 
 const std::vector<Item>& statusMenu() {
   static const std::vector<Item> items{
-      following("Быстрая задача…", "quickTask", Follows::quick),
-      following("Помодоро поверх всех окон", "toggleMini", Follows::focus),
+      following("Быстрая задача…", MenuAction::quickTask, Follows::quick),
+      following("Помодоро поверх всех окон", MenuAction::toggleMini, Follows::focus),
       separator(),
-      item("Открыть «Vuko»", "openMain"),
-      item("Сегодня", "goToday"),
-      item("Входящие", "goInbox"),
-      item("Фокус", "goFocus"),
+      item("Открыть «Vuko»", MenuAction::openMain),
+      item("Сегодня", MenuAction::goToday),
+      item("Входящие", MenuAction::goInbox),
+      item("Фокус", MenuAction::goFocus),
       separator(),
-      item("Настройки…", "openSettings"),
+      item("Настройки…", MenuAction::openSettings),
       // Every other status item targets the delegate; quitting goes to the
       // application itself.
-      responder("Выйти из «Vuko»", kTerminate),
+      responder("Выйти из «Vuko»", MenuAction::terminate),
   };
   return items;
 }
@@ -142,7 +140,7 @@ std::string keyName(const std::string& key) {
 
 std::string accelerator(const Item& i) {
   if (i.separator || i.key.empty()) return {};
-  if (i.action == "toggleFullScreen:") return "F11";
+  if (i.action == MenuAction::toggleFullScreen) return "F11";
   std::string out;
   if (i.modifiers & control) out += "<Control>";
   if (i.modifiers & command) out += "<Primary>";

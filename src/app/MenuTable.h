@@ -1,7 +1,8 @@
 // The client's menus as data: the main menu's six top-level menus and the
 // status item's menu, with titles, actions, key equivalents and targets. A
 // platform layer turns these rows into its own menus; only the rows marked as
-// following a hot key change after start-up.
+// following a hot key change after start-up. What each action does is bound
+// in AppController.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,46 @@
 #include <vector>
 
 #include "hotkeys/GlobalCombo.h"
+
+namespace vuko {
+
+// Every command a menu item can run.
+enum class MenuAction {
+  about,
+  openSettings,
+  chooseServer,
+  hide,
+  hideOthers,
+  unhideAll,
+  terminate,
+  newTask,
+  quickTask,
+  palette,
+  toggleMini,
+  undo,
+  redo,
+  cut,
+  copy,
+  paste,
+  selectAll,
+  goToday,
+  goInbox,
+  goWeek,
+  goCalendar,
+  goFocus,
+  back,
+  forward,
+  reload,
+  zoomIn,
+  zoomOut,
+  zoomReset,
+  toggleFullScreen,
+  minimize,
+  closeWindow,
+  openMain,
+};
+
+}  // namespace vuko
 
 namespace vuko::menus {
 
@@ -31,7 +72,7 @@ enum class Follows { none, quick, focus };
 struct Item {
   bool separator = false;
   std::string title;
-  std::string action;
+  MenuAction action = MenuAction::about;
   std::string key;  // empty: no key equivalent
   unsigned modifiers = 0;
   Target target = Target::delegate;
@@ -50,9 +91,6 @@ struct Menu {
 
 const std::vector<Menu>& mainMenu();
 const std::vector<Item>& statusMenu();
-
-// The action that quits the client; in the status menu it keeps no target.
-inline constexpr const char* kTerminate = "terminate:";
 
 // A fixed key equivalent as an accelerator of this desktop: Command is the
 // primary modifier, Option is Alt; the full-screen command, which has no

@@ -6,14 +6,6 @@ namespace vuko {
 
 namespace {
 
-// The actions of the most recently made registry. The service's handler is a
-// plain function that reaches the actions through this, so it stays valid
-// whatever happens to the registry object itself.
-std::shared_ptr<const Hotkeys::Actions>& current() {
-  static std::shared_ptr<const Hotkeys::Actions> actions;
-  return actions;
-}
-
 std::string comboKey(const std::string& id) {
   return "hotkey." + id;
 }
@@ -24,15 +16,18 @@ std::string offKey(const std::string& id) {
 }  // namespace
 
 const std::map<std::string, std::uint32_t>& Hotkeys::ids() {
-  static const std::map<std::string, std::uint32_t> table = {
-      {"quick", 1}, {"show", 2}, {"focus", 3}};
+  static const std::map<std::string, std::uint32_t> table = [] {
+    std::map<std::string, std::uint32_t> out;
+    for (const auto& row : kHotkeyActions) out[row.id] = row.number;
+    return out;
+  }();
   return table;
 }
 
 const std::map<std::string, GlobalCombo>& Hotkeys::defaults() {
   static const std::map<std::string, GlobalCombo> table = {
-      {"quick", GlobalCombo("Space", true, true)},
-      {"focus", GlobalCombo("KeyP", true, true)},
+      {hotkeyId(HotkeyAction::quick), GlobalCombo("Space", true, true)},
+      {hotkeyId(HotkeyAction::focus), GlobalCombo("KeyP", true, true)},
   };
   return table;
 }
@@ -41,14 +36,29 @@ Hotkeys::Hotkeys(Actions actions, std::shared_ptr<HotkeyService> service, Defaul
     : actions_(std::make_shared<const Actions>(std::move(actions))),
       service_(service ? std::move(service) : HotkeyService::shared()),
       store_(store) {
-  current() = actions_;
-  service_->setHandler(&Hotkeys::pressed);
+  // The handler holds the actions weakly: a press still on its way when this
+  // registry goes reaches nothing, and a newer registry's handler replaces
+  // this one.
+  service_->setHandler([actions = std::weak_ptr<const Actions>(actions_)](std::uint32_t number,
+                                                                          std::uint32_t eventTime) {
+    const HotkeyActionRow* row = nullptr;
+    for (const auto& r : kHotkeyActions)
+      if (r.number == number) row = &r;
+    if (!row) return;
+    // The action runs on a later turn of the loop, never inside the
+    // service's event dispatch.
+    Clock::main().defer([actions, id = std::string(row->id), eventTime] {
+      auto live = actions.lock();
+      if (!live) return;
+      auto it = live->find(id);
+      if (it != live->end() && it->second) it->second(eventTime);
+    });
+  });
   registerAll();
 }
 
 Hotkeys::~Hotkeys() {
   unregisterAll();
-  if (current() == actions_) current().reset();
 }
 
 std::optional<GlobalCombo> Hotkeys::combo(const std::string& id) const {
@@ -116,31 +126,6 @@ void Hotkeys::registerAll() {
 void Hotkeys::unregisterAll() {
   for (const auto& [id, ref] : refs_) service_->unregisterHotKey(ref);
   refs_.clear();
-}
-
-namespace {
-std::uint32_t runningPressTime = 0;
-}
-
-std::uint32_t Hotkeys::pressTime() {
-  return runningPressTime;
-}
-
-void Hotkeys::pressed(std::uint32_t number, std::uint32_t eventTime) {
-  std::optional<std::string> id;
-  for (const auto& [name, n] : ids())
-    if (n == number) id = name;
-  // The action runs on a later turn of the loop, never inside the service's
-  // event dispatch, and from whichever registry is current by then.
-  Clock::main().defer([id, eventTime] {
-    auto actions = current();
-    if (!id || !actions) return;
-    auto it = actions->find(*id);
-    if (it == actions->end() || !it->second) return;
-    runningPressTime = eventTime;
-    it->second();
-    runningPressTime = 0;
-  });
 }
 
 }  // namespace vuko

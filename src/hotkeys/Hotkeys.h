@@ -13,6 +13,7 @@
 #include <string>
 
 #include "hotkeys/GlobalCombo.h"
+#include "hotkeys/HotkeyActions.h"
 #include "platform/Defaults.h"
 #include "platform/HotkeyService.h"
 
@@ -20,24 +21,25 @@ namespace vuko {
 
 class Hotkeys {
  public:
-  using Action = std::function<void()>;
+  // Runs with the window system's time stamp of the press (0 when unknown),
+  // which a window presented in answer needs to take the focus.
+  using Action = std::function<void(std::uint32_t eventTime)>;
   using Actions = std::map<std::string, Action>;
 
   // The four-character code "VUKO", the signature half of every identifier.
   static constexpr std::uint32_t signature = 0x56554B4F;
 
-  // Hot-key id → the number the service reports on a press.
+  // Hot-key id → the number the service reports on a press (from the
+  // table of hot-key actions).
   static const std::map<std::string, std::uint32_t>& ids();
   // Hot-key id → its combination until the user chooses another.
   static const std::map<std::string, GlobalCombo>& defaults();
 
-  // Becomes the process-wide current registry and registers the combinations
-  // in force.
+  // Takes the service's presses and registers the combinations in force.
   explicit Hotkeys(Actions actions,
                    std::shared_ptr<HotkeyService> service = HotkeyService::shared(),
                    Defaults& store = Defaults::standard());
-  // Unregisters its keys; presses still on their way reach no action once
-  // this was the current registry.
+  // Unregisters its keys; presses still on their way reach no action.
   ~Hotkeys();
   Hotkeys(const Hotkeys&) = delete;
   Hotkeys& operator=(const Hotkeys&) = delete;
@@ -55,9 +57,6 @@ class Hotkeys {
   // combination that takes typing, and one the system refused.
   bool registered(const std::string& id) const;
   void pause();
-  // While an action runs: the window system's time stamp of the press that
-  // fired it, for presenting a window with the focus; 0 otherwise.
-  static std::uint32_t pressTime();
   // Registers the stored combinations again.
   void resume();
 
@@ -66,7 +65,6 @@ class Hotkeys {
  private:
   void registerAll();
   void unregisterAll();
-  static void pressed(std::uint32_t number, std::uint32_t eventTime);
 
   std::map<std::string, HotkeyService::Ref> refs_;
   std::set<std::string> registered_;

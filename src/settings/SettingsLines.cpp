@@ -1,5 +1,6 @@
 #include "settings/SettingsLines.h"
 
+#include "hotkeys/HotkeyActions.h"
 #include "server/ServerChoice.h"
 #include "server/Settings.h"
 
@@ -16,8 +17,9 @@ std::string hotkeys(const ComboOf& comboOf) {
     auto combo = comboOf(id);
     return std::string(label) + (combo ? combo->title() : std::string(none));
   };
-  return part("Быстрая задача: ", "quick", "выключено") + " · " +
-         part("помодоро: ", "focus", "выключено") + " · " + part("окно: ", "show", "не задано");
+  return part("Быстрая задача: ", hotkeyId(HotkeyAction::quick), "выключено") + " · " +
+         part("помодоро: ", hotkeyId(HotkeyAction::focus), "выключено") + " · " +
+         part("окно: ", hotkeyId(HotkeyAction::show), "не задано");
 }
 
 }  // namespace vuko::SettingsLines

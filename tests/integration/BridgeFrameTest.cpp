@@ -39,8 +39,7 @@ TEST_F(BridgeFrameTest, ACrossOriginFrameCannotPostWhileTheTopPageCan) {
   int tasksChanged = 0;
   controller->onTasksChanged = [&] { ++tasksChanged; };
   auto service = std::make_shared<RecordingHotkeyService>();
-  Hotkeys hotkeys(Hotkeys::Actions{{"quick", [] {}}, {"show", [] {}}, {"focus", [] {}}}, service,
-                  *store);
+  Hotkeys hotkeys(Hotkeys::Actions{}, service, *store);
   controller->hotkeys = &hotkeys;
   auto before = hotkeys.all();
 

@@ -52,8 +52,7 @@ class BridgeIntegrationTest : public WebFixture {
 
   void makeHotkeys() {
     service = std::make_shared<RecordingHotkeyService>();
-    hotkeys = std::make_unique<Hotkeys>(
-        Hotkeys::Actions{{"quick", [] {}}, {"show", [] {}}, {"focus", [] {}}}, service, *store);
+    hotkeys = std::make_unique<Hotkeys>(Hotkeys::Actions{}, service, *store);
     controller->hotkeys = hotkeys.get();
   }
 

@@ -92,9 +92,10 @@ class HotkeyServiceTest : public testing::Test {
   }
 
   Hotkeys& start() {
-    hotkeys = std::make_unique<Hotkeys>(
-        Hotkeys::Actions{{"quick", [this] { ++quick; }}, {"focus", [this] { ++focus; }}}, service,
-        store);
+    hotkeys =
+        std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this](std::uint32_t) { ++quick; }},
+                                                   {"focus", [this](std::uint32_t) { ++focus; }}},
+                                  service, store);
     return *hotkeys;
   }
 

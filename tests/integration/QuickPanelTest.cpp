@@ -30,11 +30,10 @@ class QuickPanelTest : public testing::Test {
         [this]() -> Task<std::optional<std::string>> {  // lives with its owner
           co_return token;
         });
-    hotkeys =
-        std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this] {
-                                                      pressTimes.push_back(Hotkeys::pressTime());
-                                                      panel->toggle(Hotkeys::pressTime());
-                                                    }}});
+    hotkeys = std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this](std::uint32_t time) {
+                                                            pressTimes.push_back(time);
+                                                            panel->toggle(time);
+                                                          }}});
   }
   void TearDown() override {
     hotkeys.reset();

@@ -3,7 +3,7 @@
 // main window; a typed address of a running task server switches to it.
 #include <gtest/gtest.h>
 
-#include "app/AppDelegate.h"
+#include "app/gtk/AppDelegate.h"
 #include "devserver/DevServer.h"
 #include "platform/Defaults.h"
 #include "reminders/Reminders.h"

@@ -10,6 +10,7 @@
 #include "app/gtk/MenuActions.h"
 #include "hotkeys/Hotkeys.h"
 #include "support/GtkFind.h"
+#include "support/RecordingAppWindows.h"
 #include "support/RecordingHotkeyService.h"
 #include "support/WebFixture.h"
 #include "web/gtk/MiniFocus.h"
@@ -40,15 +41,14 @@ class ShellMenusTest : public WebFixture {
     start();
     gtk_application_add_window(app, controller->window());
     actions = std::make_unique<MenuActions>(app, *controller);
-    table = actions->table();
-    table["toggleMini"] = [] {};
+    rules.setCommands(actions.get());
     menus = std::make_unique<AppMenus>(
         app, controller->window(),
-        [this](const std::string& action) {
+        [this](MenuAction action) {
           dispatched.push_back(action);
-          if (auto it = table.find(action); it != table.end()) it->second();
+          rules.perform(action);
         },
-        [this](const std::string& action) { return table.count(action) > 0; });
+        [this](MenuAction action) { return rules.handles(action); });
   }
 
   void TearDown() override {
@@ -69,10 +69,13 @@ class ShellMenusTest : public WebFixture {
   double zoom() { return webkit_web_view_get_zoom_level(controller->webView()); }
 
   GtkApplication* app = nullptr;
+  // The windows the menus' own rows open are recorded, not made.
+  RecordingAppWindows windows;
+  RecordingSettingsLauncher launcher;
+  AppController rules{windows, launcher};
   std::unique_ptr<MenuActions> actions;
-  std::map<std::string, std::function<void()>> table;
   std::unique_ptr<AppMenus> menus;
-  std::vector<std::string> dispatched;
+  std::vector<MenuAction> dispatched;
 };
 
 }  // namespace
@@ -97,10 +100,10 @@ TEST_F(ShellMenusTest, GoShortcutsRouteInThePageWithoutReload) {
 }
 
 TEST_F(ShellMenusTest, RowsWithoutAnActionAreInsensitive) {
-  for (const char* title : {"Сервер…", "Настройки…", "Быстрая задача из любой программы",
-                            "Скрыть остальные", "Показать все"})
+  for (const char* title : {"Скрыть остальные", "Показать все"})
     EXPECT_FALSE(gtk_widget_get_sensitive(item(title))) << title;
-  for (const char* title : {"Новая задача", "Сегодня", "Крупнее", "Выйти из «Vuko»"})
+  for (const char* title : {"Сервер…", "Настройки…", "Быстрая задача из любой программы",
+                            "Новая задача", "Сегодня", "Крупнее", "Выйти из «Vuko»"})
     EXPECT_TRUE(gtk_widget_get_sensitive(item(title))) << title;
   EXPECT_EQ(keyOf(item("Во весь экран")), normal("F11"));
   EXPECT_EQ(keyOf(item("Главное окно «Vuko»")), normal("<Control><Alt>0"));
@@ -109,7 +112,7 @@ TEST_F(ShellMenusTest, RowsWithoutAnActionAreInsensitive) {
 TEST_F(ShellMenusTest, HotkeyItemsFollowTheRegistry) {
   auto service = std::make_shared<RecordingHotkeyService>();
   MemoryDefaults keys;
-  Hotkeys hotkeys({{"quick", [] {}}, {"show", [] {}}, {"focus", [] {}}}, service, keys);
+  Hotkeys hotkeys({}, service, keys);
   hotkeys.onChange = [&] { menus->followHotkeys(hotkeys); };
   menus->followHotkeys(hotkeys);
   ASSERT_EQ(menus->quickItems().size(), 2u);
@@ -141,7 +144,8 @@ TEST_F(ShellMenusTest, HotkeyItemsFollowTheRegistry) {
   gtk_accelerator_parse(focus.c_str(), &oldKey, &oldMods);
   press(oldKey, oldMods);
   press(GDK_KEY_f, GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK));
-  EXPECT_EQ(dispatched, (std::vector<std::string>{"toggleMini"}));
+  EXPECT_EQ(dispatched, std::vector<MenuAction>{MenuAction::toggleMini});
+  EXPECT_EQ(windows.calls, std::vector<std::string>{"toggleMini"});
 
   hotkeys.set("quick", GlobalCombo("KeyJ", false, true));
   EXPECT_EQ(shown(menus->quickItems()), (std::vector<std::string>(2, normal("<Alt>j"))));
@@ -315,7 +319,8 @@ TEST_F(ShellMenusTest, ThePageSeesKeyEquivalentsFirst) {
   // A key the page leaves alone reaches the menu after the page saw it.
   key("ctrl+2");
   ASSERT_TRUE(waitForValue("window.seen", 1));
-  EXPECT_TRUE(waitUntil([&] { return dispatched == std::vector<std::string>{"goInbox"}; }));
+  EXPECT_TRUE(
+      waitUntil([&] { return dispatched == std::vector<MenuAction>{MenuAction::goInbox}; }));
 
   // A key the page takes for itself does not.
   eval("window.keep = true; true");
@@ -323,7 +328,7 @@ TEST_F(ShellMenusTest, ThePageSeesKeyEquivalentsFirst) {
   ASSERT_TRUE(waitForValue("window.seen", 2));
   key("ctrl+3");
   EXPECT_TRUE(waitUntil([&] { return dispatched.size() == 2; }));
-  EXPECT_EQ(dispatched, (std::vector<std::string>{"goInbox", "goWeek"}));
+  EXPECT_EQ(dispatched, (std::vector<MenuAction>{MenuAction::goInbox, MenuAction::goWeek}));
 
   // F10 opens the menu bar, as in every program of the desktop.
   key("F10");

@@ -24,9 +24,9 @@ class HotkeysTest : public testing::Test {
 
   std::unique_ptr<Hotkeys> make() {
     return std::make_unique<Hotkeys>(
-        Hotkeys::Actions{{"quick", [this] { ran.push_back("quick"); }},
-                         {"show", [this] { ran.push_back("show"); }},
-                         {"focus", [this] { ran.push_back("focus"); }}},
+        Hotkeys::Actions{{"quick", [this](std::uint32_t) { ran.push_back("quick"); }},
+                         {"show", [this](std::uint32_t) { ran.push_back("show"); }},
+                         {"focus", [this](std::uint32_t) { ran.push_back("focus"); }}},
         service, store);
   }
 
@@ -151,9 +151,21 @@ TEST_F(HotkeysTest, APressRunsItsActionOnALaterTurnOfTheLoop) {
   EXPECT_EQ(ran, (std::vector<std::string>{"quick", "focus", "show"}));
 }
 
+TEST_F(HotkeysTest, EachActionGetsTheTimeOfItsOwnPress) {
+  std::vector<std::uint32_t> times;
+  Hotkeys hk({{"quick", [&](std::uint32_t t) { times.push_back(t); }},
+              {"show", [&](std::uint32_t t) { times.push_back(t); }}},
+             service, store);
+  service->press(1, 1111);
+  service->press(2, 2222);
+  clock->flush();
+  EXPECT_EQ(times, (std::vector<std::uint32_t>{1111, 2222}));
+}
+
 TEST_F(HotkeysTest, PressesWithoutAnActionDoNothing) {
   // Numbers outside the table, and an id whose action is missing or empty.
-  Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}, {"focus", nullptr}}, service, store);
+  Hotkeys hk({{"quick", [this](std::uint32_t) { ran.push_back("quick"); }}, {"focus", nullptr}},
+             service, store);
   for (std::uint32_t n : {0u, 4u, 0xFFFFFFFFu, 3u, 2u}) service->press(n);
   clock->flush();
   EXPECT_TRUE(ran.empty());
@@ -163,7 +175,8 @@ TEST_F(HotkeysTest, TheNewestRegistryOwnsThePressesUntilItGoes) {
   auto first = make();
   std::vector<std::string> second;
   auto newest = std::make_unique<Hotkeys>(
-      Hotkeys::Actions{{"quick", [&] { second.push_back("quick"); }}}, service, store);
+      Hotkeys::Actions{{"quick", [&](std::uint32_t) { second.push_back("quick"); }}}, service,
+      store);
   service->press(1);
   clock->flush();
   EXPECT_TRUE(ran.empty());
@@ -275,7 +288,7 @@ TEST_F(HotkeysTest, WithoutADisplayNothingRegistersAndEverythingElseWorks) {
   EXPECT_EQ(reg.ref, 0u);
   EXPECT_NE(x11->unregisterHotKey(1), HotkeyService::noErr);
 
-  Hotkeys hk({{"quick", [this] { ran.push_back("quick"); }}}, x11, store);
+  Hotkeys hk({{"quick", [this](std::uint32_t) { ran.push_back("quick"); }}}, x11, store);
   hk.set("show", GlobalCombo("KeyS", true, false));
   hk.pause();
   hk.resume();

@@ -10,11 +10,11 @@ namespace {
 
 // Keys a keyboard may give for the zoom commands besides the one shown: "+"
 // needs Shift on many layouts, and the keypad has its own keys.
-const std::map<std::string, std::vector<std::string>>& alternates() {
-  static const std::map<std::string, std::vector<std::string>> keys{
-      {"zoomIn", {"<Primary>equal", "<Primary>KP_Add"}},
-      {"zoomOut", {"<Primary>KP_Subtract"}},
-      {"zoomReset", {"<Primary>KP_0"}},
+const std::map<MenuAction, std::vector<std::string>>& alternates() {
+  static const std::map<MenuAction, std::vector<std::string>> keys{
+      {MenuAction::zoomIn, {"<Primary>equal", "<Primary>KP_Add"}},
+      {MenuAction::zoomOut, {"<Primary>KP_Subtract"}},
+      {MenuAction::zoomReset, {"<Primary>KP_0"}},
   };
   return keys;
 }
@@ -32,7 +32,7 @@ bool opensMenuBar(GtkWidget* window, const GdkEventKey* event) {
 
 struct Activation {
   AppMenus::Dispatch* dispatch;
-  std::string action;
+  MenuAction action;
 };
 
 }  // namespace
@@ -177,8 +177,10 @@ void AppMenus::setFollowedKey(menus::Follows which,
 }
 
 void AppMenus::followHotkeys(const Hotkeys& hotkeys) {
-  setFollowedKey(menus::Follows::quick, menus::followedKey(hotkeys.combo("quick")));
-  setFollowedKey(menus::Follows::focus, menus::followedKey(hotkeys.combo("focus")));
+  setFollowedKey(menus::Follows::quick,
+                 menus::followedKey(hotkeys.combo(hotkeyId(HotkeyAction::quick))));
+  setFollowedKey(menus::Follows::focus,
+                 menus::followedKey(hotkeys.combo(hotkeyId(HotkeyAction::focus))));
 }
 
 void AppMenus::refreshWindowList() {

@@ -1,7 +1,6 @@
 // The menu table turned into GTK menus: a menu bar at the top of the main
 // window, whose fixed key equivalents are accelerators of that window, and
-// the status item's menu. Choosing an item hands its action name to the
-// owner.
+// the status item's menu. Choosing an item hands its action to the owner.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -21,10 +20,10 @@ class Hotkeys;
 
 class AppMenus {
  public:
-  using Dispatch = std::function<void(const std::string& action)>;
+  using Dispatch = std::function<void(MenuAction action)>;
   // Whether an action has something to run; items without one are shown
   // insensitive.
-  using Available = std::function<bool(const std::string& action)>;
+  using Available = std::function<bool(MenuAction action)>;
 
   AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch, Available available);
   ~AppMenus();

@@ -15,48 +15,41 @@ constexpr auto kQuickInputDelay = std::chrono::milliseconds(500);
 // The page's editing commands, and the clipboard signals of native text
 // fields, by menu action.
 struct EditCommand {
-  const char* action;
+  WindowCommands::Edit action;
   const char* web;
   const char* signal;  // none where native fields have no such command
 };
 constexpr EditCommand kEditCommands[] = {
-    {"cut:", WEBKIT_EDITING_COMMAND_CUT, "cut-clipboard"},
-    {"copy:", WEBKIT_EDITING_COMMAND_COPY, "copy-clipboard"},
-    {"paste:", WEBKIT_EDITING_COMMAND_PASTE, "paste-clipboard"},
-    {"selectAll:", WEBKIT_EDITING_COMMAND_SELECT_ALL, nullptr},
-    {"undo:", WEBKIT_EDITING_COMMAND_UNDO, nullptr},
-    {"redo:", WEBKIT_EDITING_COMMAND_REDO, nullptr},
+    {WindowCommands::Edit::cut, WEBKIT_EDITING_COMMAND_CUT, "cut-clipboard"},
+    {WindowCommands::Edit::copy, WEBKIT_EDITING_COMMAND_COPY, "copy-clipboard"},
+    {WindowCommands::Edit::paste, WEBKIT_EDITING_COMMAND_PASTE, "paste-clipboard"},
+    {WindowCommands::Edit::selectAll, WEBKIT_EDITING_COMMAND_SELECT_ALL, nullptr},
+    {WindowCommands::Edit::undo, WEBKIT_EDITING_COMMAND_UNDO, nullptr},
+    {WindowCommands::Edit::redo, WEBKIT_EDITING_COMMAND_REDO, nullptr},
 };
 
 }  // namespace
 
 MenuActions::MenuActions(GtkApplication* app, WebController& main) : app_(app), main_(main) {}
 
-std::map<std::string, std::function<void()>> MenuActions::table() {
-  std::map<std::string, std::function<void()>> t{
-      {"newTask", [this] { newTask(); }},
-      {"palette", [this] { palette(); }},
-      {"zoomIn", [this] { zoomIn(); }},
-      {"zoomOut", [this] { zoomOut(); }},
-      {"zoomReset", [this] { zoomReset(); }},
-      {"back", [this] { webkit_web_view_go_back(main_.webView()); }},
-      {"forward", [this] { webkit_web_view_go_forward(main_.webView()); }},
-      {"reload", [this] { main_.reload(); }},
-      {"openMain", [this] { main_.show(); }},
-      {"goToday", [this] { main_.go("/today"); }},
-      {"goInbox", [this] { main_.go("/inbox"); }},
-      {"goWeek", [this] { main_.go("/week"); }},
-      {"goCalendar", [this] { main_.go("/calendar"); }},
-      {"goFocus", [this] { main_.go("/focus"); }},
-      {"hide:", [this] { hideAll(); }},
-      {"toggleFullScreen:", [this] { toggleFullScreen(); }},
-      {"performMiniaturize:", [this] { minimize(); }},
-      {"performClose:", [this] { closeWindow(); }},
-      {"terminate:", [this] { g_application_quit(G_APPLICATION(app_)); }},
-  };
-  for (const auto& c : kEditCommands)
-    t[c.action] = [this, name = std::string(c.action)] { edit(name); };
-  return t;
+void MenuActions::back() {
+  webkit_web_view_go_back(main_.webView());
+}
+
+void MenuActions::forward() {
+  webkit_web_view_go_forward(main_.webView());
+}
+
+void MenuActions::reload() {
+  main_.reload();
+}
+
+void MenuActions::go(const std::string& path) {
+  main_.go(path);
+}
+
+void MenuActions::quit() {
+  g_application_quit(G_APPLICATION(app_));
 }
 
 void MenuActions::newTask() {
@@ -83,17 +76,17 @@ void MenuActions::palette() {
   main_.evaluate(kPaletteScript);
 }
 
-// The zoom belongs to the main view alone and is not kept between runs.
-void MenuActions::zoomIn() {
+void MenuActions::zoom(Zoom step) {
   auto* view = main_.webView();
-  webkit_web_view_set_zoom_level(view, zoom::in(webkit_web_view_get_zoom_level(view)));
-}
-void MenuActions::zoomOut() {
-  auto* view = main_.webView();
-  webkit_web_view_set_zoom_level(view, zoom::out(webkit_web_view_get_zoom_level(view)));
-}
-void MenuActions::zoomReset() {
-  webkit_web_view_set_zoom_level(main_.webView(), zoom::kNormal);
+  const double level = webkit_web_view_get_zoom_level(view);
+  switch (step) {
+    case Zoom::in:
+      return webkit_web_view_set_zoom_level(view, ::vuko::zoom::in(level));
+    case Zoom::out:
+      return webkit_web_view_set_zoom_level(view, ::vuko::zoom::out(level));
+    case Zoom::reset:
+      return webkit_web_view_set_zoom_level(view, ::vuko::zoom::kNormal);
+  }
 }
 
 GtkWindow* MenuActions::activeWindow() const {
@@ -101,7 +94,7 @@ GtkWindow* MenuActions::activeWindow() const {
   return main_.window();
 }
 
-void MenuActions::edit(const std::string& command) {
+void MenuActions::edit(Edit command) {
   const EditCommand* c = nullptr;
   for (const auto& e : kEditCommands)
     if (command == e.action) c = &e;
@@ -112,9 +105,9 @@ void MenuActions::edit(const std::string& command) {
     webkit_web_view_execute_editing_command(WEBKIT_WEB_VIEW(focus), c->web);
   } else if (c->signal && g_signal_lookup(c->signal, G_OBJECT_TYPE(focus))) {
     g_signal_emit_by_name(focus, c->signal);
-  } else if (command == "selectAll:" && GTK_IS_EDITABLE(focus)) {
+  } else if (command == Edit::selectAll && GTK_IS_EDITABLE(focus)) {
     gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1);
-  } else if (command == "selectAll:" && GTK_IS_TEXT_VIEW(focus)) {
+  } else if (command == Edit::selectAll && GTK_IS_TEXT_VIEW(focus)) {
     g_signal_emit_by_name(focus, "select-all", TRUE);
   }
 }

@@ -5,38 +5,37 @@
 
 #include <gtk/gtk.h>
 
-#include <functional>
-#include <map>
 #include <string>
 
+#include "app/AppController.h"
 #include "platform/Task.h"
 
 namespace vuko {
 
 class WebController;
 
-class MenuActions {
+class MenuActions final : public WindowCommands {
  public:
   MenuActions(GtkApplication* app, WebController& main);
   MenuActions(const MenuActions&) = delete;
   MenuActions& operator=(const MenuActions&) = delete;
 
-  // Action name → what it does, for every action these commands answer.
-  std::map<std::string, std::function<void()>> table();
-
-  void newTask();
-  void palette();
-  void zoomIn();
-  void zoomOut();
-  void zoomReset();
-  // An editing command ("cut:", "copy:", "paste:", "undo:", "redo:",
-  // "selectAll:") on the focused widget of the client's active window.
-  void edit(const std::string& command);
+  void newTask() override;
+  void palette() override;
+  // The zoom belongs to the main view alone and is not kept between runs.
+  void zoom(Zoom step) override;
+  void back() override;
+  void forward() override;
+  void reload() override;
+  void go(const std::string& path) override;
+  // An editing command on the focused widget of the client's active window.
+  void edit(Edit command) override;
   // Hides every window of the client.
-  void hideAll();
-  void toggleFullScreen();
-  void minimize();
-  void closeWindow();
+  void hideAll() override;
+  void toggleFullScreen() override;
+  void minimize() override;
+  void closeWindow() override;
+  void quit() override;
 
   static constexpr const char* kNewTaskScript =
       "(function () { const f = document.querySelector('.quick input'); if (f) { f.focus(); "

@@ -2,42 +2,55 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "app/AppDelegate.h"
+#include "app/gtk/AppDelegate.h"
+#include "hotkeys/HotkeyActions.h"
 
 namespace {
 
-// Commands for desktops where a global key cannot be grabbed: a desktop
-// shortcut runs "vuko --quick", and the running client does the hot key's work.
-const char* const kCommands[] = {"quick", "show", "focus"};
+// Options for desktops where a global key cannot be grabbed: a desktop
+// shortcut runs "vuko --quick", and the running client does the hot key's
+// work. One option per hot-key action.
+const std::vector<GOptionEntry>& options() {
+  static const std::vector<GOptionEntry> entries = [] {
+    std::vector<GOptionEntry> out;
+    for (const auto& row : vuko::kHotkeyActions)
+      out.push_back({row.id, 0, 0, G_OPTION_ARG_NONE, nullptr, row.help, nullptr});
+    out.push_back({});
+    return out;
+  }();
+  return entries;
+}
 
-const GOptionEntry kOptions[] = {
-    {"quick", 0, 0, G_OPTION_ARG_NONE, nullptr, "Открыть или закрыть панель быстрой задачи",
-     nullptr},
-    {"show", 0, 0, G_OPTION_ARG_NONE, nullptr, "Показать или спрятать главное окно", nullptr},
-    {"focus", 0, 0, G_OPTION_ARG_NONE, nullptr, "Открыть или закрыть окно помодоро", nullptr},
-    {}};
+// The desktop's startup id of a launch, empty when it sent none.
+std::string startupId(GApplicationCommandLine* line) {
+  std::string id;
+  GVariant* data = g_application_command_line_get_platform_data(line);
+  if (!data) return id;
+  const char* value = nullptr;
+  if (g_variant_lookup(data, "desktop-startup-id", "&s", &value) && value) id = value;
+  g_variant_unref(data);
+  return id;
+}
 
 // Runs in the first instance, for its own launch and for every later one.
 int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
   auto* delegate = static_cast<vuko::AppDelegate*>(d);
+  vuko::AppController::CommandLine launch;
   int argc = 0;
   gchar** argv = g_application_command_line_get_arguments(line, &argc);
   g_strfreev(argv);
-  if (argc > 1) {
-    g_application_command_line_printerr(
-        line, "vuko: лишние аргументы; программа принимает только --quick, --show и --focus\n");
-    return 1;
-  }
-  GVariantDict* options = g_application_command_line_get_options_dict(line);
-  bool any = false;
-  for (const char* id : kCommands) {
-    if (!g_variant_dict_contains(options, id)) continue;
-    any = true;
-    delegate->command(id);
-  }
-  if (!any) delegate->reopen();
-  return 0;
+  launch.extraArguments = argc > 1 ? static_cast<std::size_t>(argc - 1) : 0;
+  GVariantDict* given = g_application_command_line_get_options_dict(line);
+  for (const auto& row : vuko::kHotkeyActions)
+    if (g_variant_dict_contains(given, row.id)) launch.options.push_back(row.id);
+  launch.startupId = startupId(line);
+  auto outcome = delegate->controller().commandLine(launch);
+  if (!outcome.error.empty())
+    g_application_command_line_printerr(line, "%s", outcome.error.c_str());
+  return outcome.status;
 }
 
 }  // namespace
@@ -47,7 +60,7 @@ int main(int argc, char** argv) {
   g_set_prgname("vuko");
   gtk_window_set_default_icon_name("vuko");
   GtkApplication* app = gtk_application_new("app.vuko.Vuko", G_APPLICATION_HANDLES_COMMAND_LINE);
-  g_application_add_main_option_entries(G_APPLICATION(app), kOptions);
+  g_application_add_main_option_entries(G_APPLICATION(app), options().data());
   g_application_set_option_context_description(
       G_APPLICATION(app),
       "Без параметров запускает клиент Vuko или, если он уже запущен, показывает его.\n"
@@ -56,10 +69,11 @@ int main(int argc, char** argv) {
       "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.");
   auto delegate = std::make_unique<vuko::AppDelegate>(app);
   // Every launch, the first and each later one, arrives here in the first
-  // process.
+  // process. The delegate outlives the application's run, and with it both
+  // handlers.
   g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
   g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
-                     static_cast<vuko::AppDelegate*>(d)->reopen();
+                     static_cast<vuko::AppDelegate*>(d)->controller().reopen();
                    }),
                    delegate.get());
   int status = g_application_run(G_APPLICATION(app), argc, argv);

@@ -1,10 +1,9 @@
 // The delegate's menus, status item, launcher badge and About window.
 #include <chrono>
 
-#include "app/AppDelegate.h"
 #include "app/Badge.h"
-#include "app/MenuTable.h"
 #include "app/gtk/AboutPanel.h"
+#include "app/gtk/AppDelegate.h"
 #include "app/gtk/AppMenus.h"
 #include "app/gtk/MenuActions.h"
 #include "app/gtk/StatusItem.h"
@@ -23,46 +22,16 @@ constexpr auto kFirstBadge = std::chrono::seconds(4);
 
 }  // namespace
 
-std::function<void()> AppDelegate::menuAction(const std::string& action) {
-  auto alive = life_.guard();
-  // The delegate's own rows. A row found neither here nor among the window
-  // commands has nothing in the client to answer it, and its items are
-  // shown insensitive.
-  if (action == "quickTask")
-    return [this, alive] {
-      if (alive) quick_->show();
-    };
-  if (action == "openSettings")
-    return [this, alive] {
-      if (alive) openSettings();
-    };
-  if (action == "chooseServerMenu")
-    return [this, alive] {
-      if (alive) chooseServer(main_->window());
-    };
-  if (action == "about")
-    return [this, alive] {
-      if (alive) about();
-    };
-  if (action == "toggleMini")
-    return [this, alive] {
-      if (alive) toggleMiniFocus();
-    };
-  auto commands = actions_->table();
-  auto it = commands.find(action);
-  return it != commands.end() ? it->second : std::function<void()>();
-}
-
 void AppDelegate::buildMenus() {
   auto alive = life_.guard();
   actions_ = std::make_unique<MenuActions>(app_, *main_);
+  controller_.setCommands(actions_.get());
   menus_ = std::make_unique<AppMenus>(
       app_, main_->window(),
-      [this, alive](const std::string& action) {
-        if (!alive) return;
-        if (auto run = menuAction(action)) run();
+      [this, alive](MenuAction action) {
+        if (alive) controller_.perform(action);
       },
-      [this](const std::string& action) { return static_cast<bool>(menuAction(action)); });
+      [this](MenuAction action) { return controller_.handles(action); });
   status_ = std::make_unique<StatusItem>(menus_->statusMenu());
   badge_ = std::make_unique<Badge>(tokenProvider(), [this, alive](const Badge::Label& label) {
     if (alive) setBadgeLabel(label);

@@ -1,5 +1,5 @@
 // The self-test run's questions, answered by the live components.
-#include "app/AppDelegate.h"
+#include "app/gtk/AppDelegate.h"
 #include "platform/NotificationCenter.h"
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"

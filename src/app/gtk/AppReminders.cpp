@@ -1,13 +1,11 @@
 // The delegate's part in reminders: the notification centre's delegate, the
 // engine and its callbacks, notification permission and settings.
-#include <cstdlib>
 #include <string>
 
-#include "app/AppDelegate.h"
+#include "app/gtk/AppDelegate.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemWording.h"
 #include "platform/Wake.h"
-#include "platform/Workspace.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -61,7 +59,7 @@ void AppDelegate::startReminders() {
   };
   reminders_->onMode = [this, alive](Reminders::Mode m) {
     if (!alive) return;
-    main_->setNotifyPermission(m == Reminders::Mode::off ? "denied" : "granted");
+    main_->setNotifyPermission(AppController::notifyPermission(m));
     if (settings_) settings_->refresh();
   };
 
@@ -99,21 +97,15 @@ Task<> AppDelegate::askNotifyPermissionRoutine() {
   auto alive = life_.guard();
   auto answer = co_await NotificationCenter::current().requestAuthorization();
   if (!alive) co_return;
-  bool allowed = Reminders::permissionAllowed(answer, reminders_->mode());
-  main_->setNotifyPermission(allowed ? "granted" : "denied", true);
-  // Where no settings program opens, the page says where to allow them.
-  if (!allowed && !openNotificationSettings())
-    main_->evaluate(Bridge::alertScript(wording::notifyRefused));
+  controller_.permissionAnswered(Reminders::permissionAllowed(answer, reminders_->mode()));
 }
 
-std::optional<SystemSettings::Command> AppDelegate::notificationSettingsCommand() {
-  const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
-  return SystemSettings::notificationsCommand(desktops ? desktops : "", &Workspace::installed);
+void AppDelegate::setNotifyPermission(const std::string& permission, bool answer) {
+  main_->setNotifyPermission(permission, answer);
 }
 
-bool AppDelegate::openNotificationSettings() {
-  auto command = notificationSettingsCommand();
-  return command && Workspace::run(*command);
+void AppDelegate::tellNotifyRefused() {
+  main_->evaluate(Bridge::alertScript(wording::notifyRefused));
 }
 
 }  // namespace vuko

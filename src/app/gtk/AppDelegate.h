@@ -1,5 +1,6 @@
 // Creates the client's long-lived components once, when launching finishes,
-// and joins them with callbacks. Everything lives until the process ends.
+// and joins them with callbacks; the rules they follow are AppController's.
+// Everything lives until the process ends.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -9,10 +10,10 @@
 #include <optional>
 #include <string>
 
+#include "app/AppController.h"
 #include "app/ServerChange.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
-#include "settings/SystemSettings.h"
 
 namespace vuko {
 
@@ -32,26 +33,17 @@ class Reminders;
 class BannerHost;
 class WakeMonitor;
 
-class AppDelegate {
+class AppDelegate final : public AppWindows {
  public:
-  explicit AppDelegate(GtkApplication* app);
-  ~AppDelegate();
+  explicit AppDelegate(GtkApplication* app,
+                       SettingsLauncher& launcher = SettingsLauncher::desktop());
+  ~AppDelegate() override;
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
   // The start-up sequence; runs once.
   void didFinishLaunching();
-  // A second launch (the counterpart of a Dock click) shows the main window.
-  void reopen();
-  // The "show" hot key: hide the main window when it is visible and the client
-  // is the active application, otherwise bring it forward.
-  void toggleMainWindow();
-  bool isActive() const;
-  // The "focus" hot key.
-  void toggleMiniFocus();
-  // Runs the hot-key action id ("quick", "show", "focus") as a command from
-  // the command line; false for an unknown id.
-  bool command(const std::string& id);
+  AppController& controller() { return controller_; }
 
   // The key equivalents of the quick-task and pomodoro items follow the hot
   // keys in force.
@@ -63,7 +55,6 @@ class AppDelegate {
   void setBadgeLabel(const std::optional<std::string>& label);
   // The last badge label set (none before the first).
   std::optional<std::string> badgeLabel() const;
-  void about();
 
   WebController* main() const { return main_.get(); }
   AppMenus* menus() const { return menus_.get(); }
@@ -72,30 +63,40 @@ class AppDelegate {
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
   ServerSheet* serverSheet() const { return serverSheet_.get(); }
   SettingsWindow* settings() const { return settings_.get(); }
+  QuickPanel* quick() const { return quick_.get(); }
+  Reminders* reminders() const { return reminders_.get(); }
 
   // Presents the server sheet over `over` (or on its own when that is not
   // visible); an accepted server runs the server change.
   void chooseServer(GtkWindow* over);
+
+  // The views, as the controller sees them.
+  void launch() override { didFinishLaunching(); }
+  bool launched() const override { return launched_; }
+  bool anyWindowVisible() const override;
+  bool mainVisible() const override;
+  bool isActive() const override;
+  void showMain(std::uint32_t eventTime) override;
+  void raiseMain(std::uint32_t eventTime) override;
+  void hideMain() override;
+  void toggleQuick(std::uint32_t eventTime) override;
+  void showQuick() override;
+  void toggleMini() override;
+  void about() override;
   // Creates the settings window on first use and shows it.
-  void openSettings();
-  QuickPanel* quick() const { return quick_.get(); }
-  Reminders* reminders() const { return reminders_.get(); }
+  void openSettings() override;
+  void chooseServer() override;
+  void setNotifyPermission(const std::string& permission, bool answer) override;
+  void tellNotifyRefused() override;
 
   // After the user's tasks changed: an early poll and a focus event for the page.
   void afterChange();
   // The page asked for notification permission.
   void askNotifyPermission();
-  // The program of this desktop that shows its notification settings, none
-  // where no known one is installed.
-  static std::optional<SystemSettings::Command> notificationSettingsCommand();
-  // Opens the desktop's own notification settings; false where none opened.
-  static bool openNotificationSettings();
 
  private:
   // The main menu, the status item and what their items run.
   void buildMenus();
-  // What a menu action runs; empty while nothing in the client answers it.
-  std::function<void()> menuAction(const std::string& action);
   // The badge's first refresh a little after start, then one a minute.
   void startBadgeRefresh();
   // Tells the user when the settings file could not be read and was kept
@@ -117,6 +118,7 @@ class AppDelegate {
   Task<> askNotifyPermissionRoutine();
 
   GtkApplication* app_;
+  AppController controller_;
   std::unique_ptr<WebController> main_;
   std::unique_ptr<QuickPanel> quick_;
   std::unique_ptr<Hotkeys> hotkeys_;

@@ -1,6 +1,4 @@
-#include "app/AppDelegate.h"
-
-#include <cstdlib>
+#include "app/gtk/AppDelegate.h"
 
 #include "app/Badge.h"
 #include "app/gtk/AboutPanel.h"
@@ -10,6 +8,7 @@
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "platform/Wake.h"
+#include "platform/WindowFocus.h"
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
@@ -19,45 +18,15 @@
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
 
-// After the client's headers: the X11 headers define None and Status.
-#include <gdk/gdkx.h>
-
 namespace vuko {
 
-namespace {
-
-// Whether the X input focus is in the window. During a hot-key press the
-// keyboard is grabbed and GTK counts every window as unfocused until the key
-// is released, while the focus itself stays where the user sees it.
-bool hasInputFocus(GtkWindow* window) {
-  GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
-  if (!gdkWindow || !GDK_IS_X11_DISPLAY(display) || !gtk_widget_get_visible(GTK_WIDGET(window)))
-    return gtk_window_is_active(window);
-  Display* x = GDK_DISPLAY_XDISPLAY(display);
-  const Window target = GDK_WINDOW_XID(gdkWindow);
-  Window focus = 0;
-  int revert = 0;
-  XGetInputFocus(x, &focus, &revert);
-  // The focus may rest on a child of the toplevel.
-  while (focus != 0 && focus != PointerRoot && focus != target) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(x, focus, &root, &parent, &children, &count)) break;
-    if (children) XFree(children);
-    if (parent == root) break;
-    focus = parent;
-  }
-  return focus == target;
-}
-
-}  // namespace
-
-AppDelegate::AppDelegate(GtkApplication* app) : app_(app) {}
+AppDelegate::AppDelegate(GtkApplication* app, SettingsLauncher& launcher)
+    : app_(app), controller_(*this, launcher) {}
 
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.
 AppDelegate::~AppDelegate() {
+  controller_.setCommands(nullptr);
   serverSheet_.reset();
   settings_.reset();
   badgeTimer_.cancel();
@@ -97,25 +66,15 @@ void AppDelegate::didFinishLaunching() {
   gtk_application_add_window(app_, mini_->window());
 
   auto alive = life_.guard();
-  auto act = [this, alive](void (AppDelegate::*step)()) {
-    return [this, alive, step] {
-      if (alive) (this->*step)();
-    };
-  };
-  hotkeys_ = std::make_unique<Hotkeys>(std::map<std::string, std::function<void()>>{
-      {"quick",
-       [this, alive] {
-         if (alive) quick_->toggle(Hotkeys::pressTime());
-       }},
-      {"show", act(&AppDelegate::toggleMainWindow)},
-      {"focus", act(&AppDelegate::toggleMiniFocus)},
-  });
+  hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions());
   main_->hotkeys = hotkeys_.get();
   main_->onChooseServer = [this, alive] {
     if (alive) chooseServer(main_->window());
   };
   joinServerChange();
-  hotkeys_->onChange = act(&AppDelegate::updateHotkeyMenus);
+  hotkeys_->onChange = [this, alive] {
+    if (alive) updateHotkeyMenus();
+  };
   buildMenus();
   updateHotkeyMenus();
   main_->show();
@@ -144,38 +103,48 @@ void AppDelegate::reportSetAsideSettings() {
   gtk_widget_show(alert);
 }
 
-void AppDelegate::reopen() {
-  if (!launched_) {
-    didFinishLaunching();
-    return;
-  }
-  // With no window on screen a new launch brings the main window back;
-  // otherwise it only brings the client forward, as launching a running
-  // application does.
-  bool anyVisible = false;
+bool AppDelegate::anyWindowVisible() const {
   for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
-    anyVisible = anyVisible || gtk_widget_get_visible(GTK_WIDGET(w->data));
-  if (!anyVisible)
-    main_->show();
-  else if (gtk_widget_get_visible(GTK_WIDGET(main_->window())))
-    gtk_window_present(main_->window());
+    if (gtk_widget_get_visible(GTK_WIDGET(w->data))) return true;
+  return false;
+}
+
+bool AppDelegate::mainVisible() const {
+  return main_ && gtk_widget_get_visible(GTK_WIDGET(main_->window()));
 }
 
 bool AppDelegate::isActive() const {
   for (GList* w = gtk_application_get_windows(app_); w; w = w->next)
-    if (hasInputFocus(GTK_WINDOW(w->data))) return true;
+    if (WindowFocus::has(GTK_WINDOW(w->data))) return true;
   return false;
 }
 
-void AppDelegate::toggleMainWindow() {
-  if (gtk_widget_get_visible(GTK_WIDGET(main_->window())) && isActive())
-    gtk_widget_hide(GTK_WIDGET(main_->window()));
-  else
-    main_->show(Hotkeys::pressTime());
+void AppDelegate::showMain(std::uint32_t eventTime) {
+  main_->show(eventTime);
 }
 
-void AppDelegate::toggleMiniFocus() {
+void AppDelegate::raiseMain(std::uint32_t eventTime) {
+  gtk_window_present_with_time(main_->window(), eventTime);
+}
+
+void AppDelegate::hideMain() {
+  gtk_widget_hide(GTK_WIDGET(main_->window()));
+}
+
+void AppDelegate::toggleQuick(std::uint32_t eventTime) {
+  quick_->toggle(eventTime);
+}
+
+void AppDelegate::showQuick() {
+  quick_->show();
+}
+
+void AppDelegate::toggleMini() {
   mini_->toggle();
+}
+
+void AppDelegate::chooseServer() {
+  chooseServer(main_->window());
 }
 
 void AppDelegate::chooseServer(GtkWindow* over) {
@@ -242,25 +211,16 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
   window.onBadge = [this, alive] {
     if (alive) updateBadge();
   };
-  window.onNotifySettings = [] { openNotificationSettings(); };
-  window.notifySettingsOpen = [] { return notificationSettingsCommand().has_value(); };
+  window.onNotifySettings = [this, alive] {
+    if (alive) controller_.openNotificationSettings();
+  };
+  window.notifySettingsOpen = [this, alive] {
+    return alive && controller_.notificationSettingsCommand().has_value();
+  };
   window.notifyText = [this, alive] {
     if (!alive || !reminders_) return std::string(SettingsLines::kChecking);
     return SettingsLines::notify(reminders_->mode());
   };
-}
-
-bool AppDelegate::command(const std::string& id) {
-  if (!launched_) didFinishLaunching();
-  if (id == "quick")
-    quick_->toggle();
-  else if (id == "show")
-    toggleMainWindow();
-  else if (id == "focus")
-    toggleMiniFocus();
-  else
-    return false;
-  return true;
 }
 
 }  // namespace vuko
