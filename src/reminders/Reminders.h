@@ -16,12 +16,12 @@
 #include "platform/Activity.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
-#include "platform/Http.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Task.h"
 #include "platform/WallClock.h"
 #include "reminders/Banner.h"
 #include "reminders/Item.h"
+#include "server/TaskApi.h"
 
 namespace vuko {
 
@@ -33,7 +33,6 @@ struct ReminderServices {
   Defaults* defaults = nullptr;
   Activity* activity = nullptr;
   BannerHost* banners = nullptr;
-  std::function<Task<HttpResponse>(HttpRequest)> http;
   // Keeps the maps in memory; by default when VUKO_TEST_DIR is set.
   std::optional<bool> testMode;
 };
@@ -43,8 +42,6 @@ class Reminders {
   enum class Mode { unknown, system, own, off };
   using Item = ReminderItem;
   using TimePoint = std::chrono::system_clock::time_point;
-  using TokenProvider = std::function<Task<std::optional<std::string>>()>;
-  using HttpSend = std::function<Task<HttpResponse>(HttpRequest)>;
 
   static constexpr const char* taskCategory = "vuko.task";
   static constexpr const char* digestCategory = "vuko.digest";
@@ -55,7 +52,9 @@ class Reminders {
 
   using Services = ReminderServices;
 
-  explicit Reminders(TokenProvider token, Services services = {});
+  // The server's calls go through api (which outlives the engine) with the
+  // token its source gives; the engine's own calls end with it.
+  explicit Reminders(TaskApi& api, Services services = {});
   ~Reminders();
   Reminders(const Reminders&) = delete;
   Reminders& operator=(const Reminders&) = delete;
@@ -84,9 +83,6 @@ class Reminders {
     return answer.granted || mode == Mode::own;
   }
   const std::vector<Item>& lastSync() const { return lastSync_; }
-
-  Task<std::pair<int, std::optional<nlohmann::json>>> get(std::string path, std::string token);
-  Task<int> post(std::string path, std::string token);
 
   static std::optional<Item> item(const nlohmann::json& dict) { return Item::from(dict); }
   static std::optional<TimePoint> parseDate(const std::string& t) { return Item::parseDate(t); }
@@ -142,14 +138,13 @@ class Reminders {
   void snooze(const Item& item);
   static std::optional<Item> itemOf(const NotificationRequest& request);
 
-  TokenProvider token_;
+  TaskApi& api_;
   Clock& clock_;
   WallClock& wall_;
   NotificationCenter& center_;
   Defaults& d_;
   Activity& activitySvc_;
   BannerHost* bannerHost_;
-  HttpSend http_;
   bool testMode_;
 
   Mode mode_ = Mode::unknown;

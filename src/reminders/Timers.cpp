@@ -32,7 +32,7 @@ Task<> Reminders::timerFired(Item item) {
     shown[key] = wall_.now();
     saveShown(shown);
     if (lastToken_) {
-      co_await post("/api/reminders/" + item.id + "/fired", *lastToken_);
+      co_await api_.fired(*lastToken_, item.id, alive);
       if (!alive) co_return;
     }
   }

@@ -12,7 +12,7 @@
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "quick/gtk/QuickPanel.h"
-#include "server/API.h"
+#include "server/HttpTaskApi.h"
 #include "server/Settings.h"
 #include "support/Desktop.h"
 #include "support/Wait.h"
@@ -34,10 +34,10 @@ class QuickPanelTest : public testing::Test {
     // The client and the server read "tomorrow" in the same zone.
     setenv("TZ", "Europe/Moscow", 1);
     tzset();
-    panel = std::make_unique<QuickPanel>(
-        [this]() -> Task<std::optional<std::string>> {  // lives with its owner
-          co_return token;
-        });
+    api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
+      co_return token;
+    });
+    panel = std::make_unique<QuickPanel>(api);
     hotkeys =
         std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this] {
                                                       pressTimes.push_back(Hotkeys::pressTime());
@@ -59,6 +59,7 @@ class QuickPanelTest : public testing::Test {
   void press(const char* keys) { runLooping({"xdotool", "key", keys}); }
 
   std::optional<std::string> token;
+  HttpTaskApi api;
   std::unique_ptr<QuickPanel> panel;
   std::unique_ptr<Hotkeys> hotkeys;
   std::vector<std::uint32_t> pressTimes;
@@ -144,7 +145,7 @@ TEST_F(QuickPanelTest, TypedLineBecomesATaskOnTheStandInServer) {
   EXPECT_STREQ(gtk_entry_get_text(panel->testField()), "");
   ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
 
-  auto tasks = run(API::request("/tasks?view=all", *token));
+  auto tasks = run(api.request(*token, "GET", "/tasks?view=all"));
   int found = 0, bread = 0;
   for (const auto& t : tasks["items"]) {
     bread += t.value("title", "") == "купить хлеб";
