@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "devserver/DevServer.h"
-#include "server/API.h"
+#include "server/HttpTaskApi.h"
 #include "support/WebFixture.h"
 
 using namespace vuko;
@@ -41,16 +41,17 @@ TEST(DevServerClientTest, SignedInPageGivesTheTokenForApiCalls) {
     return token.has_value();
   }));
 
-  auto counts = run(API::request("/tasks/counts", *token));
+  HttpTaskApi api;
+  auto counts = run(api.counts(*token));
   ASSERT_TRUE(counts.contains("today"));
   EXPECT_TRUE(counts["today"].is_number_integer());
   EXPECT_GT(counts["today"].get<int>(), 0);  // the demo has tasks for today
 
   try {
-    run(API::request("/tasks/counts", "not-a-token"));
+    run(api.counts("not-a-token"));
     ADD_FAILURE() << "a wrong token was accepted";
-  } catch (const API::Failure& f) {
-    EXPECT_EQ(f.kind(), API::Failure::Kind::notLoggedIn);
+  } catch (const TaskApi::Failure& f) {
+    EXPECT_EQ(f.kind(), TaskApi::Failure::Kind::notSignedIn);
   }
   unsetenv("VUKO_TEST_SERVER");
   unsetenv("VUKO_TEST_DIR");

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "devserver/DevServer.h"
-#include "server/API.h"
+#include "server/HttpTaskApi.h"
 #include "server/Settings.h"
 #include "support/Desktop.h"
 #include "support/Wait.h"
@@ -138,13 +138,13 @@ class QuickClientTest : public testing::Test {
   // The open tasks with that title, read with a sign-in of the test's own.
   std::vector<nlohmann::json> tasksTitled(const std::string& title) {
     if (!token) {
-      auto login = run(API::request("/auth/login", "", "POST",
-                                    nlohmann::json{{"email", dev::DevServer::demoEmail()},
-                                                   {"password", dev::DevServer::demoPassword()}}));
+      auto login = run(api.request("", "POST", "/auth/login",
+                                   nlohmann::json{{"email", dev::DevServer::demoEmail()},
+                                                  {"password", dev::DevServer::demoPassword()}}));
       token = login["token"].get<std::string>();
     }
     std::vector<nlohmann::json> out;
-    auto all = run(API::request("/tasks?view=all", *token));
+    auto all = run(api.request(*token, "GET", "/tasks?view=all"));
     for (const auto& t : all["items"])
       if (t.value("title", "") == title) out.push_back(t);
     return out;
@@ -170,6 +170,7 @@ class QuickClientTest : public testing::Test {
   std::string home;
   std::vector<std::string> env;
   std::optional<std::string> token;
+  HttpTaskApi api;
   GPid pid = 0;
   bool exited = false;
 };

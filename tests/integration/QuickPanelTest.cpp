@@ -117,9 +117,9 @@ TEST_F(QuickPanelTest, TypedLineBecomesATaskOnTheStandInServer) {
   options.demo = true;
   dev::DevServer server(options);
   Settings::setServer(*Url::parse(server.url()));
-  auto login = run(API::request("/auth/login", "", "POST",
-                                nlohmann::json{{"email", dev::DevServer::demoEmail()},
-                                               {"password", dev::DevServer::demoPassword()}}));
+  auto login = run(api.request("", "POST", "/auth/login",
+                               nlohmann::json{{"email", dev::DevServer::demoEmail()},
+                                              {"password", dev::DevServer::demoPassword()}}));
   token = login["token"].get<std::string>();
   int added = 0;
   panel->onAdded = [&] { ++added; };

@@ -13,7 +13,7 @@
 #include "platform/Defaults.h"
 #include "selftest/gtk/LightAppearance.h"
 #include "selftest/gtk/TestMode.h"
-#include "server/API.h"
+#include "server/HttpTaskApi.h"
 #include "server/Settings.h"
 #include "support/Wait.h"
 #include "web/gtk/MiniFocus.h"
@@ -84,7 +84,9 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   std::unique_ptr<FakeWindow> sheet, settings;
   WebController* web = main.get();
 
+  HttpTaskApi api;
   TestHooks hooks;
+  hooks.api = &api;
   hooks.refreshBadge = [&] { ++rec.badgeRefreshes; };
   hooks.badgeLabel = [&] { return std::to_string(rec.badgeRefreshes * 7); };
   hooks.quickShow = [&] { ++rec.quickShown; };
@@ -104,8 +106,8 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   hooks.sync = [&]() -> Task<std::string> {  // lives with its owner
     auto token = co_await web->token();
     if (!token) co_return std::string("нет входа");
-    std::string path = "/tasks?view=all";
-    auto list = co_await API::request(path, *token);
+    std::string path = "/tasks?view=all", method = "GET";
+    auto list = co_await api.request(*token, method, path);
     for (const auto& t : list["items"])
       // The newest task of that title: the demo may have one of its own.
       if (t["title"] == "Созвон с командой" &&
@@ -125,12 +127,12 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   hooks.done = [&](const TestReminder& r) {
     rec.done.push_back(r);
     // As the engine does: the task is completed on the server.
-    [](WebController* w, std::string id) -> Task<> {
+    [](WebController* w, TaskApi* a, std::string id) -> Task<> {
       auto token = co_await w->token();
       std::string path = "/tasks/" + id, method = "PUT";
       nlohmann::json body = completed();
-      if (token) co_await API::request(path, *token, method, body);
-    }(web, r.taskId)
+      if (token) co_await a->request(*token, method, path, body);
+    }(web, &api, r.taskId)
                                                 .detach();
   };
   hooks.open = [&](const TestReminder& r) {
