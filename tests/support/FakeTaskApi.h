@@ -54,10 +54,11 @@ class FakeTaskApi final : public TaskApi {
     a.failure = std::move(failure);
     return a;
   }
-  static Answer held(Answer a = {}) {
+  static Answer held(Answer a) {
     a.hold = true;
     return a;
   }
+  static Answer held() { return held(Answer()); }
 
   // Answers each call; the default answer when empty.
   std::function<Answer(const Call&)> respond;
@@ -71,7 +72,8 @@ class FakeTaskApi final : public TaskApi {
   }
   std::size_t heldCount() const { return held_.size(); }
   // Answers the oldest held call.
-  void release(Answer answer = {}) {
+  void release() { release(Answer()); }
+  void release(Answer answer) {
     if (held_.empty()) return;
     auto resolve = held_.front().second;
     held_.erase(held_.begin());
