@@ -54,8 +54,7 @@ bool hasInputFocus(GtkWindow* window) {
 
 }  // namespace
 
-AppDelegate::AppDelegate(GtkApplication* app)
-    : app_(app), api_(std::make_unique<HttpTaskApi>()) {}
+AppDelegate::AppDelegate(GtkApplication* app) : app_(app), api_(std::make_unique<HttpTaskApi>()) {}
 
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.

@@ -150,8 +150,8 @@ TestHooks AppDelegate::selfTestHooks() {
   hooks.openSheet = [api = api_.get()] {
     // Filled from the stored settings as the user would see it; never accepted.
     auto light = std::make_shared<LightAppearance>();
-    auto sheet = std::make_shared<ServerSheet>(
-        [api](Url server) { return api->probe(std::move(server)); });
+    auto sheet =
+        std::make_shared<ServerSheet>([api](Url server) { return api->probe(std::move(server)); });
     sheet->present(nullptr, [](bool) {});
     return shownForSnapshot(sheet, light);
   };

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string_view>
 
-
 #include "platform/Defaults.h"
 #include "server/HttpTaskApi.h"
 

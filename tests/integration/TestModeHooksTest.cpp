@@ -133,7 +133,7 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
       nlohmann::json body = completed();
       if (token) co_await a->request(*token, method, path, body);
     }(web, &api, r.taskId)
-                                                .detach();
+                                                            .detach();
   };
   hooks.open = [&](const TestReminder& r) {
     rec.opened.push_back(r);

@@ -112,12 +112,21 @@ TEST_F(HttpTaskApiTest, StatusesBecomeResultsOrTheUsersSentence) {
       {200, "not json", nullptr, {}, nlohmann::json::object()},
       {201, "42", nullptr, {}, nlohmann::json::object()},
       {204, "", nullptr, {}, nlohmann::json::object()},
-      {401, R"({"detail":"Token expired"})", "Сначала войдите в «Vuko» в главном окне",
-       Failure::Kind::notSignedIn, {}},
-      {422, R"({"detail":[{"loc":["title"],"msg":"required"}]})", "Ошибка сервера 422",
-       Failure::Kind::server, {}},
-      {400, R"({"detail":"Название слишком длинное"})", "Название слишком длинное",
-       Failure::Kind::server, {}},
+      {401,
+       R"({"detail":"Token expired"})",
+       "Сначала войдите в «Vuko» в главном окне",
+       Failure::Kind::notSignedIn,
+       {}},
+      {422,
+       R"({"detail":[{"loc":["title"],"msg":"required"}]})",
+       "Ошибка сервера 422",
+       Failure::Kind::server,
+       {}},
+      {400,
+       R"({"detail":"Название слишком длинное"})",
+       "Название слишком длинное",
+       Failure::Kind::server,
+       {}},
       {502, "<html>Bad gateway</html>", "Ошибка сервера 502", Failure::Kind::server, {}},
       {500, R"({"detail":5})", "Ошибка сервера 500", Failure::Kind::server, {}},
   };
@@ -204,9 +213,8 @@ TEST_F(HttpTaskApiTest, UpcomingGivesTheItemsOnlyWhenTheyAreAllObjects) {
     EXPECT_EQ(answer.status, c.status) << c.body;
     EXPECT_EQ(answer.items.has_value(), c.items) << c.body;
   }
-  server.handle("/api/reminders/upcoming", [](const Received&) {
-    return jsonReply(200, R"({"items":[{"id":1},{"id":2}]})");
-  });
+  server.handle("/api/reminders/upcoming",
+                [](const Received&) { return jsonReply(200, R"({"items":[{"id":1},{"id":2}]})"); });
   auto answer = test::run(api.upcoming("t"));
   ASSERT_TRUE(answer.items);
   EXPECT_EQ(answer.items->size(), 2u);
@@ -257,7 +265,6 @@ TEST_F(HttpTaskApiTest, TheOwnersEndCancelsARunningCall) {
   EXPECT_EQ(f.kind(), Failure::Kind::network);
   EXPECT_TRUE(f.cancelled());
   server.answerHeld(jsonReply(200, "{}"));
-
 }
 
 // The probe gives up after 6 seconds and an API call after 15, on the clock

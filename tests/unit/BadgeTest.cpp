@@ -36,8 +36,8 @@ class BadgeTest : public testing::Test {
   FakeTaskApi api;
   FakeTaskApi::Answer answer = FakeTaskApi::reply({{"today", 0}});
   std::vector<Badge::Label> labels;
-  std::unique_ptr<Badge> badge = std::make_unique<Badge>(
-      api, [this](const Badge::Label& label) { labels.push_back(label); });
+  std::unique_ptr<Badge> badge =
+      std::make_unique<Badge>(api, [this](const Badge::Label& label) { labels.push_back(label); });
 };
 
 }  // namespace

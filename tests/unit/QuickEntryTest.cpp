@@ -179,10 +179,9 @@ TEST_F(QuickEntryTest, PreviewFailuresAreRedAndNotSignedInSendsNothing) {
       {FakeTaskApi::failing(Failure::unencodable()), "Не удалось отправить текст",
        QuickView::Tint::red},
       {FakeTaskApi::reply(nlohmann::json::array({"дедлайн"})), "", QuickView::Tint::blue},
-      {FakeTaskApi::reply({{"priority", "3"},
-                          {"tags", nlohmann::json::array({nlohmann::json{{"name", "дом"}}})}}),
-       "#дом",
-       QuickView::Tint::blue},
+      {FakeTaskApi::reply(
+           {{"priority", "3"}, {"tags", nlohmann::json::array({nlohmann::json{{"name", "дом"}}})}}),
+       "#дом", QuickView::Tint::blue},
   };
   for (const auto& c : cases) {
     answerAll(c.answer);
@@ -214,8 +213,8 @@ TEST_F(QuickEntryTest, SubmissionConfirmsInGreenOrKeepsTheLineWithTheFailure) {
       {FakeTaskApi::reply({{"id", 7}, {"title", "позвонить маме"}, {"priority", 3}}),
        "✓ Добавлено: «позвонить маме» · Высокий", true},
       {FakeTaskApi::reply({{"id", 7}}), "✓ Добавлено: «купить хлеб» во «Входящие»", true},
-      {FakeTaskApi::reply({{"title", 5}, {"tags", nlohmann::json::array({"дом"})}}), "✓ Добавлено: «купить хлеб» · #дом",
-       true},
+      {FakeTaskApi::reply({{"title", 5}, {"tags", nlohmann::json::array({"дом"})}}),
+       "✓ Добавлено: «купить хлеб» · #дом", true},
       {FakeTaskApi::reply(nlohmann::json::array({1, 2})),
        "✓ Добавлено: «купить хлеб» во «Входящие»", true},
       {FakeTaskApi::failing(Failure::notSignedIn()), kNotSignedIn, false},
