@@ -304,7 +304,7 @@ TEST_F(HttpTaskApiTest, ProbeAndCallsTimeOutOnTheClientsClock) {
 TEST_F(HttpTaskApiTest, TheTokenComesFromTheSourceSetOnce) {
   EXPECT_EQ(test::run(api.token()), std::nullopt);
   std::optional<std::string> page = "abc";
-  api.setTokenSource([&]() -> Task<std::optional<std::string>> {  // lives with the test
+  api.setTokenSource([&]() -> Task<std::optional<std::string>> {  // lives with its owner
     co_return page;
   });
   EXPECT_EQ(test::run(api.token()), std::optional<std::string>("abc"));

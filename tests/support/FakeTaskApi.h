@@ -85,7 +85,7 @@ class FakeTaskApi final : public TaskApi {
   std::optional<std::string> pageToken = "tok";
   int tokenAsks = 0;
   void useTokenField() {
-    setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with the fake
+    setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
       ++tokenAsks;
       co_return pageToken;
     });
