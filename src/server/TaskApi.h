@@ -1,7 +1,8 @@
-// What the client asks of the task server, one typed call per question. The
-// token header, the time-outs and the user's sentences for failures live with
-// the implementation; owners pass a Lifetime guard so that a call still
-// running when they go is cancelled.
+// What the client asks of the task server, one typed call per question.
+// Callers take the token from the one source the wiring sets (token()) and
+// pass it on; the HTTP client adds the header and the time-outs, Failure
+// holds the user's sentences. Owners pass a Lifetime guard, so that a call
+// still running when they go is cancelled.
 #pragma once
 
 #include <chrono>
@@ -96,7 +97,8 @@ class TaskApi {
                                       Lifetime::Guard owner = {}) = 0;
   // Today's and other counts of tasks.
   virtual Task<nlohmann::json> counts(std::string token, Lifetime::Guard owner = {}) = 0;
-  // Any call under "/api" (the self-test's look at the server's state).
+  // Any call under "/api" (the self-test's look at the server's state); a
+  // body that is not an object throws std::invalid_argument, nothing sent.
   virtual Task<nlohmann::json> request(std::string token, std::string method, std::string path,
                                        std::optional<nlohmann::json> body = std::nullopt,
                                        Lifetime::Guard owner = {}) = 0;
