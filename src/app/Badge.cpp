@@ -1,6 +1,5 @@
 #include "app/Badge.h"
 
-#include "server/API.h"
 #include "server/Settings.h"
 
 namespace vuko {
@@ -18,8 +17,8 @@ Badge::Label Badge::labelFor(const nlohmann::json& counts) {
   return n >= 1 ? Label(std::to_string(n)) : std::nullopt;
 }
 
-Badge::Badge(TokenProvider token, std::function<void(const Label&)> onLabel)
-    : token_(std::move(token)), onLabel_(std::move(onLabel)) {}
+Badge::Badge(TaskApi& api, std::function<void(const Label&)> onLabel)
+    : api_(api), onLabel_(std::move(onLabel)) {}
 
 void Badge::update() {
   if (!Settings::dockBadge()) {
@@ -31,8 +30,7 @@ void Badge::update() {
 
 Task<> Badge::refresh() {
   auto alive = life_.guard();
-  std::optional<std::string> token;
-  if (token_) token = co_await token_();
+  auto token = co_await api_.token();
   if (!alive) co_return;
   if (!token) {
     set(std::nullopt);
@@ -40,7 +38,7 @@ Task<> Badge::refresh() {
   }
   Label label;
   try {
-    label = labelFor(co_await API::request("/tasks/counts", *token));
+    label = labelFor(co_await api_.counts(*token, alive));
   } catch (...) {
     // Any failure clears the badge rather than leave a stale number.
     label = std::nullopt;

@@ -9,19 +9,21 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Task.h"
+#include "server/TaskApi.h"
 
 namespace vuko {
 
 class Badge {
  public:
-  using TokenProvider = std::function<Task<std::optional<std::string>>()>;
   using Label = std::optional<std::string>;
 
   // The label for an answer of "/tasks/counts": the decimal count of today's
   // tasks when it is a positive integer, none otherwise.
   static Label labelFor(const nlohmann::json& counts);
 
-  Badge(TokenProvider token, std::function<void(const Label&)> onLabel);
+  // api outlives the badge; a refresh still running when the badge goes is
+  // cancelled.
+  Badge(TaskApi& api, std::function<void(const Label&)> onLabel);
   Badge(const Badge&) = delete;
   Badge& operator=(const Badge&) = delete;
 
@@ -37,7 +39,7 @@ class Badge {
   Task<> refresh();
   void set(const Label& label);
 
-  TokenProvider token_;
+  TaskApi& api_;
   std::function<void(const Label&)> onLabel_;
   Label label_;
   Lifetime life_;

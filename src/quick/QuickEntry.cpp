@@ -4,10 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Http.h"
 #include "quick/Preview.h"
-#include "server/API.h"
-#include "server/NetworkText.h"
 
 namespace vuko {
 
@@ -59,28 +56,17 @@ std::string trimmed(const std::string& s, bool (*strip)(char32_t)) {
 std::string describeFailure(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
-  } catch (const API::Failure& f) {
+  } catch (const TaskApi::Failure& f) {
     return f.description();
-  } catch (const TransportError& e) {
-    return networkFailureText(e.kind());
   } catch (...) {
-    // Only text that cannot be encoded gets here; the field keeps it.
-    return "Не удалось отправить текст";
+    return TaskApi::Failure::unencodable().description();
   }
-}
-
-nlohmann::json parseBody(const std::string& text) {
-  return {{"text", text}};
-}
-
-nlohmann::json taskBody(const std::string& text) {
-  return {{"title", text}, {"smart", true}};
 }
 
 }  // namespace
 
-QuickEntry::QuickEntry(QuickView& view, TokenProvider token, Clock& clock)
-    : view_(view), token_(std::move(token)), clock_(clock) {}
+QuickEntry::QuickEntry(QuickView& view, TaskApi& api, Clock& clock)
+    : view_(view), api_(api), clock_(clock) {}
 
 void QuickEntry::show(std::uint32_t eventTime) {
   cancelParse();
@@ -128,33 +114,19 @@ void QuickEntry::textChanged() {
       kDebounce, [this, text, current = parse_.guard()] { parse(text, current).detach(); });
 }
 
-namespace {
-
-Task<std::optional<std::string>> askToken(const QuickEntry::TokenProvider& provider) {
-  if (!provider) co_return std::nullopt;
-  try {
-    co_return co_await provider();
-  } catch (...) {
-    co_return std::nullopt;
-  }
-}
-
-}  // namespace
-
 Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
   auto alive = life_.guard();
   if (!current) co_return;
-  auto token = co_await askToken(token_);
+  auto token = co_await api_.token();
   if (!alive) co_return;
   if (!token) {
-    fail(API::Failure::notLoggedIn().description());
+    fail(TaskApi::Failure::notSignedIn().description());
     co_return;
   }
   std::optional<nlohmann::json> answer;
   std::exception_ptr error;
-  nlohmann::json body = parseBody(text);
   try {
-    answer = co_await API::request("/tasks/parse", *token, "POST", std::move(body));
+    answer = co_await api_.parse(*token, std::move(text), current);
   } catch (...) {
     error = std::current_exception();
   }
@@ -194,19 +166,18 @@ std::string QuickEntry::confirmation(const nlohmann::json& created, const std::s
 Task<> QuickEntry::send(std::string typed, std::string text) {
   auto alive = life_.guard();
   std::uint64_t showing = shown_;
-  auto token = co_await askToken(token_);
+  auto token = co_await api_.token();
   if (!alive) co_return;
   if (!token) {
-    fail(API::Failure::notLoggedIn().description());
+    fail(TaskApi::Failure::notSignedIn().description());
     busy_ = false;
     enterWhileBusy_.reset();
     co_return;
   }
   std::optional<nlohmann::json> created;
   std::exception_ptr error;
-  nlohmann::json body = taskBody(text);
   try {
-    created = co_await API::request("/tasks", *token, "POST", std::move(body));
+    created = co_await api_.create(*token, text, alive);
   } catch (...) {
     error = std::current_exception();
   }

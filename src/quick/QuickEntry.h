@@ -12,6 +12,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Task.h"
+#include "server/TaskApi.h"
 
 namespace vuko {
 
@@ -36,13 +37,10 @@ class QuickView {
 
 class QuickEntry {
  public:
-  // Gives the signed-in user's token, or none when nobody is signed in.
-  using TokenProvider = std::function<Task<std::optional<std::string>>()>;
-
   static constexpr Clock::Duration kDebounce{220};
   static constexpr Clock::Duration kCloseDelay{900};
 
-  QuickEntry(QuickView& view, TokenProvider token, Clock& clock = Clock::main());
+  QuickEntry(QuickView& view, TaskApi& api, Clock& clock = Clock::main());
   QuickEntry(const QuickEntry&) = delete;
   QuickEntry& operator=(const QuickEntry&) = delete;
 
@@ -75,10 +73,10 @@ class QuickEntry {
   void fail(const std::string& message);
 
   QuickView& view_;
-  TokenProvider token_;
+  TaskApi& api_;
   Clock& clock_;
   // The pending preview request: the pause before it, and the lifetime its
-  // answer must still be part of to be shown.
+  // answer must still be part of to be shown (its end cancels the request).
   Timer debounce_;
   Lifetime parse_;
   bool busy_ = false;

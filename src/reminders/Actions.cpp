@@ -1,6 +1,5 @@
 // The user's answers to a reminder: done, snooze, open.
 #include "reminders/Reminders.h"
-#include "server/Settings.h"
 
 namespace vuko {
 
@@ -70,9 +69,9 @@ Task<> Reminders::done(long long taskId) {
   auto gone = [&] { return !alive || account != account_; };
   std::optional<std::string> token;
   for (int i = 0; i < tokenTries; ++i) {
-    auto provided = co_await token_();
+    auto provided = co_await api_.token();
     if (gone()) co_return;
-    token = provided && !provided->empty() ? provided : lastToken_;
+    token = provided ? provided : lastToken_;
     if (token && !token->empty()) break;
     token.reset();
     if (i + 1 < tokenTries) {
@@ -85,18 +84,7 @@ Task<> Reminders::done(long long taskId) {
     if (onOpen) onOpen("/today?task=" + id, {});
     co_return;
   }
-  HttpRequest r;
-  r.method = "PUT";
-  r.url = Settings::url("/api/tasks/" + id).str();
-  r.headers = {{"Authorization", "Bearer " + *token}, {"Content-Type", "application/json"}};
-  r.body = R"({"completed":true})";
-  r.timeout = std::chrono::seconds(15);
-  int status = 0;
-  try {
-    auto resp = co_await http_(std::move(r));
-    status = resp.status;
-  } catch (const std::exception&) {
-  }
+  int status = co_await api_.complete(*token, taskId, alive);
   if (gone()) co_return;
   if (status == 200) {
     if (onChanged) onChanged();

@@ -21,22 +21,16 @@ bool startsWith(const std::string& s, const char* prefix) {
 
 }  // namespace
 
-Reminders::Reminders(TokenProvider token, Services s)
-    : token_(std::move(token)),
+Reminders::Reminders(TaskApi& api, Services s)
+    : api_(api),
       clock_(s.clock ? *s.clock : Clock::main()),
       wall_(s.wall ? *s.wall : WallClock::main()),
       center_(s.center ? *s.center : NotificationCenter::current()),
       d_(s.defaults ? *s.defaults : Defaults::standard()),
       activitySvc_(s.activity ? *s.activity : Activity::current()),
       bannerHost_(s.banners),
-      http_(std::move(s.http)),
       testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr),
-      own_(wall_, clock_) {
-  if (!http_) {
-    auto guard = life_.guard();
-    http_ = [guard](HttpRequest r) { return Http::send(std::move(r), guard); };
-  }
-}
+      own_(wall_, clock_) {}
 
 Reminders::~Reminders() {
   if (activity_) activitySvc_.release();
@@ -130,12 +124,12 @@ Task<std::string> Reminders::syncSteps() {
   }
   if (mode_ == Mode::unknown) co_return wording::awaitingPermission;
 
-  auto provided = co_await token_();
+  auto provided = co_await api_.token();
   if (gone()) co_return "";
-  std::optional<std::string> token = provided && !provided->empty() ? provided : lastToken_;
+  std::optional<std::string> token = provided ? provided : lastToken_;
   if (!token || token->empty()) co_return "не выполнен вход";
 
-  auto [status, json] = co_await get("/api/reminders/upcoming?hours=24", *token);
+  auto [status, items] = co_await api_.upcoming(*token, alive);
   if (gone()) co_return "";
   if (status == 401) {
     lastToken_.reset();
@@ -145,13 +139,6 @@ Task<std::string> Reminders::syncSteps() {
   if (status == 404) {
     if (onNative) onNative(false);
     co_return "сервер без /upcoming — напоминания опрашивает веб-версия";
-  }
-  const nlohmann::json* items = nullptr;
-  if (status == 200 && json && json->is_object()) {
-    auto it = json->find("items");
-    if (it != json->end() && it->is_array() &&
-        std::all_of(it->begin(), it->end(), [](const auto& e) { return e.is_object(); }))
-      items = &*it;
   }
   if (!items) co_return "нет связи (" + std::to_string(status) + ")";
 
@@ -207,7 +194,7 @@ Task<std::string> Reminders::syncSteps() {
   saveShown(shown);
 
   for (const auto& id : fired) {
-    co_await post("/api/reminders/" + id + "/fired", *token);
+    co_await api_.fired(*token, id, alive);
     if (gone()) co_return "";
   }
   updateActivity();
@@ -298,42 +285,9 @@ void Reminders::saveScheduled(std::map<std::string, TimePoint> map) {
     writeMap("scheduled", map);
 }
 
-// HTTP.
-
-Task<std::pair<int, std::optional<nlohmann::json>>> Reminders::get(std::string path,
-                                                                   std::string token) {
-  HttpRequest r;
-  r.method = "GET";
-  r.url = Settings::url(path).str();
-  r.headers = {{"Authorization", "Bearer " + token}};
-  r.timeout = std::chrono::seconds(15);
-  try {
-    auto resp = co_await http_(std::move(r));
-    auto json = nlohmann::json::parse(resp.body, nullptr, false);
-    if (json.is_discarded()) co_return std::pair{resp.status, std::optional<nlohmann::json>()};
-    co_return std::pair{resp.status, std::optional<nlohmann::json>(std::move(json))};
-  } catch (const std::exception&) {
-  }
-  co_return std::pair{0, std::optional<nlohmann::json>()};
-}
-
-Task<int> Reminders::post(std::string path, std::string token) {
-  HttpRequest r;
-  r.method = "POST";
-  r.url = Settings::url(path).str();
-  r.headers = {{"Authorization", "Bearer " + token}};
-  r.timeout = std::chrono::seconds(15);
-  try {
-    auto resp = co_await http_(std::move(r));
-    co_return resp.status;
-  } catch (const std::exception&) {
-  }
-  co_return 0;
-}
-
 Task<> Reminders::reportFired(std::string id) {
   if (!lastToken_) co_return;
-  co_await post("/api/reminders/" + id + "/fired", *lastToken_);
+  co_await api_.fired(*lastToken_, id, life_.guard());
 }
 
 std::vector<std::string> Reminders::ownPending() {

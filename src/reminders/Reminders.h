@@ -16,13 +16,13 @@
 #include "platform/Activity.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
-#include "platform/Http.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Task.h"
 #include "platform/WallClock.h"
 #include "reminders/Banner.h"
 #include "reminders/Item.h"
 #include "reminders/OwnCenter.h"
+#include "server/TaskApi.h"
 
 namespace vuko {
 
@@ -34,7 +34,6 @@ struct ReminderServices {
   Defaults* defaults = nullptr;
   Activity* activity = nullptr;
   BannerHost* banners = nullptr;
-  std::function<Task<HttpResponse>(HttpRequest)> http;
   // Keeps the maps in memory; by default when VUKO_TEST_DIR is set.
   std::optional<bool> testMode;
 };
@@ -56,8 +55,6 @@ class Reminders {
   enum class Mode { unknown, system, own, off };
   using Item = ReminderItem;
   using TimePoint = std::chrono::system_clock::time_point;
-  using TokenProvider = std::function<Task<std::optional<std::string>>()>;
-  using HttpSend = std::function<Task<HttpResponse>(HttpRequest)>;
 
   static constexpr const char* taskCategory = "vuko.task";
   static constexpr const char* digestCategory = "vuko.digest";
@@ -68,7 +65,9 @@ class Reminders {
 
   using Services = ReminderServices;
 
-  explicit Reminders(TokenProvider token, Services services = {});
+  // The server's calls go through api (which outlives the engine) with the
+  // token its source gives; the engine's own calls end with it.
+  explicit Reminders(TaskApi& api, Services services = {});
   ~Reminders();
   Reminders(const Reminders&) = delete;
   Reminders& operator=(const Reminders&) = delete;
@@ -97,9 +96,6 @@ class Reminders {
     return answer.granted || mode == Mode::own;
   }
   const std::vector<Item>& lastSync() const { return lastSync_; }
-
-  Task<std::pair<int, std::optional<nlohmann::json>>> get(std::string path, std::string token);
-  Task<int> post(std::string path, std::string token);
 
   static std::optional<Item> item(const nlohmann::json& dict) { return Item::from(dict); }
   static std::optional<TimePoint> parseDate(const std::string& t) { return Item::parseDate(t); }
@@ -150,14 +146,13 @@ class Reminders {
   void snooze(const Item& item);
   static std::optional<Item> itemOf(const NotificationRequest& request);
 
-  TokenProvider token_;
+  TaskApi& api_;
   Clock& clock_;
   WallClock& wall_;
   NotificationCenter& center_;
   Defaults& d_;
   Activity& activitySvc_;
   BannerHost* bannerHost_;
-  HttpSend http_;
   bool testMode_;
   OwnCenter own_;
 

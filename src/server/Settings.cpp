@@ -3,11 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
 #include "platform/Defaults.h"
-#include "platform/Http.h"
-#include "server/NetworkText.h"
+#include "server/HttpTaskApi.h"
 
 namespace vuko::Settings {
 
@@ -145,23 +142,7 @@ std::optional<Url> normalize(const std::string& typed) {
 }
 
 Task<std::optional<std::string>> check(Url base) {
-  auto target = base.resolve("/api/health");
-  if (!target) co_return std::string(kNotOurServer);
-  HttpRequest req;
-  req.url = target->str();
-  req.timeout = std::chrono::seconds(6);
-  req.cache = HttpRequest::Cache::ignoreLocal;
-  HttpResponse res;
-  try {
-    res = co_await Http::send(req);
-  } catch (const TransportError& e) {
-    co_return "Не удалось подключиться: " + networkFailureText(e.kind());
-  }
-  auto body = nlohmann::json::parse(res.body, nullptr, false);
-  if (res.status == 200 && body.is_object() && body.contains("ok") && body["ok"].is_boolean() &&
-      body["ok"].get<bool>())
-    co_return std::nullopt;
-  co_return std::string(kNotOurServer);
+  co_return co_await HttpTaskApi::checkServer(std::move(base));
 }
 
 void resetTestOverride() {

@@ -41,10 +41,9 @@ Url url(const std::string& path);
 
 std::optional<Url> normalize(const std::string& text);
 
-// None when base answers as a task server, else a Russian message.
+// None when base answers as a task server, else a Russian message (the
+// task API's probe, for those without the API object at hand).
 Task<std::optional<std::string>> check(Url base);
-
-inline constexpr const char* kNotOurServer = "По этому адресу отвечает не сервер «Vuko»";
 
 // Forgets the in-memory test override (tests start each case afresh).
 void resetTestOverride();

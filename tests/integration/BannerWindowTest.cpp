@@ -7,6 +7,7 @@
 
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
+#include "server/HttpTaskApi.h"
 #include "support/RecordingNotificationCenter.h"
 #include "support/Wait.h"
 
@@ -59,8 +60,7 @@ class BannerWindows : public testing::Test {
     s.center = &center;
     s.banners = &host;
     s.testMode = true;
-    engine = std::make_unique<Reminders>(
-        []() -> Task<std::optional<std::string>> { co_return std::nullopt; }, std::move(s));
+    engine = std::make_unique<Reminders>(api, std::move(s));
     engine->start();
     ASSERT_TRUE(waitUntil([&] { return engine->mode() == Reminders::Mode::own; }));
   }
@@ -72,6 +72,7 @@ class BannerWindows : public testing::Test {
     engine->showBanner({id, task, "task", "Напоминание " + id, std::move(body), {}});
   }
 
+  HttpTaskApi api;  // no token source: nobody is signed in
   RecordingNotificationCenter center;
   GtkBannerHost host;
   std::unique_ptr<Reminders> engine;

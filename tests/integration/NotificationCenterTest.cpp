@@ -14,6 +14,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/WallClock.h"
 #include "reminders/Reminders.h"
+#include "server/HttpTaskApi.h"
 #include "support/FakeNotificationServer.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
@@ -218,7 +219,9 @@ TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
   ReminderServices s;
   s.center = &center;
   s.testMode = true;
-  Reminders engine([]() -> Task<std::optional<std::string>> { co_return "tok"; }, std::move(s));
+  HttpTaskApi tasks;
+  tasks.setTokenSource([]() -> Task<std::optional<std::string>> { co_return "tok"; });
+  Reminders engine(tasks, std::move(s));
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return engine.mode() != Reminders::Mode::unknown; }, 30s));
   EXPECT_EQ(engine.mode(), Reminders::Mode::off);
@@ -231,8 +234,8 @@ TEST(NotificationCenter, NoServerMeansOwnBanners) {
   ReminderServices s;
   s.center = &center;
   s.testMode = true;
-  Reminders engine([]() -> Task<std::optional<std::string>> { co_return std::nullopt; },
-                   std::move(s));
+  HttpTaskApi tasks;  // no token source: nobody is signed in
+  Reminders engine(tasks, std::move(s));
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return engine.mode() != Reminders::Mode::unknown; }, 30s));
   EXPECT_EQ(engine.mode(), Reminders::Mode::own);
@@ -259,7 +262,9 @@ TEST(NotificationCenter, DoneCompletesTheTaskOnTheServer) {
   ReminderServices s;
   s.center = &center;
   s.testMode = true;
-  Reminders engine([]() -> Task<std::optional<std::string>> { co_return "tok"; }, std::move(s));
+  HttpTaskApi tasks;
+  tasks.setTokenSource([]() -> Task<std::optional<std::string>> { co_return "tok"; });
+  Reminders engine(tasks, std::move(s));
   int changed = 0;
   engine.onChanged = [&] { ++changed; };
   center.onDidReceive = [&](const NotificationResponse& r) { engine.handle(r); };

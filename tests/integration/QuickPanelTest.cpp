@@ -9,6 +9,7 @@
 
 #include "hotkeys/Hotkeys.h"
 #include "quick/gtk/QuickPanel.h"
+#include "server/HttpTaskApi.h"
 #include "support/Desktop.h"
 #include "support/SettingsScope.h"
 #include "support/Wait.h"
@@ -26,10 +27,10 @@ class QuickPanelTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    panel = std::make_unique<QuickPanel>(
-        [this]() -> Task<std::optional<std::string>> {  // lives with its owner
-          co_return token;
-        });
+    api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
+      co_return token;
+    });
+    panel = std::make_unique<QuickPanel>(api);
     hotkeys = std::make_unique<Hotkeys>(Hotkeys::Actions{{"quick", [this](std::uint32_t time) {
                                                             pressTimes.push_back(time);
                                                             panel->toggle(time);
@@ -48,6 +49,7 @@ class QuickPanelTest : public testing::Test {
 
   SettingsScope scope;
   std::optional<std::string> token;
+  HttpTaskApi api;
   std::unique_ptr<QuickPanel> panel;
   std::unique_ptr<Hotkeys> hotkeys;
   std::vector<std::uint32_t> pressTimes;

@@ -156,9 +156,9 @@ TEST_F(RemindersDelivery, DoneCompletesTheTask) {
   r->handle({NotificationRequest{"rem1", Reminders::content({"1", 42, "task", "t", "", {}}), {}},
              Reminders::doneAction});
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].method, "PUT");
-  EXPECT_NE(sent[0].url.find("/api/tasks/42"), std::string::npos);
-  EXPECT_EQ(sent[0].body, R"({"completed":true})");
+  EXPECT_EQ(sent[0].name, "complete");
+  EXPECT_EQ(sent[0].path, "/tasks/42");
+  EXPECT_EQ(sent[0].token, "tok");
   EXPECT_EQ(changed, 1);
   clock.advance(999ms);
   EXPECT_EQ(count("/upcoming"), 0u);

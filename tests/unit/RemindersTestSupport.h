@@ -1,5 +1,5 @@
 // The reminder engine on fakes: fake clocks, a recording notification
-// centre, scripted HTTP, banner windows that only remember where they are.
+// centre, a scripted task API, banner windows that only remember where they are.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "platform/Defaults.h"
 #include "reminders/Reminders.h"
 #include "support/FakeClock.h"
+#include "support/FakeTaskApi.h"
 #include "support/FakeWallClock.h"
 #include "support/RecordingNotificationCenter.h"
 
@@ -87,11 +88,13 @@ class RemindersFixture : public testing::Test {
   FakeBannerHost host;
 
   std::optional<std::string> token = "tok";
-  std::vector<HttpRequest> sent;
-  // The upcoming list as the server answers it, and the answer's status.
+  FakeTaskApi api;
+  // Every call the engine made, in order.
+  std::vector<FakeTaskApi::Call>& sent = api.calls;
+  // The upcoming list as the server answers it (not an array: an answer
+  // without a usable list), and the answer's status (0: no answer).
   nlohmann::json upcoming = nlohmann::json::array();
   int upcomingStatus = 200;
-  std::string upcomingBody;  // used instead of upcoming when set
   int putStatus = 200;
   std::vector<std::string> opened;
   std::vector<std::string> activations;  // one per opened page
@@ -112,28 +115,29 @@ class RemindersFixture : public testing::Test {
     s.activity = realActivity ? nullptr : &activity;
     s.banners = &host;
     s.testMode = testMode;
-    s.http = [this](HttpRequest req) -> Task<HttpResponse> {  // lives with its owner
-      sent.push_back(req);
-      HttpResponse resp;
-      resp.status = 200;
-      if (req.url.find("/api/reminders/upcoming") != std::string::npos) {
-        resp.status = upcomingStatus;
-        resp.body =
-            upcomingBody.empty() ? nlohmann::json{{"items", upcoming}}.dump() : upcomingBody;
-      } else if (req.method == "PUT") {
-        resp.status = putStatus;
-      }
-      co_return resp;
-    };
     return s;
   }
 
+  // The API's answers follow the fields above.
+  void scriptApi() {
+    api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
+      co_return token;
+    });
+    api.respond = [this](const FakeTaskApi::Call& call) {
+      FakeTaskApi::Answer a;
+      if (call.name == "upcoming") {
+        a.status = upcomingStatus;
+        a.json = upcoming;
+      } else if (call.name == "complete") {
+        a.status = putStatus;
+      }
+      return a;
+    };
+  }
+
   void make(bool testMode = true) {
-    r = std::make_unique<Reminders>(
-        [this]() -> Task<std::optional<std::string>> {  // lives with its owner
-          co_return token;
-        },
-        services(testMode));
+    scriptApi();
+    r = std::make_unique<Reminders>(api, services(testMode));
     r->onOpen = [this](const std::string& p, const std::string& a) {
       opened.push_back(p);
       activations.push_back(a);
@@ -174,7 +178,8 @@ class RemindersFixture : public testing::Test {
   size_t count(const std::string& fragment, const std::string& method = "") const {
     size_t n = 0;
     for (const auto& s : sent)
-      n += s.url.find(fragment) != std::string::npos && (method.empty() || s.method == method);
+      n += ("/api" + s.path).find(fragment) != std::string::npos &&
+           (method.empty() || s.method == method);
     return n;
   }
 };

@@ -12,6 +12,7 @@
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
+#include "server/HttpTaskApi.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -21,7 +22,7 @@
 namespace vuko {
 
 AppDelegate::AppDelegate(GtkApplication* app, SettingsLauncher& launcher)
-    : app_(app), controller_(*this, launcher) {}
+    : app_(app), controller_(*this, launcher), api_(std::make_unique<HttpTaskApi>()) {}
 
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.
@@ -53,11 +54,12 @@ void AppDelegate::didFinishLaunching() {
 
   main_ = std::make_unique<WebController>();
   gtk_application_add_window(app_, main_->window());
+  api_->setTokenSource(tokenProvider());
   startReminders();
 
   // Built once, after the main page has started loading, so that the hot key
   // only has to place and show it.
-  quick_ = std::make_unique<QuickPanel>(tokenProvider());
+  quick_ = std::make_unique<QuickPanel>(*api_);
   quick_->onAdded = [this, alive = life_.guard()] {
     if (alive) afterChange();
   };
@@ -149,7 +151,8 @@ void AppDelegate::chooseServer() {
 
 void AppDelegate::chooseServer(GtkWindow* over) {
   if (!serverSheet_) {
-    serverSheet_ = std::make_unique<ServerSheet>();
+    serverSheet_ = std::make_unique<ServerSheet>(
+        [api = api_.get()](Url server) { return api->probe(std::move(server)); });
     gtk_application_add_window(app_, serverSheet_->window());
   }
   auto alive = life_.guard();

@@ -32,6 +32,7 @@ class QuickPanel;
 class Reminders;
 class BannerHost;
 class WakeMonitor;
+class TaskApi;
 
 class AppDelegate final : public AppWindows {
  public:
@@ -103,7 +104,7 @@ class AppDelegate final : public AppWindows {
   // aside under another name.
   void reportSetAsideSettings();
   void joinServerChange();
-  // The signed-in user's token as the native parts ask for it: read from the
+  // The signed-in user's token as the task API asks for it: read from the
   // main page, none once the delegate is gone.
   std::function<Task<std::optional<std::string>>()> tokenProvider();
   // Fills a settings window's callbacks and providers.
@@ -119,6 +120,9 @@ class AppDelegate final : public AppWindows {
 
   GtkApplication* app_;
   AppController controller_;
+  // The task server's API, shared by every component that calls it; it
+  // outlives them all.
+  std::unique_ptr<TaskApi> api_;
   std::unique_ptr<WebController> main_;
   std::unique_ptr<QuickPanel> quick_;
   std::unique_ptr<Hotkeys> hotkeys_;

@@ -60,6 +60,7 @@ TestWindow shownForSnapshot(std::shared_ptr<Window> made, std::shared_ptr<LightA
 TestHooks AppDelegate::selfTestHooks() {
   auto alive = life_.guard();
   TestHooks hooks;
+  hooks.api = api_.get();
   hooks.quit = [app = app_] { g_application_quit(G_APPLICATION(app)); };
   hooks.refreshBadge = [this, alive] {
     if (alive) updateBadge();
@@ -146,10 +147,11 @@ TestHooks AppDelegate::selfTestHooks() {
   hooks.notifySettings = []() -> Task<TestNotifySettings> {
     co_return settingsOf(co_await NotificationCenter::current().requestAuthorization());
   };
-  hooks.openSheet = [] {
+  hooks.openSheet = [api = api_.get()] {
     // Filled from the stored settings as the user would see it; never accepted.
     auto light = std::make_shared<LightAppearance>();
-    auto sheet = std::make_shared<ServerSheet>();
+    auto sheet =
+        std::make_shared<ServerSheet>([api](Url server) { return api->probe(std::move(server)); });
     sheet->present(nullptr, [](bool) {});
     return shownForSnapshot(sheet, light);
   };

@@ -33,7 +33,7 @@ void AppDelegate::buildMenus() {
       },
       [this](MenuAction action) { return controller_.handles(action); });
   status_ = std::make_unique<StatusItem>(menus_->statusMenu());
-  badge_ = std::make_unique<Badge>(tokenProvider(), [this, alive](const Badge::Label& label) {
+  badge_ = std::make_unique<Badge>(*api_, [this, alive](const Badge::Label& label) {
     if (alive) setBadgeLabel(label);
   });
 }

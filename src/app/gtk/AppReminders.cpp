@@ -47,7 +47,7 @@ void AppDelegate::startReminders() {
   bannerHost_ = std::make_unique<GtkBannerHost>();
   ReminderServices services;
   services.banners = bannerHost_.get();
-  reminders_ = std::make_unique<Reminders>(tokenProvider(), std::move(services));
+  reminders_ = std::make_unique<Reminders>(*api_, std::move(services));
   reminders_->onOpen = [this, alive](const std::string& path, const std::string& activationToken) {
     if (alive) main_->go(path, activationToken);
   };

@@ -72,8 +72,8 @@ GtkWidget* label(const char* text, const char* styleClass) {
 
 }  // namespace
 
-QuickPanel::QuickPanel(TokenProvider token, Clock& clock)
-    : panel_(kWidth, kHeight), entry_(*this, std::move(token), clock) {
+QuickPanel::QuickPanel(TaskApi& api, Clock& clock)
+    : panel_(kWidth, kHeight), entry_(*this, api, clock) {
   build();
   entry_.onAdded = [this] {
     if (onAdded) onAdded();

@@ -18,10 +18,8 @@ namespace vuko {
 
 class QuickPanel : private QuickView {
  public:
-  using TokenProvider = QuickEntry::TokenProvider;
-
-  // Builds the panel (not shown).
-  explicit QuickPanel(TokenProvider token, Clock& clock = Clock::main());
+  // Builds the panel (not shown); api outlives it.
+  explicit QuickPanel(TaskApi& api, Clock& clock = Clock::main());
   ~QuickPanel() override;
   QuickPanel(const QuickPanel&) = delete;
   QuickPanel& operator=(const QuickPanel&) = delete;

@@ -17,6 +17,7 @@
 
 #include "platform/Task.h"
 #include "selftest/Report.h"
+#include "server/TaskApi.h"
 
 namespace vuko {
 
@@ -91,6 +92,10 @@ struct TestHooks {
 
   // Ends the client with status 0 (the default application's quit when unset).
   std::function<void()> quit;
+
+  // The task server's API as the client calls it; it outlives the run. Its
+  // checks report no answer when it is unset.
+  TaskApi* api = nullptr;
 };
 
 }  // namespace vuko

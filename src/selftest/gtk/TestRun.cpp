@@ -6,7 +6,6 @@
 
 #include "platform/SystemWording.h"
 #include "selftest/gtk/TestMode.h"
-#include "server/API.h"
 #include "server/Settings.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
@@ -186,8 +185,14 @@ bool TestRun::snapWidget(GtkWidget* widget, const std::string& name) {
 
 Task<std::optional<Json>> TestRun::api(const std::string& path, const std::string& method,
                                        std::optional<Json> body) {
-  if (!token_) co_return std::nullopt;
-  co_return co_await settle(API::request(path, *token_, method, std::move(body)), 90);
+  if (!token_ || !hooks_.api) co_return std::nullopt;
+  co_return co_await settle(hooks_.api->request(*token_, method, path, std::move(body), alive_),
+                            90);
+}
+
+Task<std::optional<std::optional<std::string>>> TestRun::probe(Url server) {
+  if (!hooks_.api) co_return std::nullopt;
+  co_return co_await settle(hooks_.api->probe(std::move(server), alive_), 30);
 }
 
 std::string TestRun::url() const {
@@ -216,11 +221,11 @@ Task<> TestRun::switchServer() {
   auto target = Url::parse(address);
   std::string verdict = "Неверный адрес";
   if (target) {
-    auto problem = co_await settle(Settings::check(*target), 30);
+    auto problem = co_await probe(*target);
     verdict = !problem ? "нет ответа" : (*problem ? **problem : "это сервер «Vuko»");
   }
   note("проверка своего сервера " + address + ": " + verdict);
-  auto wrong = co_await settle(Settings::check(*Url::parse("http://localhost:1")), 30);
+  auto wrong = co_await probe(*Url::parse("http://localhost:1"));
   note("проверка неверного адреса: " +
        (!wrong ? std::string("нет ответа") : (*wrong ? **wrong : "это сервер «Vuko»")));
   auto normal = [](const std::string& typed) {

@@ -55,6 +55,8 @@ class TestRun {
   Task<std::optional<nlohmann::json>> api(const std::string& path,
                                           const std::string& method = "GET",
                                           std::optional<nlohmann::json> body = std::nullopt);
+  // The API's verdict on a server; none when it failed or took too long.
+  Task<std::optional<std::optional<std::string>>> probe(Url server);
   // A hook's task, or none when it failed or took too long.
   template <class T>
   Task<std::optional<T>> settle(Task<T> task, double limitSeconds);
