@@ -12,6 +12,7 @@
 #include "app/ServerChange.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
+#include "selftest/TestVariables.h"
 #include "settings/SystemSettings.h"
 
 namespace vuko {
@@ -34,7 +35,7 @@ class WakeMonitor;
 
 class AppDelegate {
  public:
-  explicit AppDelegate(GtkApplication* app);
+  explicit AppDelegate(GtkApplication* app, RunConfig config = {});
   ~AppDelegate();
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
@@ -66,9 +67,6 @@ class AppDelegate {
   void about();
 
   WebController* main() const { return main_.get(); }
-  AppMenus* menus() const { return menus_.get(); }
-  AboutPanel* aboutPanel() const { return aboutPanel_.get(); }
-  MiniFocus* mini() const { return mini_.get(); }
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
   ServerSheet* serverSheet() const { return serverSheet_.get(); }
   SettingsWindow* settings() const { return settings_.get(); }
@@ -78,7 +76,6 @@ class AppDelegate {
   void chooseServer(GtkWindow* over);
   // Creates the settings window on first use and shows it.
   void openSettings();
-  QuickPanel* quick() const { return quick_.get(); }
   Reminders* reminders() const { return reminders_.get(); }
 
   // After the user's tasks changed: an early poll and a focus event for the page.
@@ -117,6 +114,7 @@ class AppDelegate {
   Task<> askNotifyPermissionRoutine();
 
   GtkApplication* app_;
+  const RunConfig config_;
   std::unique_ptr<WebController> main_;
   std::unique_ptr<QuickPanel> quick_;
   std::unique_ptr<Hotkeys> hotkeys_;

@@ -54,9 +54,10 @@ int main(int argc, char** argv) {
       "Параметр выполняет действие глобального сочетания клавиш в запущенном клиенте\n"
       "(или запускает клиент и выполняет его) и сразу завершается: так действие можно\n"
       "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.");
-  auto delegate = std::make_unique<vuko::AppDelegate>(app);
+  auto delegate = std::make_unique<vuko::AppDelegate>(app, vuko::RunConfig::fromEnvironment());
   // Every launch, the first and each later one, arrives here in the first
   // process.
+  // The delegate lives until the application has stopped running.
   g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
   g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
                      static_cast<vuko::AppDelegate*>(d)->reopen();

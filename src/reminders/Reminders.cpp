@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "platform/SystemWording.h"
 #include "server/Settings.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
@@ -30,7 +30,7 @@ Reminders::Reminders(TokenProvider token, Services s)
       activitySvc_(s.activity ? *s.activity : Activity::current()),
       bannerHost_(s.banners),
       http_(std::move(s.http)),
-      testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr) {
+      testMode_(s.testMode.value_or(false)) {
   if (!http_) {
     auto guard = life_.guard();
     http_ = [guard](HttpRequest r) { return Http::send(std::move(r), guard); };

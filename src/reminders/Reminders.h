@@ -34,7 +34,7 @@ struct ReminderServices {
   Activity* activity = nullptr;
   BannerHost* banners = nullptr;
   std::function<Task<HttpResponse>(HttpRequest)> http;
-  // Keeps the maps in memory; by default when VUKO_TEST_DIR is set.
+  // Keeps the maps in memory (a test run); off by default.
   std::optional<bool> testMode;
 };
 
@@ -112,7 +112,6 @@ class Reminders {
 
   // Keep-awake while an own timer is near.
   void updateActivity();
-  bool activityHeld() const { return activity_; }
 
   // For tests and the self-test: the keys of the timers now set.
   std::vector<std::string> timerKeys() const;

@@ -1,6 +1,5 @@
 #include "server/Settings.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -18,8 +17,10 @@ std::optional<Url>& testOverride() {
   return u;
 }
 
-const char* testServerVariable() {
-  return std::getenv("VUKO_TEST_SERVER");
+// The server a test run names; it stands for the stored one.
+std::optional<Url>& testServer() {
+  static std::optional<Url> u;
+  return u;
 }
 
 // White space as UTF-8, as text pasted from documents and chats brings it
@@ -67,16 +68,14 @@ const Url& publicServer() {
 }
 
 Url server() {
-  if (const char* env = testServerVariable()) {
-    if (auto u = Url::parse(env)) return testOverride() ? *testOverride() : *u;
-  }
+  if (testServer()) return testOverride() ? *testOverride() : *testServer();
   if (auto stored = d().string("server"))
     if (auto u = Url::parse(*stored)) return *u;
   return publicServer();
 }
 
 void setServer(const Url& address) {
-  if (testServerVariable()) {
+  if (testServer()) {
     testOverride() = address;
     return;
   }
@@ -150,7 +149,6 @@ Task<std::optional<std::string>> check(Url base) {
   HttpRequest req;
   req.url = target->str();
   req.timeout = std::chrono::seconds(6);
-  req.cache = HttpRequest::Cache::ignoreLocal;
   HttpResponse res;
   try {
     res = co_await Http::send(req);
@@ -162,6 +160,11 @@ Task<std::optional<std::string>> check(Url base) {
       body["ok"].get<bool>())
     co_return std::nullopt;
   co_return std::string(kNotOurServer);
+}
+
+void useTestServer(std::optional<Url> address) {
+  testServer() = std::move(address);
+  testOverride().reset();
 }
 
 void resetTestOverride() {

@@ -36,10 +36,9 @@ class DemoPagesTest : public testing::Test {
     dev::DevServer::Options options;
     options.demo = true;
     server = std::make_unique<dev::DevServer>(options);
-    setenv("VUKO_TEST_SERVER", server->url().c_str(), 1);
-    setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
+    Settings::useTestServer(Url::parse(server->url()));
     Settings::resetTestOverride();
-    controller = std::make_unique<WebController>();
+    controller = std::make_unique<WebController>(true);
     // Added before the first page loads (the probe runs first).
     WebKitUserScript* script =
         webkit_user_script_new(kErrorRecorder, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
@@ -51,8 +50,7 @@ class DemoPagesTest : public testing::Test {
 
   void TearDown() override {
     controller.reset();
-    unsetenv("VUKO_TEST_SERVER");
-    unsetenv("VUKO_TEST_DIR");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
   }
 

@@ -15,11 +15,10 @@ TEST(DevServerClientTest, SignedInPageGivesTheTokenForApiCalls) {
   dev::DevServer::Options options;
   options.demo = true;
   dev::DevServer server(options);
-  setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
-  setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
+  Settings::useTestServer(Url::parse(server.url()));
   Settings::resetTestOverride();
 
-  WebController controller;
+  WebController controller(true);
   ASSERT_TRUE(waitUntil([&] {
     const char* u = webkit_web_view_get_uri(controller.webView());
     return u && std::string(u).find("/login") != std::string::npos &&
@@ -52,6 +51,5 @@ TEST(DevServerClientTest, SignedInPageGivesTheTokenForApiCalls) {
   } catch (const API::Failure& f) {
     EXPECT_EQ(f.kind(), API::Failure::Kind::notLoggedIn);
   }
-  unsetenv("VUKO_TEST_SERVER");
-  unsetenv("VUKO_TEST_DIR");
+  Settings::useTestServer(std::nullopt);
 }

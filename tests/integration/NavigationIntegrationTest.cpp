@@ -273,9 +273,9 @@ TEST_F(NavigationIntegrationTest, SignInPageOfTheServerMeansSignedOut) {
 
 TEST_F(NavigationIntegrationTest, OfflinePageNeverMeansSignedOut) {
   int calls = 0;
-  setenv("VUKO_TEST_SERVER",
-         ("http://127.0.0.1:" + std::to_string(TestServer::closedPort())).c_str(), 1);
-  controller = std::make_unique<WebController>();
+  Settings::useTestServer(
+      Url::parse(("http://127.0.0.1:" + std::to_string(TestServer::closedPort()))));
+  controller = std::make_unique<WebController>(true);
   controller->onLoggedOut = [&] { ++calls; };
   ASSERT_TRUE(waitUntil(
       [&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
@@ -327,10 +327,10 @@ TEST_F(NavigationIntegrationTest, ServerInCapitalsOrWithItsDefaultPortOwnsItsPag
       ASSERT_TRUE(normal);
       address = normal->str();
     }
-    setenv("VUKO_TEST_SERVER", address.c_str(), 1);
+    Settings::useTestServer(Url::parse(address));
     Settings::resetTestOverride();
     opened.clear();
-    controller = std::make_unique<WebController>();
+    controller = std::make_unique<WebController>(true);
     int changed = 0, signedOut = 0;
     controller->onTasksChanged = [&] { ++changed; };
     controller->onLoggedOut = [&] { ++signedOut; };

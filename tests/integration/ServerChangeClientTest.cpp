@@ -27,8 +27,7 @@ class ServerChangeClientTest : public testing::Test {
     if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
       GTEST_SKIP() << "needs a display and a session bus";
     // The stored server is used, so the choice lands in the recent list.
-    unsetenv("VUKO_TEST_SERVER");
-    unsetenv("VUKO_TEST_DIR");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
     store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);

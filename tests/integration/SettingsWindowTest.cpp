@@ -18,7 +18,7 @@ class SettingsWindowTest : public testing::Test {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);
-    unsetenv("VUKO_TEST_SERVER");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
     settings = std::make_unique<SettingsWindow>();
   }

@@ -71,12 +71,11 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
   dev::DevServer::Options options;
   options.demo = true;
   dev::DevServer server(options);
-  setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
-  setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
+  Settings::useTestServer(Url::parse(server.url()));
   Settings::resetTestOverride();
   auto dir = std::filesystem::path(tempDir("hooks")) / "report";
 
-  auto main = std::make_unique<WebController>();
+  auto main = std::make_unique<WebController>(true);
   auto mini = std::make_unique<MiniFocus>(main->sharedConfig());
   main->show();
   Record rec;
@@ -227,8 +226,7 @@ TEST(TestModeHooksTest, EveryHookFeedsItsLine) {
 
   mini.reset();
   main.reset();
-  unsetenv("VUKO_TEST_SERVER");
-  unsetenv("VUKO_TEST_DIR");
+  Settings::useTestServer(std::nullopt);
   Settings::resetTestOverride();
 }
 

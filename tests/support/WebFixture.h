@@ -1,5 +1,5 @@
 // A fixture for tests of the real main window: a task server on 127.0.0.1
-// named by VUKO_TEST_SERVER, an in-memory web data store, a fresh defaults
+// used as the test server, an in-memory web data store, a fresh defaults
 // store, and helpers to read the web view's state.
 #pragma once
 
@@ -27,8 +27,7 @@ class WebFixture : public testing::Test {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);
-    setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
-    setenv("VUKO_TEST_SERVER", server.url().c_str(), 1);
+    Settings::useTestServer(Url::parse(server.url()));
     Settings::resetTestOverride();
     downloads = tempDir("downloads");
     setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
@@ -40,8 +39,7 @@ class WebFixture : public testing::Test {
   void TearDown() override {
     controller.reset();
     Workspace::setOpener(nullptr);
-    unsetenv("VUKO_TEST_SERVER");
-    unsetenv("VUKO_TEST_DIR");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
   }
 
@@ -105,7 +103,7 @@ class WebFixture : public testing::Test {
   }
 
   void start() {
-    controller = std::make_unique<WebController>();
+    controller = std::make_unique<WebController>(true);
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
   }
 

@@ -4,12 +4,12 @@
 
 #include <memory>
 
-#include "platform/SystemWording.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/API.h"
 #include "server/Settings.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
