@@ -1,10 +1,12 @@
 #include "hotkeys/GlobalCombo.h"
 
+#include <glib.h>
+
 #include <array>
 #include <map>
 #include <vector>
 
-#include "platform/SystemWording.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
@@ -67,26 +69,13 @@ const std::map<std::string, std::string>& labels() {
 // Decodes one UTF-8 sequence at i; a malformed byte counts as one character
 // on its own, so no input can stall or overrun the walk.
 char32_t decode(const std::string& s, std::size_t& i) {
-  auto b = static_cast<unsigned char>(s[i]);
-  if (b < 0x80) {
-    ++i;
-    return b;
-  }
-  int extra = (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-  if (extra < 0 || i + extra >= s.size()) {
+  const char* p = s.data() + i;
+  gunichar c = g_utf8_get_char_validated(p, static_cast<gssize>(s.size() - i));
+  if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
     ++i;
     return 0xFFFD;
   }
-  char32_t c = b & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    auto next = static_cast<unsigned char>(s[i + k]);
-    if ((next & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    c = (c << 6) | (next & 0x3F);
-  }
-  i += extra + 1;
+  i += g_utf8_next_char(p) - p;
   return c;
 }
 
@@ -122,28 +111,13 @@ std::optional<std::string> lastOfShape(const std::string& code, std::string_view
   return code.substr(starts.back());
 }
 
+// Lower case letter by letter, the same in every locale.
 std::string lowered(const std::string& s) {
+  if (!g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr)) return s;
   std::string out;
-  for (std::size_t i = 0; i < s.size();) {
-    std::size_t at = i;
-    char32_t c = decode(s, i);
-    char32_t l = c;
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x0410 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2))
-      l = c + 0x20;
-    else if (c >= 0x0400 && c <= 0x040F)
-      l = c + 0x50;
-    if (l == c) {
-      out.append(s, at, i - at);
-      continue;
-    }
-    if (l < 0x80) {
-      out.push_back(static_cast<char>(l));
-    } else {
-      // Every lowered letter above stays within two UTF-8 bytes.
-      out.push_back(static_cast<char>(0xC0 | (l >> 6)));
-      out.push_back(static_cast<char>(0x80 | (l & 0x3F)));
-    }
+  for (const char* p = s.data(); p < s.data() + s.size(); p = g_utf8_next_char(p)) {
+    char bytes[6];
+    out.append(bytes, g_unichar_to_utf8(g_unichar_tolower(g_utf8_get_char(p)), bytes));
   }
   return out;
 }

@@ -68,9 +68,6 @@ Task<HttpResponse> Http::send(HttpRequest request, Lifetime::Guard guard) {
     soup_message_set_request_body_from_bytes(msg, type, b);
     g_bytes_unref(b);
   }
-  // The session has no local cache, so both cache policies load from the
-  // network; the policy stays in the request for a platform that caches.
-
   GCancellable* cancellable = g_cancellable_new();
   std::unique_ptr<GCancellable, decltype(&g_object_unref)> ownedCancel(cancellable, g_object_unref);
   // The timeout covers the whole exchange, like a request timeout does. The

@@ -14,18 +14,11 @@
 namespace vuko {
 
 struct HttpRequest {
-  enum class Cache {
-    // Caching as the protocol defines it.
-    useProtocol,
-    // Never answer from locally stored data (probes).
-    ignoreLocal,
-  };
   std::string method = "GET";
   std::string url;
   std::vector<std::pair<std::string, std::string>> headers;
   std::optional<std::string> body;
   std::chrono::milliseconds timeout{60000};
-  Cache cache = Cache::useProtocol;
 };
 
 struct HttpResponse {

@@ -35,7 +35,6 @@ void NotificationCenter::setCurrent(std::shared_ptr<NotificationCenter> c) {
 }
 
 std::optional<std::filesystem::path> DesktopNotificationCenter::defaultStore() {
-  if (std::getenv("VUKO_TEST_DIR")) return std::nullopt;
   return std::filesystem::path(g_get_user_state_dir()) / "vuko" / "notifications.json";
 }
 
@@ -268,7 +267,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
     if (actionsCapability) {
       g_variant_builder_add(&actions, "s", NotificationResponse::defaultAction);
-      g_variant_builder_add(&actions, "s", "Открыть");
+      g_variant_builder_add(&actions, "s", owner->openTitle.c_str());
       auto cat = categories.find(c.categoryId);
       if (cat != categories.end())
         for (const auto& a : cat->second) {

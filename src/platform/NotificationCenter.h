@@ -144,8 +144,11 @@ class DesktopNotificationCenter final : public NotificationCenter {
 
   // Whether a window of the client has the focus now.
   std::function<bool()> isActive;
+  // The label of a click on the notification, for servers that show it as a
+  // button; the client words it.
+  std::string openTitle;
 
-  // $XDG_STATE_HOME/vuko/notifications.json; none in a test run (VUKO_TEST_DIR).
+  // $XDG_STATE_HOME/vuko/notifications.json.
   static std::optional<std::filesystem::path> defaultStore();
   // Where a corrupt store was moved at load, if that happened.
   std::optional<std::filesystem::path> setAside() const;

@@ -17,8 +17,6 @@ std::optional<Url> Url::parse(const std::string& text) {
   if (const char* h = g_uri_get_host(uri); h && *h) u.host_ = h;
   if (int p = g_uri_get_port(uri); p >= 0) u.port_ = p;
   u.path_ = g_uri_get_path(uri);
-  if (const char* q = g_uri_get_query(uri)) u.query_ = q;
-  if (const char* f = g_uri_get_fragment(uri)) u.fragment_ = f;
   g_uri_unref(uri);
   return u;
 }

@@ -16,8 +16,6 @@ class Url {
   const std::optional<std::string>& host() const { return host_; }
   const std::optional<int>& port() const { return port_; }
   const std::string& path() const { return path_; }
-  const std::optional<std::string>& query() const { return query_; }
-  const std::optional<std::string>& fragment() const { return fragment_; }
   const std::string& str() const { return text_; }
 
   // The host in lower case and the port unless it is the scheme's default:
@@ -36,7 +34,7 @@ class Url {
 
  private:
   std::string text_, scheme_, path_;
-  std::optional<std::string> host_, query_, fragment_;
+  std::optional<std::string> host_;
   std::optional<int> port_;
 };
 

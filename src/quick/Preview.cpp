@@ -1,5 +1,7 @@
 #include "quick/Preview.h"
 
+#include <glib.h>
+
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -74,33 +76,22 @@ const char* const kWeekdays[] = {"понедельник", "вторник", "с
 const char* const kMonths[] = {"января", "февраля", "марта",    "апреля",  "мая",    "июня",
                                "июля",   "августа", "сентября", "октября", "ноября", "декабря"};
 
-// Upper-cases the first letter when it is a Latin or Cyrillic small letter.
-std::string capitalised(std::string s) {
-  if (s.empty()) return s;
-  auto c0 = static_cast<unsigned char>(s[0]);
-  if (c0 >= 'a' && c0 <= 'z') {
-    s[0] = static_cast<char>(c0 - 32);
-  } else if (s.size() >= 2 && (c0 == 0xD0 || c0 == 0xD1)) {
-    unsigned cp = ((c0 & 0x1F) << 6) | (static_cast<unsigned char>(s[1]) & 0x3F);
-    unsigned up = cp;
-    if (cp >= 0x430 && cp <= 0x44F)
-      up = cp - 0x20;
-    else if (cp >= 0x450 && cp <= 0x45F)
-      up = cp - 0x50;
-    s[0] = static_cast<char>(0xC0 | (up >> 6));
-    s[1] = static_cast<char>(0x80 | (up & 0x3F));
-  }
-  return s;
+// Upper-cases the first letter.
+std::string capitalised(const std::string& s) {
+  if (s.empty() || !g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr)) return s;
+  const char* rest = g_utf8_next_char(s.data());
+  gchar* first = g_utf8_strup(s.data(), rest - s.data());
+  std::string out = first + std::string(rest);
+  g_free(first);
+  return out;
 }
 
 // Hours and minutes: the first five characters (code points) of the time.
 std::string hoursMinutes(const std::string& time) {
-  size_t pos = 0;
-  for (int n = 0; n < 5 && pos < time.size(); ++n) {
-    ++pos;
-    while (pos < time.size() && (static_cast<unsigned char>(time[pos]) & 0xC0) == 0x80) ++pos;
-  }
-  return time.substr(0, pos);
+  const char* end = time.data() + time.size();
+  const char* p = time.data();
+  for (int n = 0; n < 5 && p; ++n) p = g_utf8_find_next_char(p, end);
+  return p ? std::string(time.data(), p) : time;
 }
 
 const nlohmann::json* member(const nlohmann::json& object, const char* key) {

@@ -1,5 +1,7 @@
 #include "quick/QuickEntry.h"
 
+#include <glib.h>
+
 #include <exception>
 #include <utility>
 #include <vector>
@@ -13,16 +15,10 @@ namespace {
 // One UTF-8 sequence starting at pos: its code point and length (an invalid
 // byte counts as a one-byte character that is never white space).
 std::pair<char32_t, size_t> decode(const std::string& s, size_t pos) {
-  auto b = static_cast<unsigned char>(s[pos]);
-  size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-  if (len == 0 || pos + len > s.size()) return {0xFFFD, 1};
-  char32_t cp = len == 1 ? b : b & (0x7F >> len);
-  for (size_t i = 1; i < len; ++i) {
-    auto c = static_cast<unsigned char>(s[pos + i]);
-    if ((c & 0xC0) != 0x80) return {0xFFFD, 1};
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  return {cp, len};
+  const char* p = s.data() + pos;
+  gunichar c = g_utf8_get_char_validated(p, static_cast<gssize>(s.size() - pos));
+  if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) return {0xFFFD, 1};
+  return {c, static_cast<size_t>(g_utf8_next_char(p) - p)};
 }
 
 // Blanks: tab and the space separators.

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "platform/SystemWording.h"
 #include "server/Settings.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
@@ -29,7 +29,7 @@ Reminders::Reminders(TaskApi& api, Services s)
       d_(s.defaults ? *s.defaults : Defaults::standard()),
       activitySvc_(s.activity ? *s.activity : Activity::current()),
       bannerHost_(s.banners),
-      testMode_(s.testMode ? *s.testMode : std::getenv("VUKO_TEST_DIR") != nullptr),
+      testMode_(s.testMode.value_or(false)),
       own_(wall_, clock_) {}
 
 Reminders::~Reminders() {

@@ -34,7 +34,7 @@ struct ReminderServices {
   Defaults* defaults = nullptr;
   Activity* activity = nullptr;
   BannerHost* banners = nullptr;
-  // Keeps the maps in memory; by default when VUKO_TEST_DIR is set.
+  // Keeps the maps in memory (a test run); off by default.
   std::optional<bool> testMode;
 };
 
@@ -119,7 +119,6 @@ class Reminders {
 
   // Keep-awake while an own banner's moment is near.
   void updateActivity();
-  bool activityHeld() const { return activity_; }
 
   // The ids waiting in the own centre (own mode's reminders and snoozes).
   std::vector<std::string> ownPending();

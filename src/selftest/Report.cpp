@@ -1,6 +1,7 @@
 #include "selftest/Report.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,42 +52,9 @@ void Report::write() const {
 namespace ReportText {
 
 std::string validUtf8(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t n = text.size(), i = 0;
-  while (i < n) {
-    unsigned char c = s[i];
-    std::size_t len = 0;
-    char32_t cp = 0, min = 0;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    }
-    bool ok = len > 0 && i + len <= n;
-    for (std::size_t k = 1; ok && k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80)
-        ok = false;
-      else
-        cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    ok = ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    if (ok) {
-      out.append(text, i, len);
-      i += len;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string out = valid;
+  g_free(valid);
   return out;
 }
 

@@ -39,7 +39,15 @@ std::optional<TestVariables> TestVariables::read(
   return v;
 }
 
-std::optional<TestVariables> TestVariables::fromEnvironment() {
+RunConfig RunConfig::read(const std::function<const char*(const char*)>& lookup) {
+  RunConfig c;
+  c.inMemory = lookup("VUKO_TEST_DIR") != nullptr;
+  if (const char* s = lookup("VUKO_TEST_SERVER")) c.server = s;
+  c.selfTest = TestVariables::read(lookup);
+  return c;
+}
+
+RunConfig RunConfig::fromEnvironment() {
   return read([](const char* name) -> const char* { return std::getenv(name); });
 }
 

@@ -1,6 +1,8 @@
-// The environment variables that start the self-test run and choose its
-// blocks. Reading them is kept apart from the run so that the rules for
-// malformed values can be checked without a display.
+// The VUKO_TEST_* environment variables: what a test run changes in the
+// product, and the self-test run's blocks. They are read once at start, here
+// and nowhere else, and handed down by the wiring; reading them is kept apart
+// from the run so that the rules for malformed values can be checked without
+// a display.
 #pragma once
 
 #include <functional>
@@ -32,7 +34,20 @@ struct TestVariables {
 
   // None when VUKO_TEST_DIR is not set. lookup answers like getenv.
   static std::optional<TestVariables> read(const std::function<const char*(const char*)>& lookup);
-  static std::optional<TestVariables> fromEnvironment();
+};
+
+struct RunConfig {
+  // VUKO_TEST_DIR is set: web data, pending notifications and the reminder
+  // maps are kept in memory, so a test run leaves the user's files alone.
+  bool inMemory = false;
+  // VUKO_TEST_SERVER: the server used instead of the stored one.
+  std::optional<std::string> server;
+  // The self-test run, when VUKO_TEST_DIR is set.
+  std::optional<TestVariables> selfTest;
+
+  // lookup answers like getenv.
+  static RunConfig read(const std::function<const char*(const char*)>& lookup);
+  static RunConfig fromEnvironment();
 };
 
 // A number of seconds written as a decimal number: the whole text must be

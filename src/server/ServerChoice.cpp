@@ -55,4 +55,58 @@ bool accept(const Url& address) {
   return changed;
 }
 
+Sheet::Sheet(Probe check) : check_(std::move(check)) {}
+
+Filled Sheet::present(std::function<void(bool changed)> done) {
+  ++round_;
+  onDone = std::move(done);
+  // A probe of an earlier round may still run; this round starts ready.
+  set({}, false);
+  return filled();
+}
+
+void Sheet::modeChanged() {
+  set({}, busy_);
+}
+
+void Sheet::connect(bool own, const std::string& typed) {
+  if (busy_) return;
+  auto first = firstAddress(own, typed);
+  if (!first) {
+    set({badAddress(), true}, false);
+    return;
+  }
+  set({kProbing, false}, true);
+  run(*first, own, typed, round_).detach();
+}
+
+void Sheet::cancel() {
+  ++round_;
+}
+
+Task<> Sheet::run(Url first, bool own, std::string typed, unsigned started) {
+  auto alive = life_.guard();
+  auto outcome = co_await probe(first, own, typed, check_);
+  if (!alive) co_return;
+  bool current = started == round_;
+  if (!outcome.accepted) {
+    if (current) set({outcome.message, true}, false);
+    co_return;
+  }
+  // A server that answered is stored even when the sheet was cancelled
+  // meanwhile: the user asked for it and it works.
+  bool changed = accept(*outcome.accepted);
+  if (current) {
+    set(status_, false);
+    if (onClose) onClose();
+  }
+  if (auto done = onDone) done(changed);
+}
+
+void Sheet::set(Status status, bool busy) {
+  status_ = std::move(status);
+  busy_ = busy;
+  if (onChange) onChange();
+}
+
 }  // namespace vuko::ServerChoice

@@ -60,4 +60,50 @@ Task<Outcome> probe(Url first, bool own, std::string typed, Probe check);
 // changed the server.
 bool accept(const Url& address);
 
+// The sheet's state over its presentations: the status line, whether a probe
+// runs (one at a time), and the rounds. Each presentation or cancellation
+// starts a new round; a probe started in an earlier round still stores a
+// server that answered, but no longer speaks for the window.
+class Sheet {
+ public:
+  struct Status {
+    std::string text;
+    bool error = false;
+  };
+
+  explicit Sheet(Probe check);
+  Sheet(const Sheet&) = delete;
+  Sheet& operator=(const Sheet&) = delete;
+
+  // A new round, ready and with an empty status line; gives what to show.
+  // done runs once a server was accepted, with whether the stored server
+  // changed.
+  Filled present(std::function<void(bool changed)> done);
+  // The public/own choice was switched: the status line empties.
+  void modeChanged();
+  // "Подключиться" or Return; ignored while a probe runs.
+  void connect(bool own, const std::string& typed);
+  // "Отмена" or Escape: a new round, without calling done.
+  void cancel();
+
+  bool busy() const { return busy_; }
+  const Status& status() const { return status_; }
+
+  // The status line or the busy state changed.
+  std::function<void()> onChange;
+  // The current round's server was accepted: the window goes.
+  std::function<void()> onClose;
+  std::function<void(bool changed)> onDone;
+
+ private:
+  Task<> run(Url first, bool own, std::string typed, unsigned started);
+  void set(Status status, bool busy);
+
+  Probe check_;
+  Status status_;
+  bool busy_ = false;
+  unsigned round_ = 0;
+  Lifetime life_;
+};
+
 }  // namespace vuko::ServerChoice

@@ -1,6 +1,5 @@
 #include "server/Settings.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include "platform/Defaults.h"
@@ -15,8 +14,10 @@ std::optional<Url>& testOverride() {
   return u;
 }
 
-const char* testServerVariable() {
-  return std::getenv("VUKO_TEST_SERVER");
+// The server a test run names; it stands for the stored one.
+std::optional<Url>& testServer() {
+  static std::optional<Url> u;
+  return u;
 }
 
 // White space as UTF-8, as text pasted from documents and chats brings it
@@ -64,16 +65,14 @@ const Url& publicServer() {
 }
 
 Url server() {
-  if (const char* env = testServerVariable()) {
-    if (auto u = Url::parse(env)) return testOverride() ? *testOverride() : *u;
-  }
+  if (testServer()) return testOverride() ? *testOverride() : *testServer();
   if (auto stored = d().string("server"))
     if (auto u = Url::parse(*stored)) return *u;
   return publicServer();
 }
 
 void setServer(const Url& address) {
-  if (testServerVariable()) {
+  if (testServer()) {
     testOverride() = address;
     return;
   }
@@ -143,6 +142,11 @@ std::optional<Url> normalize(const std::string& typed) {
 
 Task<std::optional<std::string>> check(Url base) {
   co_return co_await HttpTaskApi::checkServer(std::move(base));
+}
+
+void useTestServer(std::optional<Url> address) {
+  testServer() = std::move(address);
+  testOverride().reset();
 }
 
 void resetTestOverride() {

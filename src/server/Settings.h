@@ -45,7 +45,12 @@ std::optional<Url> normalize(const std::string& text);
 // task API's probe, for those without the API object at hand).
 Task<std::optional<std::string>> check(Url base);
 
-// Forgets the in-memory test override (tests start each case afresh).
+// A test run's server (VUKO_TEST_SERVER, handed down by the wiring), used
+// instead of the stored one; none for the stored one. A server chosen while it
+// is set is kept in memory only, the stored key untouched.
+void useTestServer(std::optional<Url> address);
+// Forgets the in-memory choice made over the test server (tests start each
+// case afresh).
 void resetTestOverride();
 
 }  // namespace Settings

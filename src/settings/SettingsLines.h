@@ -7,7 +7,7 @@
 #include <string>
 
 #include "hotkeys/GlobalCombo.h"
-#include "platform/SystemWording.h"
+#include "wording/SystemWording.h"
 
 namespace vuko::SettingsLines {
 

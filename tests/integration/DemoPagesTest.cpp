@@ -35,9 +35,8 @@ class DemoPagesTest : public testing::Test {
     dev::DevServer::Options options;
     options.demo = true;
     server = std::make_unique<dev::DevServer>(options);
-    setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
     scope.emplace(server->url());
-    controller = std::make_unique<WebController>();
+    controller = std::make_unique<WebController>(true);
     // Added before the first page loads (the probe runs first).
     WebKitUserScript* script =
         webkit_user_script_new(kErrorRecorder, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
@@ -49,7 +48,6 @@ class DemoPagesTest : public testing::Test {
 
   void TearDown() override {
     controller.reset();
-    unsetenv("VUKO_TEST_DIR");
     scope.reset();
   }
 

@@ -36,7 +36,7 @@ class MiniFocusTest : public WebFixture {
 };
 
 TEST_F(MiniFocusTest, LoadsLazilyAppearsTopRightAndTogglesWithoutReload) {
-  controller = std::make_unique<WebController>();
+  controller = std::make_unique<WebController>(true);
   mini = std::make_unique<MiniFocus>(controller->sharedConfig());
   ASSERT_TRUE(waitForUri(server.url() + "/today"));
   EXPECT_EQ(requestCount("/mini-focus"), 0u);

@@ -47,6 +47,7 @@ TEST(NotificationCenter, NotificationCarriesButtonsAndHints) {
   FakeNotificationServer server;
   ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
   DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
+  center.openTitle = "Открыть";
   center.setCategories(categories());
   EXPECT_TRUE(authorize(center).granted);
   center.add(taskRequest("rem1"));
@@ -256,7 +257,7 @@ TEST(NotificationCenter, DoneCompletesTheTaskOnTheServer) {
   });
   api.handle("/api/reminders/7/fired", [](const Received&) { return jsonReply(200, "{}"); });
   api.handle("/api/tasks/42", [](const Received&) { return jsonReply(200, "{}"); });
-  setenv("VUKO_TEST_SERVER", api.url().c_str(), 1);
+  Settings::useTestServer(Url::parse(api.url()));
 
   DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
   ReminderServices s;
@@ -281,7 +282,7 @@ TEST(NotificationCenter, DoneCompletesTheTaskOnTheServer) {
   EXPECT_TRUE(put);
   EXPECT_TRUE(waitUntil([&] { return notifications.closedByClient().size() == 1; }));
   EXPECT_EQ(notifications.closedByClient()[0], call.id);
-  unsetenv("VUKO_TEST_SERVER");
+  Settings::useTestServer(std::nullopt);
 }
 
 // The child side of the restart test: adds a request for later, tells the

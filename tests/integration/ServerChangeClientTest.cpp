@@ -27,7 +27,6 @@ class ServerChangeClientTest : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
       GTEST_SKIP() << "needs a display and a session bus";
-    unsetenv("VUKO_TEST_DIR");
     closed = "http://127.0.0.1:" + std::to_string(TestServer::closedPort());
     Settings::setServer(*Url::parse(closed));
     dev::DevServer::Options options;

@@ -43,8 +43,8 @@ TEST_F(WebControllerTest, ProbesThenLoadsTodayWithoutTokenAndWithUserAgent) {
 TEST_F(WebControllerTest, OfflinePageForUnreachableServerThenRetryLoadsToday) {
   int port = TestServer::closedPort();
   std::string address = "http://127.0.0.1:" + std::to_string(port);
-  setenv("VUKO_TEST_SERVER", address.c_str(), 1);
-  controller = std::make_unique<WebController>();
+  Settings::useTestServer(Url::parse(address));
+  controller = std::make_unique<WebController>(true);
   ASSERT_TRUE(waitUntil(
       [&] { return controller->offline() && !webkit_web_view_is_loading(controller->webView()); }));
   ASSERT_TRUE(
@@ -171,7 +171,7 @@ TEST_F(WebControllerTest, APageLoadFailingAfterAPassingProbeShowsTheOfflinePage)
     r.raw = "";  // the connection closes without an answer
     return r;
   });
-  controller = std::make_unique<WebController>();
+  controller = std::make_unique<WebController>(true);
   ASSERT_TRUE(
       waitForValue("document.querySelector('h1') && document.querySelector('h1').textContent",
                    "Нет связи с сервером"));

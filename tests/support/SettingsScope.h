@@ -1,9 +1,7 @@
-// Settings of one test: an empty in-memory defaults store and the task server
-// named by VUKO_TEST_SERVER (none when not given), read afresh; the server
-// variable is dropped again at the end.
+// Settings of one test: an empty in-memory defaults store and a test run's
+// task server (none when not given), read afresh; dropped again at the end.
 #pragma once
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,15 +15,10 @@ class SettingsScope {
   explicit SettingsScope(const std::string& server = {})
       : store(std::make_shared<MemoryDefaults>()) {
     Defaults::setStandard(store);
-    if (server.empty())
-      unsetenv("VUKO_TEST_SERVER");
-    else
-      setenv("VUKO_TEST_SERVER", server.c_str(), 1);
-    Settings::resetTestOverride();
+    Settings::useTestServer(server.empty() ? std::nullopt : Url::parse(server));
   }
   ~SettingsScope() {
-    unsetenv("VUKO_TEST_SERVER");
-    Settings::resetTestOverride();
+    Settings::useTestServer(std::nullopt);
   }
   SettingsScope(const SettingsScope&) = delete;
   SettingsScope& operator=(const SettingsScope&) = delete;

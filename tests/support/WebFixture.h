@@ -1,5 +1,5 @@
 // A fixture for tests of the real main window: a task server on 127.0.0.1
-// named by VUKO_TEST_SERVER, an in-memory web data store, a fresh defaults
+// used as the test server, an in-memory web data store, a fresh defaults
 // store, and helpers to read the web view's state.
 #pragma once
 
@@ -25,7 +25,6 @@ class WebFixture : public testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    setenv("VUKO_TEST_DIR", tempDir().c_str(), 1);
     scope.emplace(server.url());
     store = scope->store;
     downloads = tempDir("downloads");
@@ -38,7 +37,6 @@ class WebFixture : public testing::Test {
   void TearDown() override {
     controller.reset();
     Workspace::setOpener(nullptr);
-    unsetenv("VUKO_TEST_DIR");
     scope.reset();
   }
 
@@ -102,7 +100,7 @@ class WebFixture : public testing::Test {
   }
 
   void start() {
-    controller = std::make_unique<WebController>();
+    controller = std::make_unique<WebController>(true);
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
   }
 

@@ -121,6 +121,32 @@ TEST(TestVariablesTest, SwitchAndProviderPageTakeAnyValue) {
   EXPECT_TRUE(v->authNav);
 }
 
+TEST(RunConfigTest, ATestRunKeepsItsDataInMemoryAndMayNameTheServer) {
+  auto config = [](std::map<std::string, std::string> env) {
+    return RunConfig::read([&](const char* name) -> const char* {
+      auto it = env.find(name);
+      return it == env.end() ? nullptr : it->second.c_str();
+    });
+  };
+  auto plain = config({});
+  EXPECT_FALSE(plain.inMemory);
+  EXPECT_FALSE(plain.server);
+  EXPECT_FALSE(plain.selfTest);
+
+  // The server alone is no test run: the user's data stays where it is.
+  auto served = config({{"VUKO_TEST_SERVER", "http://127.0.0.1:5300"}});
+  EXPECT_FALSE(served.inMemory);
+  EXPECT_EQ(served.server, "http://127.0.0.1:5300");
+  EXPECT_FALSE(served.selfTest);
+
+  auto run = config({{"VUKO_TEST_DIR", "/d"}, {"VUKO_TEST_NOTIFY", "1"}});
+  EXPECT_TRUE(run.inMemory);
+  EXPECT_FALSE(run.server);
+  ASSERT_TRUE(run.selfTest);
+  EXPECT_EQ(run.selfTest->dir, "/d");
+  EXPECT_TRUE(run.selfTest->notify);
+}
+
 TEST(ReportTest, RewritesTheWholeFileAfterEveryNote) {
   auto dir = std::filesystem::path(test::tempDir("report")) / "a" / "b";
   // A longer file left by an earlier run must not show through.

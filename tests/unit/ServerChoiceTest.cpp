@@ -16,7 +16,7 @@ class ServerChoiceTest : public testing::Test {
   void SetUp() override {
     store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);
-    unsetenv("VUKO_TEST_SERVER");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
   }
   // A probe that answers from a table (addresses not in it fail) and records
@@ -154,4 +154,150 @@ TEST_F(ServerChoiceTest, RecentListOfWrongShapeGivesNoItems) {
   auto f = ServerChoice::filled();
   EXPECT_TRUE(f.items.empty());
   EXPECT_EQ(f.field, "");
+}
+
+namespace {
+
+// A sheet whose probes wait until the test answers them.
+class ServerSheetStateTest : public ServerChoiceTest {
+ protected:
+  void SetUp() override {
+    ServerChoiceTest::SetUp();
+    sheet = std::make_unique<ServerChoice::Sheet>(
+        [this](Url u) -> Task<std::optional<std::string>> {  // lives with its owner
+          asked.push_back(u.str());
+          Future<std::optional<std::string>> answer;
+          held.push_back(answer.resolver());
+          co_return co_await answer;
+        });
+    sheet->onChange = [this] { ++changes; };
+    sheet->onClose = [this] { ++closed; };
+  }
+  void present() {
+    sheet->present([this](bool changed) { done.push_back(changed); });
+  }
+  void answer(std::size_t i, std::optional<std::string> message) {
+    ASSERT_LT(i, held.size());
+    held[i](std::move(message));
+  }
+
+  std::unique_ptr<ServerChoice::Sheet> sheet;
+  std::vector<Future<std::optional<std::string>>::Resolver> held;
+  std::vector<bool> done;
+  int changes = 0, closed = 0;
+};
+
+}  // namespace
+
+TEST_F(ServerSheetStateTest, PresentationStartsReadyAndFilled) {
+  Settings::setServer(*Url::parse("http://nas.local:8080"));
+  sheet->present(nullptr);
+  auto f = sheet->present(nullptr);
+  EXPECT_TRUE(f.own);
+  EXPECT_EQ(f.field, "http://nas.local:8080");
+  EXPECT_FALSE(sheet->busy());
+  EXPECT_EQ(sheet->status().text, "");
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(ServerSheetStateTest, UnusableAddressIsRefusedWithoutAProbe) {
+  present();
+  for (const char* typed : {"   ", "ftp://files.company.example", "HTTPS://x.example"}) {
+    sheet->connect(true, typed);
+    EXPECT_EQ(sheet->status().text, "Введите адрес сервера, например tasks.company.example")
+        << typed;
+    EXPECT_TRUE(sheet->status().error) << typed;
+    EXPECT_FALSE(sheet->busy()) << typed;
+  }
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(closed, 0);
+  // Switching the mode clears the line.
+  sheet->modeChanged();
+  EXPECT_EQ(sheet->status().text, "");
+  EXPECT_FALSE(sheet->status().error);
+}
+
+TEST_F(ServerSheetStateTest, OneProbeAtATimeAndTheAnsweringServerIsStored) {
+  present();
+  sheet->connect(true, "tasks.company.example");
+  EXPECT_TRUE(sheet->busy());
+  EXPECT_EQ(sheet->status().text, "Проверяем сервер…");
+  EXPECT_FALSE(sheet->status().error);
+  sheet->connect(true, "other.company.example");  // Return while busy
+  sheet->connect(false, "");
+  EXPECT_EQ(asked, std::vector<std::string>{"https://tasks.company.example"});
+
+  answer(0, std::nullopt);
+  EXPECT_FALSE(sheet->busy());
+  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(done, std::vector<bool>{true});
+  EXPECT_EQ(Settings::server().str(), "https://tasks.company.example");
+}
+
+TEST_F(ServerSheetStateTest, FailureShowsTheFirstProbesMessageAndMakesTheSheetReady) {
+  present();
+  sheet->connect(true, "tasks.company.example");
+  answer(0, "no https");
+  // Typed without a scheme: the plain address is tried next.
+  EXPECT_TRUE(sheet->busy());
+  answer(1, "no http");
+  EXPECT_FALSE(sheet->busy());
+  EXPECT_EQ(sheet->status().text, "no https");
+  EXPECT_TRUE(sheet->status().error);
+  EXPECT_EQ(closed, 0);
+  EXPECT_TRUE(done.empty());
+  EXPECT_TRUE(Settings::isPublic());
+
+  // Ready for another press.
+  sheet->connect(false, "");
+  EXPECT_EQ(asked.back(), "https://app.vuko.example");
+}
+
+TEST_F(ServerSheetStateTest, ChoosingTheCurrentServerAgainReportsNoChange) {
+  Settings::setServer(*Url::parse("http://localhost:5300"));
+  present();
+  sheet->connect(true, "http://localhost:5300");
+  answer(0, std::nullopt);
+  EXPECT_EQ(done, std::vector<bool>{false});
+  EXPECT_EQ(closed, 1);
+}
+
+TEST_F(ServerSheetStateTest, CancelledSheetStillStoresAServerThatAnswersLater) {
+  present();
+  sheet->connect(true, "http://localhost:5300");
+  sheet->cancel();
+  EXPECT_TRUE(done.empty());
+  answer(0, std::nullopt);
+  EXPECT_EQ(done, std::vector<bool>{true});
+  EXPECT_EQ(Settings::server().str(), "http://localhost:5300");
+  EXPECT_EQ(closed, 0) << "a cancelled sheet stays closed";
+}
+
+TEST_F(ServerSheetStateTest, LateAnswersOfAnEarlierRoundLeaveTheNewPresentationAlone) {
+  present();
+  sheet->connect(true, "http://localhost:5300");
+  sheet->cancel();
+  present();
+  EXPECT_FALSE(sheet->busy());
+  sheet->connect(true, "http://localhost:5400");
+  EXPECT_TRUE(sheet->busy());
+
+  answer(0, "late failure");
+  EXPECT_TRUE(sheet->busy()) << "the new round's probe still runs";
+  EXPECT_EQ(sheet->status().text, "Проверяем сервер…");
+  EXPECT_FALSE(sheet->status().error);
+
+  answer(1, "refused");
+  EXPECT_FALSE(sheet->busy());
+  EXPECT_EQ(sheet->status().text, "refused");
+  EXPECT_TRUE(done.empty());
+}
+
+TEST_F(ServerSheetStateTest, AnswerAfterTheSheetWentIsDropped) {
+  present();
+  sheet->connect(true, "http://localhost:5300");
+  sheet.reset();
+  answer(0, std::nullopt);
+  EXPECT_TRUE(done.empty());
+  EXPECT_TRUE(Settings::isPublic());
 }

@@ -26,7 +26,7 @@ GlobalCombo combo(const char* code, bool ctrl, bool alt) {
 
 TEST(SettingsLinesTest, ServerLineNamesPublicOrOwnServer) {
   Defaults::setStandard(std::make_shared<MemoryDefaults>());
-  unsetenv("VUKO_TEST_SERVER");
+  Settings::useTestServer(std::nullopt);
   Settings::resetTestOverride();
   EXPECT_EQ(SettingsLines::server(), "Общий сервер «Vuko» — app.vuko.example");
   Settings::setServer(*Url::parse("http://localhost:5300"));

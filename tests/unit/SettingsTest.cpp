@@ -14,10 +14,10 @@ class SettingsTest : public testing::Test {
   void SetUp() override {
     store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);
-    unsetenv("VUKO_TEST_SERVER");
+    Settings::useTestServer(std::nullopt);
     Settings::resetTestOverride();
   }
-  void TearDown() override { unsetenv("VUKO_TEST_SERVER"); }
+  void TearDown() override { Settings::useTestServer(std::nullopt); }
   std::shared_ptr<MemoryDefaults> store;
 };
 
@@ -130,17 +130,19 @@ TEST_F(SettingsTest, RecentIsNewestFirstWithoutDuplicatesCappedAtEight) {
   EXPECT_TRUE(Settings::isPublic());
 }
 
-TEST_F(SettingsTest, TestServerVariableOverridesWithoutTouchingStoredKey) {
+TEST_F(SettingsTest, TestServerOverridesWithoutTouchingStoredKey) {
   store->setString("server", "https://stored.example");
-  setenv("VUKO_TEST_SERVER", "http://127.0.0.1:5999", 1);
+  Settings::useTestServer(url("http://127.0.0.1:5999"));
   EXPECT_EQ(Settings::server().str(), "http://127.0.0.1:5999");
   Settings::setServer(url("http://127.0.0.1:6000"));
   EXPECT_EQ(Settings::server().str(), "http://127.0.0.1:6000");
   EXPECT_EQ(store->string("server"), "https://stored.example");
   EXPECT_TRUE(Settings::recent().empty());
-  // A new process starts from the variable again.
+  // A new process starts from the test server again.
   Settings::resetTestOverride();
   EXPECT_EQ(Settings::server().str(), "http://127.0.0.1:5999");
+  Settings::useTestServer(std::nullopt);
+  EXPECT_EQ(Settings::server().str(), "https://stored.example");
 }
 
 TEST_F(SettingsTest, DockBadgeIsOnUnlessStoredFalse) {

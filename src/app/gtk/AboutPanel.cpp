@@ -76,6 +76,7 @@ void AboutPanel::show(GtkWindow* parent) {
     gtk_about_dialog_set_program_name(about, "Vuko");
     gtk_about_dialog_set_logo_icon_name(about, "vuko");
     // Closing only hides it; the next show fills it afresh.
+    // No data in either: only the dialog itself is touched.
     g_signal_connect(
         dialog_, "response",
         G_CALLBACK(+[](GtkDialog* d, gint, gpointer) { gtk_widget_hide(GTK_WIDGET(d)); }), nullptr);

@@ -7,12 +7,14 @@
 #include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Wake.h"
 #include "platform/WindowFocus.h"
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/HttpTaskApi.h"
+#include "server/Settings.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -21,8 +23,11 @@
 
 namespace vuko {
 
-AppDelegate::AppDelegate(GtkApplication* app, SettingsLauncher& launcher)
-    : app_(app), controller_(*this, launcher), api_(std::make_unique<HttpTaskApi>()) {}
+AppDelegate::AppDelegate(GtkApplication* app, RunConfig config, SettingsLauncher& launcher)
+    : app_(app),
+      config_(std::move(config)),
+      controller_(*this, launcher),
+      api_(std::make_unique<HttpTaskApi>()) {}
 
 // Components are destroyed in the reverse order of their creation, the
 // registry (whose actions point at the windows) before the windows.
@@ -47,12 +52,16 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::didFinishLaunching() {
   if (launched_) return;
   launched_ = true;
+  Settings::useTestServer(config_.server ? Url::parse(*config_.server) : std::nullopt);
+  if (config_.inMemory)
+    NotificationCenter::setCurrent(
+        std::make_shared<DesktopNotificationCenter>(DesktopNotificationCenter::Options{}));
   becomeNotificationDelegate();
   // Closing the last window must not end the client: reminders, hot keys and
   // the status item keep working. Only the quit command ends it.
   g_application_hold(G_APPLICATION(app_));
 
-  main_ = std::make_unique<WebController>();
+  main_ = std::make_unique<WebController>(config_.inMemory);
   gtk_application_add_window(app_, main_->window());
   api_->setTokenSource(tokenProvider());
   startReminders();
@@ -83,7 +92,7 @@ void AppDelegate::didFinishLaunching() {
   reportSetAsideSettings();
   // The self-test run takes over here: no badge timer, no deferred refresh;
   // it refreshes the badge only when it asks to.
-  if (auto test = TestVariables::fromEnvironment()) {
+  if (const auto& test = config_.selfTest) {
     TestMode::run(*test, *main_, *mini_, selfTestHooks(), life_.guard());
     return;
   }
@@ -101,6 +110,7 @@ void AppDelegate::reportSetAsideSettings() {
       "Его не удалось прочитать, поэтому программа начала с настройками по умолчанию. "
       "Прежний файл сохранён как %s.",
       file->setAside()->c_str());
+  // No data: the alert destroys itself.
   g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
   gtk_widget_show(alert);
 }

@@ -14,6 +14,7 @@
 #include "app/ServerChange.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
+#include "selftest/TestVariables.h"
 
 namespace vuko {
 
@@ -36,7 +37,7 @@ class TaskApi;
 
 class AppDelegate final : public AppWindows {
  public:
-  explicit AppDelegate(GtkApplication* app,
+  explicit AppDelegate(GtkApplication* app, RunConfig config = {},
                        SettingsLauncher& launcher = SettingsLauncher::desktop());
   ~AppDelegate() override;
   AppDelegate(const AppDelegate&) = delete;
@@ -58,9 +59,6 @@ class AppDelegate final : public AppWindows {
   std::optional<std::string> badgeLabel() const;
 
   WebController* main() const { return main_.get(); }
-  AppMenus* menus() const { return menus_.get(); }
-  AboutPanel* aboutPanel() const { return aboutPanel_.get(); }
-  MiniFocus* mini() const { return mini_.get(); }
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
   ServerSheet* serverSheet() const { return serverSheet_.get(); }
   SettingsWindow* settings() const { return settings_.get(); }
@@ -119,6 +117,7 @@ class AppDelegate final : public AppWindows {
   Task<> askNotifyPermissionRoutine();
 
   GtkApplication* app_;
+  const RunConfig config_;
   AppController controller_;
   // The task server's API, shared by every component that calls it; it
   // outlives them all.

@@ -57,6 +57,7 @@ AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch
     windowMenu_ = sub;  // the last one, "Окно"
   }
   // The list of windows is read when the menu opens, so it is never stale.
+  // The menus destroy the menu bar, and this handler with it.
   g_signal_connect(windowMenu_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<AppMenus*>(self)->refreshWindowList();
                    }),
@@ -78,6 +79,7 @@ AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch
   gtk_widget_show(box);
   gtk_container_add(GTK_CONTAINER(mainWindow_), box);
   gtk_window_add_accel_group(mainWindow_, mainGroup_.get());
+  // Disconnected by the destructor (by data).
   g_signal_connect(mainWindow_, "key-press-event", G_CALLBACK(pageFirst), this);
   g_object_ref(menuBar_);
 
@@ -128,6 +130,7 @@ GtkWidget* AppMenus::makeItem(const menus::Item& row, GtkAccelGroup* group) {
   if (row.separator) return gtk_separator_menu_item_new();
   GtkWidget* item = gtk_menu_item_new_with_label(row.title.c_str());
   gtk_widget_set_sensitive(item, row.enabled && available_ && available_(row.action));
+  // The activation record goes with the item; the menus outlive their items.
   g_signal_connect_data(
       item, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
         auto* a = static_cast<Activation*>(data);
@@ -199,6 +202,7 @@ void AppMenus::refreshWindowList() {
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), gtk_window_is_active(window));
     // The window is looked up again when chosen: it may be gone by then.
     g_object_set_data(G_OBJECT(item), "vuko-window", window);
+    // The menus own the window menu, and so outlive its items.
     g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* i, gpointer self) {
                        auto* chosen = g_object_get_data(G_OBJECT(i), "vuko-window");
                        auto* menus = static_cast<AppMenus*>(self);

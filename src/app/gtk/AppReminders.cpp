@@ -4,13 +4,13 @@
 
 #include "app/gtk/AppDelegate.h"
 #include "platform/NotificationCenter.h"
-#include "platform/SystemWording.h"
 #include "platform/Wake.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "web/Bridge.h"
 #include "web/gtk/WebController.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
@@ -38,8 +38,10 @@ void AppDelegate::becomeNotificationDelegate() {
   center.onDidReceive = [this, alive](const NotificationResponse& r) {
     if (alive && reminders_) reminders_->handle(r);
   };
-  if (auto* desktop = dynamic_cast<DesktopNotificationCenter*>(&center))
+  if (auto* desktop = dynamic_cast<DesktopNotificationCenter*>(&center)) {
     desktop->isActive = [this, alive] { return alive && isActive(); };
+    desktop->openTitle = "Открыть";
+  }
 }
 
 void AppDelegate::startReminders() {
@@ -47,6 +49,7 @@ void AppDelegate::startReminders() {
   bannerHost_ = std::make_unique<GtkBannerHost>();
   ReminderServices services;
   services.banners = bannerHost_.get();
+  services.testMode = config_.inMemory;
   reminders_ = std::make_unique<Reminders>(*api_, std::move(services));
   reminders_->onOpen = [this, alive](const std::string& path, const std::string& activationToken) {
     if (alive) main_->go(path, activationToken);

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
       "Параметр выполняет действие глобального сочетания клавиш в запущенном клиенте\n"
       "(или запускает клиент и выполняет его) и сразу завершается: так действие можно\n"
       "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.");
-  auto delegate = std::make_unique<vuko::AppDelegate>(app);
+  auto delegate = std::make_unique<vuko::AppDelegate>(app, vuko::RunConfig::fromEnvironment());
   // Every launch, the first and each later one, arrives here in the first
   // process. The delegate outlives the application's run, and with it both
   // handlers.

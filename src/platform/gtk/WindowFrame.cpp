@@ -63,6 +63,7 @@ void keep(GtkWindow* window, const std::string& name) {
     delete keeper;
   });
   // Moving a window sends a stream of configure events; save once it rests.
+  // The keeper is the window's own data: it goes with the window, after the handlers.
   g_signal_connect(window, "configure-event",
                    G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer data) -> gboolean {
                      auto* keeper = static_cast<Keeper*>(data);

@@ -17,11 +17,13 @@ KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
   gtk_window_set_skip_taskbar_hint(w, TRUE);
   gtk_window_set_skip_pager_hint(w, TRUE);
   screenChanged(window_, nullptr, nullptr);
+  // No data here; the handlers with data are disconnected by the destructor.
   g_signal_connect(window_, "screen-changed", G_CALLBACK(screenChanged), nullptr);
   gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(keyPressed), this);
   g_signal_connect(window_, "button-press-event", G_CALLBACK(buttonPressed), this);
   // Closing by the window manager only hides the panel; it is built once.
+  // No data.
   g_signal_connect(window_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   // Realised now, so that showing it only has to place and map it; in a
   // window group of its own, so that the window manager judges it on the

@@ -102,11 +102,13 @@ void QuickPanel::build() {
   gtk_container_add(GTK_CONTAINER(window), content_);
 
   GtkWidget* icon = place(content_, gtk_drawing_area_new(), kIcon);
+  // No data: the icon draws itself.
   g_signal_connect(icon, "draw", G_CALLBACK(drawIcon), nullptr);
 
   field_ = place(content_, gtk_entry_new(), kField);
   gtk_entry_set_placeholder_text(GTK_ENTRY(field_), kPlaceholder);
   gtk_entry_set_has_frame(GTK_ENTRY(field_), FALSE);
+  // Both disconnected by the destructor (by data).
   g_signal_connect_swapped(field_, "changed", G_CALLBACK(+[](QuickPanel* self) {
                              if (!self->writing_) self->entry_.textChanged();
                            }),

@@ -58,6 +58,7 @@ class GtkBannerView final : public BannerView {
     // The whole background is one click target; buttons take their own clicks.
     GtkWidget* events = gtk_event_box_new();
     gtk_style_context_add_class(gtk_widget_get_style_context(events), "vuko-banner");
+    // The view destroys the window, and this handler with it.
     g_signal_connect(events, "button-release-event",
                      G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer self) -> gboolean {
                        if (e->button == 1) static_cast<GtkBannerView*>(self)->input("open");
@@ -174,6 +175,7 @@ class GtkBannerView final : public BannerView {
 
   void connect(GtkWidget* button, const char* action) {
     g_object_set_data(G_OBJECT(button), "vuko-action", const_cast<char*>(action));
+    // The view destroys the window and its buttons, and this handler with them.
     g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* b, gpointer self) {
                        auto* a =
                            static_cast<const char*>(g_object_get_data(G_OBJECT(b), "vuko-action"));

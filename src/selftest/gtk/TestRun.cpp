@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "platform/SystemWording.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/Settings.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/SystemWording.h"
 #include "selftest/gtk/TestRun.h"
 #include "web/gtk/WebController.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 

@@ -2,10 +2,10 @@
 // panel, the mini window and the hot-key settings.
 #include <memory>
 
-#include "platform/SystemWording.h"
 #include "selftest/gtk/TestRun.h"
 #include "web/gtk/MiniFocus.h"
 #include "web/gtk/WebController.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 

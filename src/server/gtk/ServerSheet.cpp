@@ -14,6 +14,7 @@ constexpr int kStatusFont = 12;
 
 template <void (ServerSheet::*Action)()>
 void connectSignal(GtkWidget* widget, const char* signal, ServerSheet* owner) {
+  // The sheet destroys its widgets, and these handlers with them.
   g_signal_connect(widget, signal, G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      (static_cast<ServerSheet*>(self)->*Action)();
                    }),
@@ -23,11 +24,14 @@ void connectSignal(GtkWidget* widget, const char* signal, ServerSheet* owner) {
 }  // namespace
 
 ServerSheet::ServerSheet(ServerChoice::Probe probe)
-    : probe_(probe ? std::move(probe) : [](Url u) { return Settings::check(std::move(u)); }) {
+    : choice_(probe ? std::move(probe) : [](Url u) { return Settings::check(std::move(u)); }) {
+  choice_.onChange = [this] { render(); };
+  choice_.onClose = [this] { close(); };
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), ServerChoice::kHeading);
   gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_skip_taskbar_hint(window(), TRUE);
+  // The sheet owns the window and destroys it first: it outlives its handlers.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
                      static_cast<ServerSheet*>(self)->cancelSheet();
                      return TRUE;
@@ -100,16 +104,11 @@ ServerSheet::~ServerSheet() {
 }
 
 void ServerSheet::present(GtkWindow* over, std::function<void(bool)> done) {
-  ++round_;
-  onDone = std::move(done);
-  auto filled = ServerChoice::filled();
+  auto filled = choice_.present(std::move(done));
   gtk_combo_box_text_remove_all(field());
   for (const auto& item : filled.items) gtk_combo_box_text_append_text(field(), item.c_str());
   gtk_toggle_button_set_active(filled.own ? own() : pub(), TRUE);
   gtk_entry_set_text(entry(), filled.field.c_str());
-  // A probe of an earlier round may still run; this round starts ready.
-  gtk_widget_set_sensitive(connect_, TRUE);
-  setStatus("", false);
   modeChanged();
 
   if (over && gtk_widget_get_visible(GTK_WIDGET(over))) {
@@ -130,43 +129,15 @@ void ServerSheet::modeChanged() {
   bool ownMode = gtk_toggle_button_get_active(own());
   gtk_widget_set_sensitive(field_, ownMode);
   if (ownMode) gtk_widget_grab_focus(GTK_WIDGET(entry()));
-  setStatus("", false);
+  choice_.modeChanged();
 }
 
 void ServerSheet::go() {
-  // Return reaches here too; one probe at a time.
-  if (!gtk_widget_get_sensitive(connect_)) return;
-  bool ownMode = gtk_toggle_button_get_active(own());
-  std::string typed = gtk_entry_get_text(entry());
-  auto first = ServerChoice::firstAddress(ownMode, typed);
-  if (!first) {
-    setStatus(ServerChoice::badAddress(), true);
-    return;
-  }
-  setStatus(ServerChoice::kProbing, false);
-  gtk_widget_set_sensitive(connect_, FALSE);
-  probeRoutine(*first, ownMode, typed, round_).detach();
-}
-
-Task<> ServerSheet::probeRoutine(Url first, bool ownMode, std::string typed, unsigned started) {
-  auto alive = life_.guard();
-  auto outcome = co_await ServerChoice::probe(first, ownMode, typed, probe_);
-  if (!alive) co_return;
-  bool current = started == round_;
-  if (current) gtk_widget_set_sensitive(connect_, TRUE);
-  if (!outcome.accepted) {
-    if (current) setStatus(outcome.message, true);
-    co_return;
-  }
-  // A server that answered is stored even when the sheet was cancelled
-  // meanwhile: the user asked for it and it works.
-  bool changed = ServerChoice::accept(*outcome.accepted);
-  if (current) close();
-  if (auto done = onDone) done(changed);
+  choice_.connect(gtk_toggle_button_get_active(own()), gtk_entry_get_text(entry()));
 }
 
 void ServerSheet::cancelSheet() {
-  ++round_;
+  choice_.cancel();
   close();
 }
 
@@ -174,8 +145,9 @@ void ServerSheet::close() {
   gtk_widget_hide(window_);
 }
 
-void ServerSheet::setStatus(const std::string& text, bool error) {
-  statusError_ = error;
+void ServerSheet::render() {
+  gtk_widget_set_sensitive(connect_, !choice_.busy());
+  const auto& [text, error] = choice_.status();
   gtk_label_set_text(status(), text.c_str());
   PangoAttrList* attrs = pango_attr_list_new();
   pango_attr_list_insert(attrs, pango_attr_size_new_absolute(kStatusFont * PANGO_SCALE));

@@ -1,7 +1,8 @@
 // The sheet that chooses the task server: the public one or an own server at a
 // typed address, which is probed before it is stored. Presented over a
 // visible window as a modal dialog, otherwise as a centred window of its own.
-// One sheet is kept and presented again each time.
+// One sheet is kept and presented again each time; ServerChoice::Sheet
+// decides, the window renders.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -34,8 +35,6 @@ class ServerSheet {
   // "Отмена" or Escape: closes the sheet without calling onDone.
   void cancelSheet();
 
-  std::function<void(bool changed)> onDone;
-
   // For tests.
   GtkToggleButton* pub() const { return GTK_TOGGLE_BUTTON(pub_); }
   GtkToggleButton* own() const { return GTK_TOGGLE_BUTTON(own_); }
@@ -43,25 +42,19 @@ class ServerSheet {
   GtkEntry* entry() const { return GTK_ENTRY(gtk_bin_get_child(GTK_BIN(field_))); }
   GtkLabel* status() const { return GTK_LABEL(status_); }
   GtkWidget* connectButton() const { return connect_; }
-  bool statusIsError() const { return statusError_; }
+  bool statusIsError() const { return choice_.status().error; }
 
  private:
-  Task<> probeRoutine(Url first, bool ownMode, std::string typed, unsigned started);
+  void render();
   void close();
-  void setStatus(const std::string& text, bool error);
 
-  ServerChoice::Probe probe_;
+  ServerChoice::Sheet choice_;
   GtkWidget* window_ = nullptr;
   GtkWidget* pub_ = nullptr;
   GtkWidget* own_ = nullptr;
   GtkWidget* field_ = nullptr;
   GtkWidget* status_ = nullptr;
   GtkWidget* connect_ = nullptr;
-  bool statusError_ = false;
-  // Counts presentations and cancellations: a probe started in an earlier
-  // round still stores a server that answered, but no longer owns the window.
-  unsigned round_ = 0;
-  Lifetime life_;
 };
 
 }  // namespace vuko

@@ -1,10 +1,10 @@
 #include "settings/gtk/SettingsWindow.h"
 
-#include "platform/SystemWording.h"
 #include "platform/gtk/LabelStyle.h"
 #include "platform/gtk/WindowControls.h"
 #include "server/Settings.h"
 #include "settings/SettingsLines.h"
+#include "wording/SystemWording.h"
 
 namespace vuko {
 
@@ -16,6 +16,7 @@ constexpr int kSystemFont = 13;
 
 template <void (SettingsWindow::*Action)()>
 void connectClick(GtkWidget* button, SettingsWindow* owner) {
+  // The window destroys its widgets, and this handler with them.
   g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
                      (static_cast<SettingsWindow*>(self)->*Action)();
                    }),
@@ -34,12 +35,13 @@ SettingsWindow::SettingsWindow() {
   gtk_window_set_default_size(window(), kWidth, kHeight);
   gtk_window_set_type_hint(window(), GDK_WINDOW_TYPE_HINT_DIALOG);
   // Closing only hides it: the one window is shown again next time.
+  // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
                      gtk_widget_hide(w);
                      return TRUE;
                    }),
                    nullptr);
-  // Escape closes it, as it closes a dialog.
+  // Escape closes it, as it closes a dialog. No data either.
   g_signal_connect(window_, "key-press-event",
                    G_CALLBACK(+[](GtkWidget* w, GdkEventKey* key, gpointer) -> gboolean {
                      const auto mods = key->state & gtk_accelerator_get_default_mod_mask();
@@ -89,6 +91,7 @@ SettingsWindow::SettingsWindow() {
 
   badgeBox_ = gtk_check_button_new_with_label(wording::badgeSwitch);
   add(badgeBox_, 22);
+  // The window destroys its widgets, and this handler with them.
   g_signal_connect(badgeBox_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
                      auto* w = static_cast<SettingsWindow*>(self);
                      if (!w->filling_) w->badge();

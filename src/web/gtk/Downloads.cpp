@@ -91,6 +91,7 @@ void Downloads::failed(WebKitDownload* download, const GError* error) {
   GtkWidget* alert = messageDialog(parent_, "Не удалось скачать файл");
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(alert), "%s", reason.c_str());
   gtk_dialog_add_button(GTK_DIALOG(alert), "OK", GTK_RESPONSE_OK);
+  // No data: the alert destroys itself.
   g_signal_connect(alert, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
   gtk_widget_show(alert);
 }

@@ -31,6 +31,7 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
     gtk_window_move(window(), area.x + area.width - kRightInset, area.y + kTopInset);
   }
   WindowFrame::keep(window(), "VukoMiniFocus");
+  // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
                      gtk_widget_hide(w);
                      return TRUE;
@@ -41,6 +42,7 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
   gtk_widget_set_size_request(GTK_WIDGET(webView_), kWidth, kHeight);
   // The panel opens no windows of its own: the page's dialogs are answered at
   // once (alert closes, confirm is false, prompt null), and leaving is allowed.
+  // No data: only the dialog request is touched.
   g_signal_connect(
       webView_, "script-dialog",
       G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* d, gpointer) -> gboolean {

@@ -52,6 +52,7 @@ gboolean runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
   }
   webkit_script_dialog_ref(request);
   g_object_set_data(G_OBJECT(dialog), "vuko-entry", entry);
+  // The dialog holds a reference to the request and destroys itself on response.
   g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* d, int response, gpointer p) {
                      auto* req = static_cast<WebKitScriptDialog*>(p);
                      bool ok = response == GTK_RESPONSE_OK;
@@ -87,6 +88,7 @@ gboolean runFileChooser(GtkWindow* parent, WebKitFileChooserRequest* request) {
   gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser),
                                        webkit_file_chooser_request_get_select_multiple(request));
   g_object_ref(request);
+  // The chooser holds a reference to the request and destroys itself on response.
   g_signal_connect(chooser, "response", G_CALLBACK(+[](GtkDialog* d, int response, gpointer p) {
                      auto* req = static_cast<WebKitFileChooserRequest*>(p);
                      GSList* files = response == GTK_RESPONSE_ACCEPT

@@ -1,6 +1,5 @@
 #include "web/gtk/WebController.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/Http.h"
@@ -43,9 +42,9 @@ bool softwareRenderingOnly() {
 
 }  // namespace
 
-WebController::WebController()
+WebController::WebController(bool inMemory)
     : page_(pageView_, Settings::check, networkFailureText(TransportError::Kind::timedOut)) {
-  setUpContext();
+  setUpContext(inMemory);
   setUpWindow();
   page_.open("/today");
 }
@@ -60,9 +59,9 @@ WebController::~WebController() {
   if (window_) gtk_widget_destroy(window_);
 }
 
-void WebController::setUpContext() {
+void WebController::setUpContext(bool inMemory) {
   WebKitWebsiteDataManager* data;
-  if (std::getenv("VUKO_TEST_DIR")) {
+  if (inMemory) {
     data = webkit_website_data_manager_new_ephemeral();
   } else {
     auto dataDir = std::filesystem::path(g_get_user_data_dir()) / "vuko" / "web";
@@ -104,6 +103,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
                              settings_.get(), "user-content-manager", manager.get(), nullptr));
   g_object_set_data(G_OBJECT(manager.get()), "vuko-view", view);
   attachPolicy(view);
+  // The controller owns the manager and disconnects from it in its destructor.
   g_signal_connect(
       manager.get(), (std::string("script-message-received::") + Bridge::kHandlerName).c_str(),
       G_CALLBACK(+[](WebKitUserContentManager* m, WebKitJavascriptResult* result, gpointer self) {
@@ -136,6 +136,7 @@ void WebController::setUpWindow() {
     gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
   WindowFrame::keep(window(), "VukoMainWindow");
   // Closing hides: the page, hot keys and reminders live on.
+  // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
                      gtk_widget_hide(w);
                      return TRUE;
@@ -148,6 +149,7 @@ void WebController::setUpWindow() {
   connectNavigation();
   dialogs_ = std::make_unique<PageDialogs>(webView_, window());
   downloads_ = std::make_unique<Downloads>(context_.get(), window());
+  // No data: only the view itself is touched.
   g_signal_connect(webView_, "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer) {
                      webkit_web_view_reload(v);

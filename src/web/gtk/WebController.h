@@ -19,6 +19,7 @@
 #include "platform/Url.h"
 #include "platform/gtk/GObjectPtr.h"
 #include "web/MainPage.h"
+#include "web/PageMessages.h"
 #include "web/WebView.h"
 
 namespace vuko {
@@ -43,7 +44,8 @@ class WebConfig {
 
 class WebController {
  public:
-  WebController();
+  // inMemory: web data and cookies are not kept (a test run).
+  explicit WebController(bool inMemory = false);
   ~WebController();
   WebController(const WebController&) = delete;
   WebController& operator=(const WebController&) = delete;
@@ -95,7 +97,7 @@ class WebController {
   // Brings the window forward with the desktop's activation token, or with
   // the time of the user's last input.
   void present(const std::string& activationToken);
-  void setUpContext();
+  void setUpContext(bool inMemory);
   void setUpWindow();
   WebKitWebView* makeView(WebKitWebView* related);
   void installBridge();
@@ -105,6 +107,9 @@ class WebController {
   static void attachPolicy(WebKitWebView* view);
 
   void handleMessage(WebKitWebView* from, const nlohmann::json& body);
+  // The router's handlers: the callbacks the wiring set and the hot keys, as
+  // they are when a message arrives.
+  PageMessages::Handlers messageHandlers();
 
   // Navigation policy.
   static gboolean decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
@@ -140,6 +145,7 @@ class WebController {
   };
   PageView pageView_{*this};
   MainPage page_;
+  PageMessages messages_{messageHandlers()};
 };
 
 }  // namespace vuko

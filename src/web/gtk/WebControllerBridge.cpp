@@ -6,7 +6,6 @@
 #include "server/Settings.h"
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
-#include "web/NavigationPolicy.h"
 #include "web/gtk/WebController.h"
 
 namespace vuko {
@@ -33,47 +32,35 @@ void WebController::installBridge() {
 }
 
 void WebController::handleMessage(WebKitWebView* from, const nlohmann::json& body) {
-  // Only our own pages may drive the client: an identity provider's sign-in
-  // page shown in the window must not rebind hot keys or post notifications.
-  if (!Navigation::trustsMessagesFrom(pageUrl(from), from == webView_ && page_.offline())) return;
+  messages_.route(pageUrl(from), from == webView_ && page_.offline(), body);
+}
 
-  auto message = Bridge::parse(body);
-  if (!message) return;
-  using T = Bridge::Message::Type;
-  switch (message->type) {
-    case T::notify:
-      if (onNotify) onNotify(message->title, message->body, message->tag);
-      break;
-    case T::notifyPermission:
-      if (onAskPermission) onAskPermission();
-      break;
-    case T::tasksChanged:
-      if (onTasksChanged) onTasksChanged();
-      break;
-    case T::retry:
-      page_.open("/today");
-      break;
-    case T::chooseServer:
-      if (onChooseServer) onChooseServer();
-      break;
-    case T::getGlobalHotkeys:
-      sendHotkeys();
-      break;
-    case T::setGlobalHotkey: {
-      if (!hotkeys || !message->id) break;
-      std::optional<GlobalCombo> combo;
-      if (message->combo) combo = GlobalCombo::fromJson(*message->combo);
-      hotkeys->set(*message->id, combo);
-      sendHotkeys();
-      break;
-    }
-    case T::pauseGlobalHotkeys:
-      if (hotkeys) hotkeys->pause();
-      break;
-    case T::resumeGlobalHotkeys:
-      if (hotkeys) hotkeys->resume();
-      break;
-  }
+PageMessages::Handlers WebController::messageHandlers() {
+  PageMessages::Handlers h;
+  h.notify = [this](const std::string& title, const std::string& text, const std::string& tag) {
+    if (onNotify) onNotify(title, text, tag);
+  };
+  h.askPermission = [this] {
+    if (onAskPermission) onAskPermission();
+  };
+  h.tasksChanged = [this] {
+    if (onTasksChanged) onTasksChanged();
+  };
+  h.retry = [this] { page_.open("/today"); };
+  h.chooseServer = [this] {
+    if (onChooseServer) onChooseServer();
+  };
+  h.sendHotkeys = [this] { sendHotkeys(); };
+  h.setHotkey = [this](const std::string& id, const std::optional<GlobalCombo>& combo) {
+    if (hotkeys) hotkeys->set(id, combo);
+  };
+  h.pauseHotkeys = [this] {
+    if (hotkeys) hotkeys->pause();
+  };
+  h.resumeHotkeys = [this] {
+    if (hotkeys) hotkeys->resume();
+  };
+  return h;
 }
 
 void WebController::setNotifyPermission(const std::string& permission, bool answer) {

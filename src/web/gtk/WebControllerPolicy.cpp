@@ -33,6 +33,8 @@ void leaveIfForeign(WebKitWebView* view, WebKitWebResource* resource, WebKitURIR
 }  // namespace
 
 void WebController::attachPolicy(WebKitWebView* view) {
+  // No data in these four: they touch only the view, which holds them, and
+  // the redirect handler is tied to the view by g_signal_connect_object.
   g_signal_connect(
       view, "resource-load-started",
       G_CALLBACK(
@@ -86,6 +88,8 @@ void WebController::attachPolicy(WebKitWebView* view) {
 }
 
 void WebController::connectNavigation() {
+  // The controller destroys the main view in its destructor, after which no
+  // signal reaches these handlers.
   g_signal_connect(webView_, "load-changed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer self) {
                      static_cast<WebController*>(self)->loadChanged(e);

@@ -1,7 +1,7 @@
 // The words of user-facing texts that name the operating system, its parts or
 // its launcher. Every other text stays in the component that shows it; these
-// few are gathered here so that each desktop's platform layer can word them
-// for its own system.
+// few are gathered in one table so that a port to another system rewords them
+// in one place. User texts stay out of the platform layer.
 #pragma once
 
 namespace vuko::wording {
