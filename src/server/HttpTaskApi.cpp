@@ -74,7 +74,6 @@ Task<std::optional<std::string>> HttpTaskApi::checkServer(Url server, Lifetime::
   HttpRequest req;
   req.url = target->str();
   req.timeout = kProbeTimeout;
-  req.cache = HttpRequest::Cache::ignoreLocal;
   HttpResponse res;
   try {
     res = co_await Http::send(std::move(req), std::move(owner));

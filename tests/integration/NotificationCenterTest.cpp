@@ -15,6 +15,7 @@
 #include "platform/WallClock.h"
 #include "reminders/Reminders.h"
 #include "server/HttpTaskApi.h"
+#include "server/Settings.h"
 #include "support/FakeNotificationServer.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"

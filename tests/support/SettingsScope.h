@@ -17,9 +17,7 @@ class SettingsScope {
     Defaults::setStandard(store);
     Settings::useTestServer(server.empty() ? std::nullopt : Url::parse(server));
   }
-  ~SettingsScope() {
-    Settings::useTestServer(std::nullopt);
-  }
+  ~SettingsScope() { Settings::useTestServer(std::nullopt); }
   SettingsScope(const SettingsScope&) = delete;
   SettingsScope& operator=(const SettingsScope&) = delete;
 
