@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "quick/QuickEntry.h"
+
 namespace vuko {
 
 AppController::AppController(AppWindows& windows, SettingsLauncher& launcher)
@@ -35,7 +37,7 @@ void AppController::run(HotkeyAction action, std::uint32_t eventTime) {
   if (!windows_.launched()) windows_.launch();
   switch (action) {
     case HotkeyAction::quick:
-      windows_.toggleQuick(eventTime);
+      if (quick_) quick_->togglePanel(eventTime);
       break;
     case HotkeyAction::show:
       toggleMain(eventTime);
@@ -109,7 +111,8 @@ void AppController::perform(MenuAction action) {
     case MenuAction::chooseServer:
       return windows_.chooseServer();
     case MenuAction::quickTask:
-      return windows_.showQuick();
+      if (quick_) quick_->showPanel(0);
+      return;
     case MenuAction::toggleMini:
       return windows_.toggleMini();
     case MenuAction::openMain:

@@ -19,6 +19,8 @@
 
 namespace vuko {
 
+class QuickCommands;
+
 // The client's windows as the rules see them. Event times are the window
 // system's time stamps (0 when unknown) of the input that asked for a window.
 class AppWindows {
@@ -36,8 +38,6 @@ class AppWindows {
   // Brings the main window forward without showing it anew.
   virtual void raiseMain(std::uint32_t eventTime) = 0;
   virtual void hideMain() = 0;
-  virtual void toggleQuick(std::uint32_t eventTime) = 0;
-  virtual void showQuick() = 0;
   virtual void toggleMini() = 0;
   virtual void about() = 0;
   virtual void openSettings() = 0;
@@ -83,6 +83,8 @@ class AppController {
   // The window commands, once the main window exists; until then their menu
   // actions have no handler.
   void setCommands(WindowCommands* commands) { commands_ = commands; }
+  // The quick panel, once it exists.
+  void setQuick(QuickCommands* quick) { quick_ = quick; }
 
   // A launch of the program (the first or a later one) without options.
   void reopen(std::uint32_t eventTime = 0);
@@ -128,6 +130,7 @@ class AppController {
   AppWindows& windows_;
   SettingsLauncher& launcher_;
   WindowCommands* commands_ = nullptr;
+  QuickCommands* quick_ = nullptr;
 };
 
 }  // namespace vuko

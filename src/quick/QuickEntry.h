@@ -35,7 +35,16 @@ class QuickView {
   virtual bool isVisible() const = 0;
 };
 
-class QuickEntry {
+// The quick panel as a hot key or a menu command asks for it (the
+// application rules call it directly, with the press's time).
+class QuickCommands {
+ public:
+  virtual ~QuickCommands() = default;
+  virtual void showPanel(std::uint32_t eventTime) = 0;
+  virtual void togglePanel(std::uint32_t eventTime) = 0;
+};
+
+class QuickEntry final : public QuickCommands {
  public:
   static constexpr Clock::Duration kDebounce{220};
   static constexpr Clock::Duration kCloseDelay{900};
@@ -49,6 +58,8 @@ class QuickEntry {
   // Shows the panel, or hides it unless it is only waiting to close after a
   // confirmation.
   void toggle(std::uint32_t eventTime = 0);
+  void showPanel(std::uint32_t eventTime) override { show(eventTime); }
+  void togglePanel(std::uint32_t eventTime) override { toggle(eventTime); }
   bool isVisible() const { return view_.isVisible(); }
   // Escape: drop the pending preview and close.
   void escape() { hide(); }

@@ -36,6 +36,8 @@ Reminders::~Reminders() {
   if (activity_) activitySvc_.release();
   if (center_.onUndelivered) center_.onUndelivered = nullptr;
   if (center_.onDelivered) center_.onDelivered = nullptr;
+  if (center_.onWillPresent) center_.onWillPresent = nullptr;
+  if (center_.onDidReceive) center_.onDidReceive = nullptr;
 }
 
 void Reminders::setMode(Mode m) {
@@ -56,6 +58,14 @@ void Reminders::start() {
   };
   center_.onDelivered = [this, alive](const NotificationRequest& r) {
     if (alive) delivered(r);
+  };
+  // Shown over the focused window, and the user's answers: straight to the
+  // engine, which owns every reminder request.
+  center_.onWillPresent = [this, alive](const NotificationRequest& r) {
+    if (alive) delivered(r);
+  };
+  center_.onDidReceive = [this, alive](const NotificationResponse& r) {
+    if (alive) handle(r);
   };
   own_.onDelivered = [this, alive](const NotificationRequest& r) {
     if (alive) ownDue(r);

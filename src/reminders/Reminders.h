@@ -60,6 +60,8 @@ class Reminders {
   static constexpr const char* digestCategory = "vuko.digest";
   static constexpr const char* doneAction = "vuko.done";
   static constexpr const char* snoozeAction = "vuko.snooze";
+  // The title of a notification's click action where the desktop shows one.
+  static constexpr const char* openTitle = "Открыть";
   // Why the machine is kept awake, as the desktop may show it.
   static constexpr const char* keepAwakeReason = "Vuko ждёт напоминания";
 

@@ -269,7 +269,6 @@ TEST(NotificationCenter, DoneCompletesTheTaskOnTheServer) {
   Reminders engine(tasks, std::move(s));
   int changed = 0;
   engine.onChanged = [&] { ++changed; };
-  center.onDidReceive = [&](const NotificationResponse& r) { engine.handle(r); };
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return notifications.calls().size() == 1; }, 30s));
   EXPECT_EQ(engine.mode(), Reminders::Mode::system);

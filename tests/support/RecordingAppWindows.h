@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "app/AppController.h"
+#include "quick/QuickEntry.h"
 
 namespace vuko::test {
 
-class RecordingAppWindows final : public AppWindows, public WindowCommands {
+class RecordingAppWindows final : public AppWindows, public WindowCommands, public QuickCommands {
  public:
   // Each call as one line: "showMain 42", "go /today", "edit cut".
   std::vector<std::string> calls;
@@ -31,10 +32,10 @@ class RecordingAppWindows final : public AppWindows, public WindowCommands {
   void showMain(std::uint32_t t) override { calls.push_back("showMain " + std::to_string(t)); }
   void raiseMain(std::uint32_t t) override { calls.push_back("raiseMain " + std::to_string(t)); }
   void hideMain() override { calls.push_back("hideMain"); }
-  void toggleQuick(std::uint32_t t) override {
+  void togglePanel(std::uint32_t t) override {
     calls.push_back("toggleQuick " + std::to_string(t));
   }
-  void showQuick() override { calls.push_back("showQuick"); }
+  void showPanel(std::uint32_t t) override { calls.push_back("showQuick " + std::to_string(t)); }
   void toggleMini() override { calls.push_back("toggleMini"); }
   void about() override { calls.push_back("about"); }
   void openSettings() override { calls.push_back("openSettings"); }

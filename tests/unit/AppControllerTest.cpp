@@ -36,6 +36,7 @@ class AppControllerTest : public testing::Test {
   test::RecordingAppWindows windows;
   test::RecordingSettingsLauncher launcher;
   AppController controller{windows, launcher};
+  void SetUp() override { controller.setQuick(&windows); }
 };
 
 TEST_F(AppControllerTest, TheFirstLaunchOnlyLaunches) {
@@ -109,11 +110,14 @@ TEST_F(AppControllerTest, EveryCommandLineOptionRunsItsHotKeyActionWithTheStartu
   for (const auto& row : kHotkeyActions) {
     test::RecordingAppWindows alone;
     AppController rules(alone, launcher);
+    rules.setQuick(&alone);
     auto outcome = rules.commandLine({{row.id}, 0, "desk-1234_TIME777"});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_TRUE(outcome.error.empty());
     test::RecordingAppWindows direct;
-    AppController(direct, launcher).run(row.action, 777);
+    AppController directRules(direct, launcher);
+    directRules.setQuick(&direct);
+    directRules.run(row.action, 777);
     EXPECT_EQ(alone.calls, direct.calls) << row.id;
     EXPECT_FALSE(alone.calls.empty()) << row.id;
   }

@@ -33,6 +33,7 @@ AppDelegate::AppDelegate(GtkApplication* app, RunConfig config, SettingsLauncher
 // registry (whose actions point at the windows) before the windows.
 AppDelegate::~AppDelegate() {
   controller_.setCommands(nullptr);
+  controller_.setQuick(nullptr);
   serverSheet_.reset();
   settings_.reset();
   badgeTimer_.cancel();
@@ -69,6 +70,7 @@ void AppDelegate::didFinishLaunching() {
   // Built once, after the main page has started loading, so that the hot key
   // only has to place and show it.
   quick_ = std::make_unique<QuickPanel>(*api_);
+  controller_.setQuick(&quick_->commands());
   quick_->onAdded = [this, alive = life_.guard()] {
     if (alive) afterChange();
   };
@@ -141,14 +143,6 @@ void AppDelegate::raiseMain(std::uint32_t eventTime) {
 
 void AppDelegate::hideMain() {
   gtk_widget_hide(GTK_WIDGET(main_->window()));
-}
-
-void AppDelegate::toggleQuick(std::uint32_t eventTime) {
-  quick_->toggle(eventTime);
-}
-
-void AppDelegate::showQuick() {
-  quick_->show();
 }
 
 void AppDelegate::toggleMini() {

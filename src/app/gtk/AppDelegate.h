@@ -78,8 +78,6 @@ class AppDelegate final : public AppWindows {
   void showMain(std::uint32_t eventTime) override;
   void raiseMain(std::uint32_t eventTime) override;
   void hideMain() override;
-  void toggleQuick(std::uint32_t eventTime) override;
-  void showQuick() override;
   void toggleMini() override;
   void about() override;
   // Creates the settings window on first use and shows it.
@@ -109,8 +107,9 @@ class AppDelegate final : public AppWindows {
   void joinSettings(SettingsWindow& window);
   // What the self-test run may ask of the components.
   TestHooks selfTestHooks();
-  // The first start-up step: the notification centre's callbacks lead to
-  // this delegate before anything else exists.
+  // The first start-up step: the notification centre learns whether the
+  // client is active and the title of its open action (the engine takes the
+  // centre's callbacks when it starts).
   void becomeNotificationDelegate();
   // Start-up steps of the reminder engine.
   void startReminders();

@@ -32,15 +32,9 @@ std::function<Task<std::optional<std::string>>()> AppDelegate::tokenProvider() {
 void AppDelegate::becomeNotificationDelegate() {
   auto alive = life_.guard();
   auto& center = NotificationCenter::current();
-  center.onWillPresent = [this, alive](const NotificationRequest& r) {
-    if (alive && reminders_) reminders_->delivered(r);
-  };
-  center.onDidReceive = [this, alive](const NotificationResponse& r) {
-    if (alive && reminders_) reminders_->handle(r);
-  };
   if (auto* desktop = dynamic_cast<DesktopNotificationCenter*>(&center)) {
     desktop->isActive = [this, alive] { return alive && isActive(); };
-    desktop->openTitle = "Открыть";
+    desktop->openTitle = Reminders::openTitle;
   }
 }
 

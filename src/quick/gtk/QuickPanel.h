@@ -29,6 +29,7 @@ class QuickPanel : private QuickView {
   void show(std::uint32_t eventTime = 0) { entry_.show(eventTime); }
   void hide() { entry_.hide(); }
   void toggle(std::uint32_t eventTime = 0) { entry_.toggle(eventTime); }
+  QuickCommands& commands() { return entry_; }
   bool isVisible() const override { return panel_.isVisible(); }
   void submit() { entry_.submit(); }
   bool busy() const { return entry_.busy(); }
