@@ -84,10 +84,6 @@ int lookup(const std::map<std::string, int, std::less<>>& m, const std::string& 
   return it == m.end() ? 0 : it->second;
 }
 
-bool startsWith(std::string_view s, std::string_view p) {
-  return s.substr(0, p.size()) == p;
-}
-
 class Reader {
  public:
   Reader(std::string_view text, const Date& today, int nowSecond)
@@ -103,12 +99,10 @@ class Reader {
       if (!n) n = relativeTime(i);
       if (!n) n = time(i);
       if (!n) n = plainDate(i);
-      if (n) {
+      if (n)
         i += n;
-      } else {
-        title.push_back(w_[i].raw);
-        ++i;
-      }
+      else
+        title.push_back(w_[i++].raw);
     }
     return finish(title);
   }
@@ -363,7 +357,7 @@ class Reader {
           cut = true;
         }
     }
-    if (startsWith(out.title, "— ") || startsWith(out.title, "- "))
+    if (out.title.starts_with("— ") || out.title.starts_with("- "))
       out.title.erase(0, out.title.find(' ') + 1);
     if (!date_ && !deadline_) {
       if (repeat_) {

@@ -44,7 +44,7 @@ void AppDelegate::startReminders() {
   ReminderServices services;
   services.banners = bannerHost_.get();
   services.testMode = config_.inMemory;
-  reminders_ = std::make_unique<Reminders>(*api_, std::move(services));
+  reminders_ = std::make_unique<Reminders>(*api_, services);
   reminders_->onOpen = [this, alive](const std::string& path, const std::string& activationToken) {
     if (alive) main_->go(path, activationToken);
   };
