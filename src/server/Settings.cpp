@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "platform/Defaults.h"
-#include "server/HttpTaskApi.h"
 
 namespace vuko::Settings {
 
@@ -138,10 +137,6 @@ std::optional<Url> normalize(const std::string& typed) {
   std::string out = u->scheme() + "://" + *host;
   if (auto port = u->portUnlessDefault()) out += ":" + std::to_string(*port);
   return Url::parse(out);
-}
-
-Task<std::optional<std::string>> check(Url base) {
-  co_return co_await HttpTaskApi::checkServer(std::move(base));
 }
 
 void useTestServer(std::optional<Url> address) {

@@ -41,10 +41,6 @@ Url url(const std::string& path);
 
 std::optional<Url> normalize(const std::string& text);
 
-// None when base answers as a task server, else a Russian message (the
-// task API's probe, for those without the API object at hand).
-Task<std::optional<std::string>> check(Url base);
-
 // A test run's server (VUKO_TEST_SERVER, handed down by the wiring), used
 // instead of the stored one; none for the stored one. A server chosen while it
 // is set is kept in memory only, the stored key untouched.

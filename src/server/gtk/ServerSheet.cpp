@@ -2,7 +2,7 @@
 
 #include "platform/gtk/LabelStyle.h"
 #include "platform/gtk/WindowControls.h"
-#include "server/Settings.h"
+#include "server/HttpTaskApi.h"
 
 namespace vuko {
 
@@ -24,7 +24,8 @@ void connectSignal(GtkWidget* widget, const char* signal, ServerSheet* owner) {
 }  // namespace
 
 ServerSheet::ServerSheet(ServerChoice::Probe probe)
-    : choice_(probe ? std::move(probe) : [](Url u) { return Settings::check(std::move(u)); }) {
+    : choice_(probe ? std::move(probe)
+                    : [](Url u) { return HttpTaskApi::checkServer(std::move(u)); }) {
   choice_.onChange = [this] { render(); };
   choice_.onClose = [this] { close(); };
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);

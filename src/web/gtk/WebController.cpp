@@ -4,6 +4,7 @@
 
 #include "platform/Http.h"
 #include "platform/gtk/WindowFrame.h"
+#include "server/HttpTaskApi.h"
 #include "server/NetworkText.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
@@ -43,7 +44,9 @@ bool softwareRenderingOnly() {
 }  // namespace
 
 WebController::WebController(bool inMemory)
-    : page_(pageView_, Settings::check, networkFailureText(TransportError::Kind::timedOut)) {
+    : page_(
+          pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
+          networkFailureText(TransportError::Kind::timedOut)) {
   setUpContext(inMemory);
   setUpWindow();
   page_.open("/today");
