@@ -1,4 +1,5 @@
-// Stored secrets, oversized bodies and hostile text against the stand-in server.
+// Stored secrets, oversized bodies, dropped connections and hostile text
+// against the stand-in server.
 #include <arpa/inet.h>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -20,51 +22,43 @@ namespace vuko::dev::test {
 namespace {
 
 using nlohmann::json;
+using namespace std::string_literals;
 
 // A scratch SQLite file removed at the end.
 struct TempDb {
-  std::filesystem::path dir;
-  std::string path;
-  TempDb() {
+  std::filesystem::path dir = [] {
     gchar* d = g_dir_make_tmp("vuko-sec-XXXXXX", nullptr);
-    dir = d;
+    std::filesystem::path p = d;
     g_free(d);
-    path = (dir / "tasks.db").string();
-  }
+    return p;
+  }();
+  std::string path = (dir / "tasks.db").string();
   ~TempDb() { std::filesystem::remove_all(dir); }
 
   // Runs one statement and returns the first column of every row.
-  std::vector<std::string> column(const std::string& sql) const {
+  std::vector<std::string> query(const std::string& sql) const {
     sqlite3* db = nullptr;
+    sqlite3_stmt* st = nullptr;
     std::vector<std::string> out;
-    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW) {
-          auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-          out.emplace_back(t ? t : "");
-        }
-      sqlite3_finalize(st);
+    sqlite3_open(path.c_str(), &db);
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      out.emplace_back(t ? t : "");
     }
+    sqlite3_finalize(st);
     sqlite3_close(db);
     return out;
   }
-  void exec(const std::string& sql) const {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-    sqlite3_close(db);
-  }
 };
 
-// Sends `head` then `body` on a plain socket from a thread of its own (the
-// server answers on this thread's main context) and returns what came back
-// before the server closed or 20 s passed. The body is sent in pieces; when
-// the server stops reading, sending stops.
-std::string rawExchange(int port, const std::string& head, const std::string& body) {
-  std::string answer;
+const std::regex kLength("content-length: *(\\d+)", std::regex::icase);
+
+// Runs `client` with a socket connected to the server on a thread of its own
+// (the server answers on this thread's main context) until it returns.
+void withSocket(int port, const std::function<void(int fd)>& client) {
   std::atomic<bool> done{false};
-  std::thread client([&] {
+  std::thread thread([&] {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     timeval limit{20, 0};
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -73,24 +67,39 @@ std::string rawExchange(int port, const std::string& head, const std::string& bo
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-      std::string all = head + body;
-      for (size_t at = 0; at < all.size();) {
-        ssize_t n =
-            send(fd, all.data() + at, std::min<size_t>(65536, all.size() - at), MSG_NOSIGNAL);
-        if (n <= 0) break;
-        at += static_cast<size_t>(n);
-      }
-      char buf[4096];
-      for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) answer.append(buf, size_t(n));
-    }
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) client(fd);
     close(fd);
     done = true;
     g_main_context_wakeup(nullptr);
   });
   while (!done) g_main_context_iteration(nullptr, TRUE);
-  client.join();
-  return answer;
+  thread.join();
+}
+
+// Sends `request` (while the server reads it) and returns the status of the
+// answer once all of it has come; the connection is then dropped.
+int exchange(int port, const std::string& request) {
+  std::string answer;
+  withSocket(port, [&](int fd) {
+    for (size_t at = 0; at < request.size();) {
+      ssize_t n =
+          send(fd, request.data() + at, std::min<size_t>(65536, request.size() - at), MSG_NOSIGNAL);
+      if (n <= 0) break;
+      at += static_cast<size_t>(n);
+    }
+    char buf[4096];
+    size_t whole = std::string::npos;  // known once the head is in
+    for (ssize_t n; answer.size() < whole && (n = recv(fd, buf, sizeof buf, 0)) > 0;) {
+      answer.append(buf, size_t(n));
+      std::smatch m;
+      if (size_t end = answer.find("\r\n\r\n"); end != std::string::npos)
+        whole = end + 4 +
+                (std::regex_search(answer.cbegin(), answer.cbegin() + end, m, kLength)
+                     ? std::stoul(m[1])
+                     : 0);
+    }
+  });
+  return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
 }
 
 std::string chunked(const std::string& data, size_t piece) {
@@ -104,16 +113,6 @@ std::string chunked(const std::string& data, size_t piece) {
   return out;
 }
 
-std::string postHead(const Harness& h, const std::string& framing) {
-  return "POST /api/tasks HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + h.token +
-         "\r\nContent-Type: application/json\r\n" + framing + "\r\n";
-}
-
-int statusOf(const std::string& answer) {
-  std::smatch m;
-  return std::regex_search(answer, m, std::regex("^HTTP/1\\.1 (\\d{3})")) ? std::stoi(m[1]) : 0;
-}
-
 size_t openDescriptors() {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                            std::filesystem::directory_iterator()));
@@ -124,33 +123,9 @@ size_t openDescriptors() {
 TEST(Security, DroppedKeptAliveConnectionsLeaveNoDescriptor) {
   Harness h;
   size_t before = openDescriptors();
-  std::atomic<int> answered{0};
-  std::atomic<bool> done{false};
-  std::thread clients([&] {
-    for (int i = 0; i < 30; ++i) {
-      int fd = socket(AF_INET, SOCK_STREAM, 0);
-      timeval limit{20, 0};
-      setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-      sockaddr_in addr{};
-      addr.sin_family = AF_INET;
-      addr.sin_port = htons(static_cast<uint16_t>(h.server.port()));
-      addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        std::string request = "GET /api/health HTTP/1.1\r\nHost: x\r\n\r\n", answer;
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-        char buf[4096];
-        ssize_t n = 0;
-        while (answer.find("\"ok\"") == std::string::npos && (n = recv(fd, buf, sizeof buf, 0)) > 0)
-          answer.append(buf, static_cast<size_t>(n));
-        answered += statusOf(answer) == 200;
-      }
-      close(fd);
-    }
-    done = true;
-    g_main_context_wakeup(nullptr);
-  });
-  while (!done) g_main_context_iteration(nullptr, TRUE);
-  clients.join();
+  int answered = 0;
+  for (int i = 0; i < 30; ++i)
+    answered += exchange(h.server.port(), "GET /api/health HTTP/1.1\r\nHost: x\r\n\r\n") == 200;
   EXPECT_EQ(answered, 30);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (openDescriptors() > before && std::chrono::steady_clock::now() < deadline)
@@ -158,161 +133,93 @@ TEST(Security, DroppedKeptAliveConnectionsLeaveNoDescriptor) {
   EXPECT_LE(openDescriptors(), before);
 }
 
-TEST(Security, PasswordsAreStoredAsArgon2idHashes) {
-  TempDb db;
-  Harness h(kWednesdayNoonMoscow, db.path);
-  ASSERT_EQ(
-      h.call("POST", "/api/auth/register", {{"email", "other@vuko.local"}, {"password", "secret"}})
-          .status,
-      201);
-  auto hashes = db.column("SELECT password_hash FROM users ORDER BY id");
-  ASSERT_EQ(hashes.size(), 2u);
-  for (const auto& hash : hashes) {
-    EXPECT_EQ(hash.rfind("$argon2id$", 0), 0u) << hash;
-    EXPECT_EQ(hash.find("secret"), std::string::npos);
-  }
-  EXPECT_EQ(
-      h.call("POST", "/api/auth/login", {{"email", "other@vuko.local"}, {"password", "secret"}})
-          .status,
-      200);
-  EXPECT_EQ(
-      h.call("POST", "/api/auth/login", {{"email", "other@vuko.local"}, {"password", "Secret"}})
-          .status,
-      401);
-}
-
-TEST(Security, AnAccountWithAnOldHashSignsInAndIsRehashed) {
+// New passwords are stored as Argon2id; one of the older salted HMAC form
+// still signs in and is stored anew.
+TEST(Security, PasswordsAreStoredHashedAndOldHashesUpgraded) {
   TempDb db;
   Harness h(kWednesdayNoonMoscow, db.path);
   gchar* old = g_compute_hmac_for_string(G_CHECKSUM_SHA256,
                                          reinterpret_cast<const guchar*>("salt1"), 5, "old-pw", -1);
-  db.exec(std::string("INSERT INTO users (email, name, salt, password_hash) VALUES "
-                      "('old@vuko.local', 'Old', 'salt1', '") +
-          old + "')");
+  db.query(
+      "INSERT INTO users (email, name, salt, password_hash) VALUES "
+      "('old@vuko.local', 'Old', 'salt1', '"s +
+      old + "')");
   g_free(old);
-  EXPECT_EQ(
-      h.call("POST", "/api/auth/login", {{"email", "old@vuko.local"}, {"password", "x"}}).status,
-      401);
-  EXPECT_EQ(h.call("POST", "/api/auth/login", {{"email", "old@vuko.local"}, {"password", "old-pw"}})
-                .status,
-            200);
-  auto hash = db.column("SELECT password_hash FROM users WHERE email = 'old@vuko.local'");
-  ASSERT_EQ(hash.size(), 1u);
-  EXPECT_EQ(hash[0].rfind("$argon2id$", 0), 0u) << hash[0];
-  EXPECT_EQ(db.column("SELECT salt FROM users WHERE email = 'old@vuko.local'"),
-            std::vector<std::string>{""});
-  EXPECT_EQ(h.call("POST", "/api/auth/login", {{"email", "old@vuko.local"}, {"password", "old-pw"}})
-                .status,
-            200);
-}
-
-TEST(Security, EachSignInGetsATokenOfItsOwn) {
-  Harness h;
-  auto login = [&] {
-    auto r =
-        h.call("POST", "/api/auth/login", {{"email", "tester@vuko.local"}, {"password", "secret"}});
-    EXPECT_EQ(r.status, 200);
-    return r.json.value("token", std::string());
+  auto login = [&](const char* password) {
+    return h.call("POST", "/api/auth/login", {{"email", "old@vuko.local"}, {"password", password}})
+        .status;
   };
-  std::string first = login();
-  EXPECT_TRUE(std::regex_match(first, std::regex("[0-9a-f]{64}"))) << first;
-  EXPECT_NE(login(), first);
+  EXPECT_EQ(login("x"), 401);
+  EXPECT_EQ(login("old-pw"), 200);
+  EXPECT_EQ(db.query("SELECT salt FROM users WHERE email = 'old@vuko.local'"),
+            std::vector<std::string>{""});
+  EXPECT_EQ(login("old-pw"), 200) << "the upgraded hash signs in";
+  for (const auto& hash : db.query("SELECT password_hash FROM users")) {
+    EXPECT_EQ(hash.rfind("$argon2id$", 0), 0u) << hash;
+    EXPECT_EQ(hash.find("secret"), std::string::npos);
+  }
 }
 
-// The body never comes: the answer must not wait for it.
-TEST(Security, AnAnnouncedOversizedBodyIsRefusedBeforeItIsSent) {
+// Over 1 MiB, announced or in chunks without the closing one, is refused
+// without waiting for the rest; a chunked body under the limit is served.
+TEST(Security, BodiesOverTheLimitAreRefused) {
   Harness h;
-  auto answer = rawExchange(h.server.port(), postHead(h, "Content-Length: 104857600\r\n"), "{");
-  EXPECT_EQ(statusOf(answer), 413) << answer;
-  EXPECT_NE(answer.find("\"detail\""), std::string::npos) << answer;
+  const std::string head = "POST /api/tasks HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
+                           h.token + "\r\nContent-Type: application/json\r\n";
+  EXPECT_EQ(exchange(h.server.port(), head + "Content-Length: 104857600\r\n\r\n{"), 413);
+  std::string big = chunked("{\"title\": \"" + std::string(1536 * 1024, 'x') + "\"}", 16384);
+  EXPECT_EQ(exchange(h.server.port(), head + "Transfer-Encoding: chunked\r\n\r\n" + big), 413);
   EXPECT_EQ(h.api("GET", "/api/tasks").json["count"], 0);
-}
 
-// Over 1 MiB of chunks without the closing one: the server answers anyway.
-TEST(Security, AChunkedBodyIsRefusedOnceItPassesTheLimit) {
-  Harness h;
-  std::string title(1536 * 1024, 'x');
-  std::string body = chunked("{\"title\": \"" + title + "\"}", 16384);
-  auto answer = rawExchange(h.server.port(), postHead(h, "Transfer-Encoding: chunked\r\n"), body);
-  EXPECT_EQ(statusOf(answer), 413) << answer.substr(0, 200);
-  EXPECT_EQ(h.api("GET", "/api/tasks").json["count"], 0);
-  EXPECT_EQ(h.api("GET", "/api/health").status, 200) << "the server still answers";
-}
-
-TEST(Security, AChunkedBodyUnderTheLimitIsServed) {
-  Harness h;
-  std::string body =
-      chunked(json({{"title", "Большая"}, {"description", std::string(19000, 'y')}}).dump(), 700) +
-      "0\r\n\r\n";
-  auto answer = rawExchange(
-      h.server.port(), postHead(h, "Transfer-Encoding: chunked\r\nConnection: close\r\n"), body);
-  EXPECT_EQ(statusOf(answer), 201) << answer.substr(0, 200);
+  std::string small =
+      chunked(json({{"title", "Большая"}, {"description", std::string(19000, 'y')}}).dump(), 700);
+  EXPECT_EQ(
+      exchange(h.server.port(), head + "Transfer-Encoding: chunked\r\n\r\n" + small + "0\r\n\r\n"),
+      201);
   auto tasks = h.api("GET", "/api/tasks");
   ASSERT_EQ(tasks.json["count"], 1);
   EXPECT_EQ(tasks.json["items"][0]["description"].get<std::string>().size(), 19000u);
 }
 
-const char* const kHostile[] = {
-    "'; DROP TABLE tasks; --",
-    "Robert'); DELETE FROM users; --",
-    "1' OR '1'='1",
-    "\" OR \"\"=\"",
-    "x' UNION SELECT password_hash, salt FROM users --",
-    "%_%' ESCAPE '\\",
-    "?1 ?2 :name @p $q",
-    "a\0b' --",
-    "'); UPDATE tasks SET title = 'pwned'; --",
-};
-
-std::string hostile(size_t i) {
-  const char* s = kHostile[i];
-  // The one with a NUL inside it keeps it.
-  return i == 7 ? std::string(s, 7) : std::string(s);
-}
-
 // Every text member, query and path part with strings that would change the
 // statement if they were pasted into it: what is stored comes back as sent,
 // and nothing else changes.
-TEST(Security, HostileTextInEveryMemberIsStoredVerbatimOrRefused) {
+TEST(Security, HostileTextIsStoredVerbatimOrRefused) {
   TempDb db;
   Harness h(kWednesdayNoonMoscow, db.path);
   auto kept = h.api("POST", "/api/tasks", {{"title", "Существующая"}});
-  ASSERT_EQ(kept.status, 201);
   auto stranger = h.call("POST", "/api/auth/register",
                          {{"email", "stranger@vuko.local"}, {"password", "secret"}});
-  ASSERT_EQ(stranger.status, 201);
   std::string strangerToken = stranger.json["token"];
   ASSERT_EQ(h.call("POST", "/api/tasks", {{"title", "Чужая"}}, strangerToken).status, 201);
 
   auto noServerError = [](const Reply& r, const std::string& what) {
-    EXPECT_GT(r.status, 0) << what;
-    EXPECT_LT(r.status, 500) << what << ": " << r.body;
+    EXPECT_TRUE(r.status > 0 && r.status < 500) << what << ": " << r.body;
   };
-  size_t stored = 0;
-  for (size_t i = 0; i < std::size(kHostile); ++i) {
-    std::string s = hostile(i);
+  const std::string hostile[] = {
+      "'; DROP TABLE tasks; --",
+      "\" OR \"\"=\"",
+      "x' UNION SELECT password_hash, salt FROM users --",
+      "%_%' ESCAPE '\\",
+      "?1 ?2 :name @p $q",
+      "a\0b' --"s,
+      "'); UPDATE tasks SET title = 'pwned'; --",
+  };
+  int stored = 0;
+  for (const std::string& s : hostile) {
     SCOPED_TRACE(json(s).dump());
     auto made = h.api("POST", "/api/tasks",
                       {{"title", s}, {"description", s}, {"tags", {s, {{"name", s}}}}});
-    noServerError(made, "task members");
-    if (made.status == 201) {
-      ++stored;
-      std::string path = "/api/tasks/" + std::to_string(made.json["id"].get<int>());
-      auto back = h.api("GET", path);
-      EXPECT_EQ(back.json["title"], s);
-      EXPECT_EQ(back.json["description"], s);
-      auto patched = h.api("PATCH", path, {{"title", s + s}});
-      noServerError(patched, "patch");
-      EXPECT_EQ(h.api("GET", path).json["title"], s + s);
-    }
-    for (const char* member : {"repeat", "due_date", "start_date", "due_time"}) {
-      auto r = h.api("POST", "/api/tasks", {{"title", "t"}, {member, s}});
-      noServerError(r, member);
-      EXPECT_EQ(r.status, 422) << member;
-    }
+    ASSERT_EQ(made.status, 201) << made.body;
+    std::string path = "/api/tasks/" + std::to_string(made.json["id"].get<int>());
+    auto back = h.api("GET", path).json;
+    EXPECT_EQ(back["title"], s);
+    EXPECT_EQ(back["description"], s);
+    noServerError(h.api("PATCH", path, {{"title", s + s}}), "patch");
+    EXPECT_EQ(h.api("GET", path).json["title"], s + s);
     auto smart = h.api("POST", "/api/tasks", {{"title", s}, {"smart", true}});
     noServerError(smart, "smart title");
-    stored += smart.status == 201;
+    stored += 1 + (smart.status == 201);
     noServerError(h.api("POST", "/api/tasks/parse", {{"text", s}}), "parse");
     for (const char* member : {"timezone", "autoRemindTime", "dailyDigestTime"})
       noServerError(h.api("PUT", "/api/settings", {{member, s}}), member);
@@ -323,28 +230,25 @@ TEST(Security, HostileTextInEveryMemberIsStoredVerbatimOrRefused) {
     gchar* escaped = g_uri_escape_string(s.c_str(), nullptr, FALSE);
     std::string q = escaped;
     g_free(escaped);
-    for (const std::string& path :
+    for (const std::string& get :
          {"/api/tasks?view=" + q, "/api/tasks?from=" + q + "&to=" + q, "/api/tasks?completed=" + q,
           "/api/reminders/upcoming?hours=" + q, "/api/tasks/" + q,
           "/api/tasks/" + q + "/attachment"})
-      noServerError(h.api("GET", path), path);
+      noServerError(h.api("GET", get), get);
     noServerError(h.api("POST", "/api/reminders/" + q + "/fired"), "reminder id");
     noServerError(h.raw("GET", "/api/tasks", "", s), "token");
   }
-  EXPECT_GE(stored, 2 * std::size(kHostile) - 2);
-
-  auto mine = h.api("GET", "/api/tasks?view=all");
-  EXPECT_EQ(mine.json["count"], static_cast<int>(stored) + 1);
+  EXPECT_GE(stored, 2 * static_cast<int>(std::size(hostile)) - 2);
+  EXPECT_EQ(h.api("GET", "/api/tasks?view=all").json["count"], stored + 1);
   auto theirs = h.call("GET", "/api/tasks?view=all", nullptr, strangerToken);
   ASSERT_EQ(theirs.json["count"], 1);
   EXPECT_EQ(theirs.json["items"][0]["title"], "Чужая");
   EXPECT_EQ(h.api("GET", "/api/tasks/" + std::to_string(kept.json["id"].get<int>())).json["title"],
             "Существующая");
-  EXPECT_EQ(db.column("SELECT count(*) FROM tasks WHERE title = 'pwned'"),
+  EXPECT_EQ(db.query("SELECT count(*) FROM tasks WHERE title = 'pwned'"),
             std::vector<std::string>{"0"});
-  EXPECT_EQ(db.column("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
-  auto tables = db.column("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-  EXPECT_EQ(tables,
+  EXPECT_EQ(db.query("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(db.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"),
             (std::vector<std::string>{"settings", "shown_reminders", "tasks", "tokens", "users"}));
 }
 
