@@ -40,27 +40,17 @@ TEST(ApiContract, EveryCallButHealthAndLoginNeedsAValidToken) {
   auto health = h.call("GET", "/api/health");
   EXPECT_EQ(health.status, 200);
   EXPECT_EQ(health.json["ok"], true);
-  const std::pair<const char*, const char*> calls[] = {
-      {"GET", "/api/tasks"},
-      {"POST", "/api/tasks"},
-      {"GET", "/api/tasks/counts"},
-      {"POST", "/api/tasks/parse"},
-      {"GET", "/api/tasks/1"},
-      {"PUT", "/api/tasks/1"},
-      {"DELETE", "/api/tasks/1"},
-      {"GET", "/api/settings"},
-      {"PUT", "/api/settings"},
-      {"GET", "/api/reminders/upcoming?hours=24"},
-      {"POST", "/api/reminders/t1-5/fired"},
-      {"POST", "/api/auth/logout"},
-      {"GET", "/api/tasks/1/attachment"},
-  };
-  for (auto [method, path] : calls) {
-    std::string what = std::string(method) + " " + path;
+  for (std::string call :
+       {"GET /api/tasks", "POST /api/tasks", "GET /api/tasks/counts", "POST /api/tasks/parse",
+        "GET /api/tasks/1", "PUT /api/tasks/1", "DELETE /api/tasks/1",
+        "GET /api/tasks/1/attachment", "GET /api/settings", "PUT /api/settings",
+        "GET /api/reminders/upcoming?hours=24", "POST /api/reminders/t1-5/fired",
+        "POST /api/auth/logout"}) {
+    std::string method = call.substr(0, call.find(' ')), path = call.substr(method.size() + 1);
     auto none = h.raw(method, path, "{}");
-    expectError(none, 401, what + " without token");
-    EXPECT_EQ(none.headers["www-authenticate"], "Bearer") << what;
-    expectError(h.raw(method, path, "{}", "not-a-token"), 401, what + " with a bad token");
+    expectError(none, 401, call + " without token");
+    EXPECT_EQ(none.headers["www-authenticate"], "Bearer") << call;
+    expectError(h.raw(method, path, "{}", "not-a-token"), 401, call + " with a bad token");
   }
 }
 
@@ -78,61 +68,46 @@ TEST(ApiContract, UnknownPathsAnswer404AndWrongMethods405) {
   }
 }
 
-struct BadInput {
-  const char* name;
-  const char* method;
-  const char* path;
-  const char* body;
-  const char* field;  // expected in the error list, or empty
-};
-
 TEST(ApiContract, BadInputAnswers422AndChangesNothing) {
   Harness h;
   auto made = h.api("POST", "/api/tasks", {{"title", "Existing"}});
   ASSERT_EQ(made.status, 201);
-  std::string put = "/api/tasks/" + std::to_string(made.json["id"].get<int>());
-  const BadInput cases[] = {
-      {"malformed JSON", "POST", "/api/tasks", "{\"title\": ", ""},
-      {"empty body", "POST", "/api/tasks", "", ""},
-      {"array body", "POST", "/api/tasks", "[1, 2]", ""},
-      {"invalid UTF-8", "POST", "/api/tasks", "{\"title\": \"\xff\xfe\"}", ""},
-      {"missing title", "POST", "/api/tasks", "{\"priority\": 1}", "title"},
-      {"title of wrong type", "POST", "/api/tasks", "{\"title\": 5}", "title"},
-      {"blank title", "POST", "/api/tasks", "{\"title\": \"   \"}", "title"},
-      {"priority out of range", "POST", "/api/tasks", "{\"title\": \"a\", \"priority\": 7}",
-       "priority"},
-      {"impossible date", "POST", "/api/tasks", "{\"title\": \"a\", \"due_date\": \"2025-02-30\"}",
-       "due_date"},
-      {"signed date", "POST", "/api/tasks", "{\"title\": \"a\", \"start_date\": \"2025-+3-05\"}",
-       "start_date"},
-      {"bad time", "POST", "/api/tasks", "{\"title\": \"a\", \"due_time\": \"25:00\"}", "due_time"},
-      {"negative time", "POST", "/api/tasks", "{\"title\": \"a\", \"due_time\": \"-6:05\"}",
-       "due_time"},
-      {"tags not a list", "POST", "/api/tasks", "{\"title\": \"a\", \"tags\": \"дом\"}", "tags"},
-      {"unknown repeat", "POST", "/api/tasks", "{\"title\": \"a\", \"repeat\": \"hourly\"}",
-       "repeat"},
-      {"smart not a bool", "POST", "/api/tasks", "{\"title\": \"a\", \"smart\": \"yes\"}", "smart"},
-      {"completed not a bool", "PUT", put.c_str(), "{\"completed\": 1}", "completed"},
-      {"one bad field of many", "PUT", put.c_str(), "{\"title\": \"New\", \"priority\": -1}",
-       "priority"},
-      {"parse without text", "POST", "/api/tasks/parse", "{}", "text"},
-      {"login without password", "POST", "/api/auth/login", "{\"email\": \"a@b\"}", "password"},
-      {"unknown time zone", "PUT", "/api/settings", "{\"timezone\": \"Mars/Olympus\"}", "timezone"},
-      {"remindBefore negative", "PUT", "/api/settings",
-       "{\"remindBefore\": -5, \"dailyDigest\": true}", "remindBefore"},
-      {"digest time of wrong form", "PUT", "/api/settings", "{\"dailyDigestTime\": \"8\"}",
-       "dailyDigestTime"},
-      {"hours not a number", "GET", "/api/reminders/upcoming?hours=abc", "", ""},
-      {"hours zero", "GET", "/api/reminders/upcoming?hours=0", "", ""},
-      {"view unknown", "GET", "/api/tasks?view=someday", "", ""},
+  const std::string put = "PUT /api/tasks/" + std::to_string(made.json["id"].get<int>());
+  // The call, its body, and the member named in the error list (if any).
+  const std::tuple<std::string, const char*, const char*> cases[] = {
+      {"POST /api/tasks", R"({"title": )", ""},  // malformed JSON
+      {"POST /api/tasks", "", ""},
+      {"POST /api/tasks", "[1, 2]", ""},
+      {"POST /api/tasks", "{\"title\": \"\xff\xfe\"}", ""},  // invalid UTF-8
+      {"POST /api/tasks", R"({"priority": 1})", "title"},
+      {"POST /api/tasks", R"({"title": 5})", "title"},
+      {"POST /api/tasks", R"({"title": "   "})", "title"},
+      {"POST /api/tasks", R"({"title": "a", "priority": 7})", "priority"},
+      {"POST /api/tasks", R"({"title": "a", "due_date": "2025-02-30"})", "due_date"},
+      {"POST /api/tasks", R"({"title": "a", "start_date": "2025-+3-05"})", "start_date"},
+      {"POST /api/tasks", R"({"title": "a", "due_time": "25:00"})", "due_time"},
+      {"POST /api/tasks", R"({"title": "a", "due_time": "-6:05"})", "due_time"},
+      {"POST /api/tasks", R"({"title": "a", "tags": "дом"})", "tags"},
+      {"POST /api/tasks", R"({"title": "a", "repeat": "hourly"})", "repeat"},
+      {"POST /api/tasks", R"({"title": "a", "smart": "yes"})", "smart"},
+      {put, R"({"completed": 1})", "completed"},
+      {put, R"({"title": "New", "priority": -1})", "priority"},  // one bad member of many
+      {"POST /api/tasks/parse", "{}", "text"},
+      {"POST /api/auth/login", R"({"email": "a@b"})", "password"},
+      {"PUT /api/settings", R"({"timezone": "Mars/Olympus"})", "timezone"},
+      {"PUT /api/settings", R"({"remindBefore": -5, "dailyDigest": true})", "remindBefore"},
+      {"PUT /api/settings", R"({"dailyDigestTime": "8"})", "dailyDigestTime"},
+      {"GET /api/reminders/upcoming?hours=abc", "", ""},
+      {"GET /api/reminders/upcoming?hours=0", "", ""},
+      {"GET /api/tasks?view=someday", "", ""},
   };
-  for (const BadInput& c : cases) {
-    auto r = h.raw(c.method, c.path, c.body, h.token);
-    expectError(r, 422, c.name);
-    if (!*c.field) continue;
-    bool named = false;
-    for (const auto& e : r.json.value("errors", json::array())) named |= e["loc"].back() == c.field;
-    EXPECT_TRUE(named) << c.name << ": " << r.body;
+  for (const auto& [call, body, field] : cases) {
+    std::string method = call.substr(0, call.find(' ')), what = call + " " + body;
+    auto r = h.raw(method, call.substr(method.size() + 1), body, h.token);
+    expectError(r, 422, what);
+    bool named = !*field;
+    for (const auto& e : r.json.value("errors", json::array())) named |= e["loc"].back() == field;
+    EXPECT_TRUE(named) << what << ": " << r.body;
   }
   auto tasks = h.api("GET", "/api/tasks");
   ASSERT_EQ(tasks.json["count"], 1) << "no task was created by bad input";
