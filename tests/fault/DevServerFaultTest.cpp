@@ -16,18 +16,18 @@ namespace {
 
 using nlohmann::json;
 
-std::vector<std::string> column(const std::string& db, const std::string& sql) {
+// What SQLite's own check says of the file: "ok" when it is sound.
+std::string integrity(const std::string& db) {
   sqlite3* h = nullptr;
-  std::vector<std::string> out;
-  if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
-      while (sqlite3_step(st) == SQLITE_ROW) {
-        auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        out.emplace_back(t ? t : "");
-      }
-    sqlite3_finalize(st);
-  }
+  std::string out;
+  sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_exec(
+      h, "PRAGMA integrity_check",
+      [](void* o, int, char** row, char**) {
+        *static_cast<std::string*>(o) += row[0] ? row[0] : "";
+        return 0;
+      },
+      &out, nullptr);
   sqlite3_close(h);
   return out;
 }
@@ -39,7 +39,6 @@ TEST(Fault, KilledDevServerKeepsEveryAcknowledgedWrite) {
   std::string token;
   std::map<long, std::string> acknowledged;  // task id → title
   std::map<long, std::string> unanswered;    // task id → title of a PATCH cut off
-  long attempts = 0, answered = 0;
   for (int round = 0; round < kills; ++round) {
     DevServerProcess server(db);
     if (token.empty()) {
@@ -54,14 +53,12 @@ TEST(Fault, KilledDevServerKeepsEveryAcknowledgedWrite) {
       ::kill(pid, SIGKILL);
     });
     for (int i = 0;; ++i) {
-      ++attempts;
       std::string title = "r" + std::to_string(round) + "-" + std::to_string(i);
       auto r =
           http(server.port(), "POST", "/api/tasks",
                json({{"title", title}, {"tags", {"сбой"}}, {"description", title}}).dump(), token);
       if (r.status == 0) break;  // the server is gone
       ASSERT_EQ(r.status, 201) << r.body;
-      ++answered;
       long id = json::parse(r.body)["id"];
       acknowledged[id] = title;
       if (i % 3 == 0) {
@@ -78,8 +75,7 @@ TEST(Fault, KilledDevServerKeepsEveryAcknowledgedWrite) {
     }
     killer.join();
     server.kill9();
-    ASSERT_EQ(column(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"})
-        << "after kill " << round + 1;
+    ASSERT_EQ(integrity(db), "ok") << "after kill " << round + 1;
   }
   // A fresh server reads the same database and serves every acknowledged task.
   DevServerProcess server(db);
@@ -88,19 +84,14 @@ TEST(Fault, KilledDevServerKeepsEveryAcknowledgedWrite) {
   std::map<long, std::string> served;
   json all = json::parse(list.body);
   for (const auto& t : all["items"]) served[t["id"].get<long>()] = t["title"].get<std::string>();
-  long lost = 0;
+  std::printf("devserver: %d kills, %zu tasks acknowledged, integrity ok\n", kills,
+              acknowledged.size());
   for (const auto& [id, title] : acknowledged) {
-    bool kept = served.count(id) &&
-                (served[id] == title || (unanswered.count(id) && served[id] == unanswered[id]));
-    EXPECT_TRUE(kept) << "task " << id << " \"" << title << "\" is "
-                      << (served.count(id) ? "\"" + served[id] + "\"" : "missing");
-    lost += !kept;
+    auto it = served.find(id);
+    EXPECT_TRUE(it != served.end() && (it->second == title || it->second == unanswered[id]))
+        << "task " << id << " \"" << title << "\" is "
+        << (it == served.end() ? "missing" : it->second);
   }
-  std::printf(
-      "devserver: %d kills, %ld requests, %ld answered 2xx, %zu tasks acknowledged, %ld lost, "
-      "integrity ok\n",
-      kills, attempts, answered, acknowledged.size(), lost);
-  EXPECT_EQ(lost, 0);
   EXPECT_GT(acknowledged.size(), static_cast<size_t>(kills)) << "writes happened between kills";
 }
 

@@ -42,9 +42,7 @@ int randomBetween(int low, int high) {
 
 HttpReply http(int port, const std::string& method, const std::string& path,
                const std::string& body, const std::string& token) {
-  HttpReply reply;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return reply;
   timeval limit{20, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -52,39 +50,28 @@ HttpReply http(int port, const std::string& method, const std::string& path,
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string req = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+  if (!token.empty()) req += "Authorization: Bearer " + token + "\r\n";
+  if (!body.empty() || method == "POST" || method == "PUT")
+    req +=
+        "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+  req += "\r\n" + body;
   std::string answer;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    std::string req = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
-    if (!token.empty()) req += "Authorization: Bearer " + token + "\r\n";
-    if (!body.empty() || method == "POST" || method == "PUT")
-      req += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
-             "\r\n";
-    req += "\r\n" + body;
-    bool sent = true;
-    for (size_t at = 0; sent && at < req.size();) {
-      ssize_t n = send(fd, req.data() + at, req.size() - at, MSG_NOSIGNAL);
-      sent = n > 0;
-      if (sent) at += static_cast<size_t>(n);
-    }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      send(fd, req.data(), req.size(), MSG_NOSIGNAL) == ssize_t(req.size())) {
     char buf[8192];
-    for (ssize_t n; sent && (n = recv(fd, buf, sizeof buf, 0)) > 0;)
-      answer.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) answer.append(buf, size_t(n));
   }
   close(fd);
-  auto headEnd = answer.find("\r\n\r\n");
-  std::smatch m;
-  if (headEnd == std::string::npos ||
-      !std::regex_search(answer, m, std::regex("^HTTP/1\\.1 (\\d{3})")))
-    return reply;
   // A status counts only with its whole body: a cut answer is no answer.
-  std::string head = answer.substr(0, headEnd);
+  auto headEnd = answer.find("\r\n\r\n");
   std::smatch len;
-  reply.body = answer.substr(headEnd + 4);
-  if (std::regex_search(head, len, std::regex("Content-Length: (\\d+)", std::regex::icase)) &&
-      std::stoul(len[1]) != reply.body.size())
+  if (answer.rfind("HTTP/1.1 ", 0) != 0 || headEnd == std::string::npos ||
+      !std::regex_search(answer.cbegin(), answer.cbegin() + headEnd, len,
+                         std::regex("content-length: (\\d+)", std::regex::icase)) ||
+      std::stoul(len[1]) != answer.size() - headEnd - 4)
     return {};
-  reply.status = std::stoi(m[1]);
-  return reply;
+  return {std::atoi(answer.c_str() + 9), answer.substr(headEnd + 4)};
 }
 
 DevServerProcess::DevServerProcess(const std::string& db) {
