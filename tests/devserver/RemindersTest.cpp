@@ -72,29 +72,25 @@ TEST(Reminders, ComputedInTheUsersTimeZone) {
   }
 }
 
-TEST(Reminders, RemindBeforeAndAutoTimeFollowTheSettings) {
+TEST(Reminders, SettingsMoveRemindersAndAddTheDailyDigest) {
   Harness h;
-  int timed = makeTask(h, {{"title", "a"}, {"due_date", "2025-03-05"}, {"due_time", "14:00"}});
+  int timed = makeTask(h, {{"title", "a"}, {"due_date", "2025-03-06"}, {"due_time", "14:00"}});
   int untimed = makeTask(h, {{"title", "b"}, {"due_date", "2025-03-06"}});
-  ASSERT_EQ(
-      h.api("PUT", "/api/settings", {{"remindBefore", 60}, {"autoRemindTime", "07:30"}}).status,
-      200);
-  EXPECT_EQ(itemsFor(h, timed)[0]["remind_at"], "2025-03-05T13:00:00+03:00");
-  EXPECT_EQ(itemsFor(h, untimed)[0]["remind_at"], "2025-03-06T07:30:00+03:00");
-}
-
-TEST(Reminders, DailyDigestCountsTheDaysOpenTasks) {
-  Harness h;
-  makeTask(h, {{"title", "один"}, {"due_date", "2025-03-06"}});
-  makeTask(h, {{"title", "два"}, {"due_date", "2025-03-04"}});
+  makeTask(h, {{"title", "просрочена"}, {"due_date", "2025-03-04"}});
   int done = makeTask(h, {{"title", "сделано"}, {"due_date", "2025-03-06"}});
   h.api("PUT", "/api/tasks/" + std::to_string(done), {{"completed", true}});
   auto off = h.api("GET", "/api/reminders/upcoming");
   for (const auto& item : off.json["items"]) EXPECT_NE(item["kind"], "digest");
 
-  ASSERT_EQ(
-      h.api("PUT", "/api/settings", {{"dailyDigest", true}, {"dailyDigestTime", "08:00"}}).status,
-      200);
+  ASSERT_EQ(h.api("PUT", "/api/settings",
+                  {{"remindBefore", 60},
+                   {"autoRemindTime", "07:30"},
+                   {"dailyDigest", true},
+                   {"dailyDigestTime", "08:00"}})
+                .status,
+            200);
+  EXPECT_EQ(itemsFor(h, timed, "?hours=48")[0]["remind_at"], "2025-03-06T13:00:00+03:00");
+  EXPECT_EQ(itemsFor(h, untimed)[0]["remind_at"], "2025-03-06T07:30:00+03:00");
   auto on = h.api("GET", "/api/reminders/upcoming");
   json digest;
   for (const auto& item : on.json["items"])
@@ -103,7 +99,7 @@ TEST(Reminders, DailyDigestCountsTheDaysOpenTasks) {
   EXPECT_EQ(digest["id"], "d-20250306");
   EXPECT_EQ(digest["remind_at"], "2025-03-06T08:00:00+03:00");
   EXPECT_TRUE(digest["task_id"].is_null());
-  EXPECT_NE(digest["body"].get<std::string>().find("2 задачи"), std::string::npos) << digest;
+  EXPECT_NE(digest["body"].get<std::string>().find("3 задачи"), std::string::npos) << digest;
   EXPECT_EQ(h.api("POST", "/api/reminders/d-20250306/fired").status, 200);
 }
 
