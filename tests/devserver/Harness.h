@@ -42,9 +42,7 @@ class Harness {
     return call(method, path, body, token);
   }
 
-  void setNow(std::int64_t unix) { now = unix; }
-
-  std::int64_t now;
+  std::int64_t now;  // the server's clock, moved by the tests
   DevServer server;
   std::string token;  // of "tester@vuko.local"
 
