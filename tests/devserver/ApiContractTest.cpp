@@ -83,8 +83,10 @@ TEST(ApiContract, BadInputAnswers422AndChangesNothing) {
       {"POST /api/tasks", R"({"title": 5})", "title"},
       {"POST /api/tasks", R"({"title": "   "})", "title"},
       {"POST /api/tasks", R"({"title": "a", "priority": 7})", "priority"},
+      {"POST /api/tasks", R"({"title": "a", "priority": "3"})", "priority"},
       {"POST /api/tasks", R"({"title": "a", "due_date": "2025-02-30"})", "due_date"},
       {"POST /api/tasks", R"({"title": "a", "start_date": "2025-+3-05"})", "start_date"},
+      {"POST /api/tasks", R"({"title": "a", "start_date": "05.03.2025"})", "start_date"},
       {"POST /api/tasks", R"({"title": "a", "due_time": "25:00"})", "due_time"},
       {"POST /api/tasks", R"({"title": "a", "due_time": "-6:05"})", "due_time"},
       {"POST /api/tasks", R"({"title": "a", "tags": "дом"})", "tags"},
@@ -93,6 +95,7 @@ TEST(ApiContract, BadInputAnswers422AndChangesNothing) {
       {put, R"({"completed": 1})", "completed"},
       {put, R"({"title": "New", "priority": -1})", "priority"},  // one bad member of many
       {"POST /api/tasks/parse", "{}", "text"},
+      {"POST /api/tasks/parse", R"({"text": ["a"]})", "text"},
       {"POST /api/auth/login", R"({"email": "a@b"})", "password"},
       {"PUT /api/settings", R"({"timezone": "Mars/Olympus"})", "timezone"},
       {"PUT /api/settings", R"({"remindBefore": -5, "dailyDigest": true})", "remindBefore"},

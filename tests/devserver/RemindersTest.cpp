@@ -69,6 +69,7 @@ TEST(Reminders, ComputedInTheUsersTimeZone) {
     EXPECT_EQ(items[0]["remind_at"], std::string(c.remindAt));
     EXPECT_EQ(items[0]["kind"], *c.time ? "task" : "auto");
     EXPECT_EQ(items[0]["title"], "Созвон");
+    EXPECT_TRUE(items[0]["body"].is_string());
   }
 }
 
