@@ -1,6 +1,5 @@
 // The quick panel under a window manager that prevents focus stealing: the
-// hot key opens it over another program with the focus in its field, and
-// the panel can be dragged by its background.
+// hot key opens it over another program with the focus in its field.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -45,7 +44,7 @@ class QuickPanelTest : public testing::Test {
     GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(panel->window()));
     return w ? std::to_string(GDK_WINDOW_XID(w)) : "";
   }
-  void press(const char* keys) { runLooping({"xdotool", "key", keys}); }
+  void press(const char* keys) { runSync({"xdotool", "key", keys}, true); }
 
   SettingsScope scope;
   std::optional<std::string> token;
@@ -100,36 +99,4 @@ TEST_F(QuickPanelTest, HotKeyOpensItOverAnotherProgramWithTheFocusInTheField) {
   EXPECT_STREQ(gtk_entry_get_text(panel->testField()), "");
   press("ctrl+alt+space");
   ASSERT_TRUE(waitUntil([&] { return !panel->isVisible(); }));
-}
-
-TEST_F(QuickPanelTest, DraggingTheBackgroundMovesThePanel) {
-  panel->show();
-  GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(panel->window()));
-  int x = 0, y = 0;
-  ASSERT_TRUE(waitUntil([&] {
-    gdk_window_get_root_origin(w, &x, &y);
-    return panel->isVisible() && x > 0;
-  }));
-  // The hint line is background: it takes no clicks of its own. The window
-  // manager takes the move over from the press; on a loaded machine the
-  // release can reach it first and the gesture does nothing, so a gesture
-  // that moved nothing is tried again. A panel that cannot be dragged never
-  // moves.
-  int movedX = x, movedY = y;
-  bool moved = false;
-  for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
-    std::string px = std::to_string(movedX + 400), py = std::to_string(movedY + 100);
-    int fromX = movedX, fromY = movedY;
-    runLooping({"xdotool", "mousemove", "--sync", px, py, "mousedown", "1"});
-    runLooping({"xdotool", "mousemove_relative", "--sync", "--", "-150", "80"});
-    runLooping({"xdotool", "mouseup", "1"});
-    moved = waitUntil(
-        [&] {
-          gdk_window_get_root_origin(w, &movedX, &movedY);
-          return movedX == fromX - 150 && movedY == fromY + 80;
-        },
-        std::chrono::seconds(5));
-  }
-  EXPECT_TRUE(moved) << x << "," << y << " → " << movedX << "," << movedY;
-  EXPECT_TRUE(panel->isVisible());
 }

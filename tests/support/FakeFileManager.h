@@ -14,11 +14,6 @@
 
 namespace vuko::test {
 
-struct ShowItemsCall {
-  std::vector<std::string> uris;
-  std::string startupId;
-};
-
 class FakeFileManager {
  public:
   // fail: answer every call with an error, as a broken file manager would.
@@ -68,13 +63,8 @@ class FakeFileManager {
   FakeFileManager(const FakeFileManager&) = delete;
   FakeFileManager& operator=(const FakeFileManager&) = delete;
 
-  const std::vector<ShowItemsCall>& calls() const { return calls_; }
   // The URIs of every ShowItems call, one list per call.
-  std::vector<std::vector<std::string>> shown() const {
-    std::vector<std::vector<std::string>> out;
-    for (const auto& c : calls_) out.push_back(c.uris);
-    return out;
-  }
+  const std::vector<std::vector<std::string>>& shown() const { return shown_; }
 
  private:
   static constexpr const char* kPath = "/org/freedesktop/FileManager1";
@@ -90,14 +80,10 @@ class FakeFileManager {
   static void called(GDBusConnection*, const char*, const char*, const char*, const char*,
                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     gchar** uris = nullptr;
-    const gchar* startup = nullptr;
-    g_variant_get(parameters, "(^as&s)", &uris, &startup);
+    g_variant_get(parameters, "(^as&s)", &uris, nullptr);
     auto* self = static_cast<FakeFileManager*>(data);
-    ShowItemsCall call;
-    for (gchar** u = uris; u && *u; ++u) call.uris.emplace_back(*u);
-    call.startupId = startup ? startup : "";
+    self->shown_.emplace_back(uris, uris + g_strv_length(uris));
     g_strfreev(uris);
-    self->calls_.push_back(std::move(call));
     if (self->fail_)
       g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed",
                                                  "cannot show");
@@ -109,7 +95,7 @@ class FakeFileManager {
   GDBusConnection* connection_ = nullptr;
   guint registration_ = 0, owner_ = 0;
   bool owned_ = false;
-  std::vector<ShowItemsCall> calls_;
+  std::vector<std::vector<std::string>> shown_;
 };
 
 }  // namespace vuko::test

@@ -92,13 +92,6 @@ class WebFixture : public testing::Test {
     return "window.webkit.messageHandlers.vuko.postMessage(" + messageJs + "); true";
   }
 
-  // Follows a link as a click in the page would.
-  void clickLink(const std::string& href) {
-    // A block keeps the name from clashing with that of an earlier click.
-    eval("{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
-         "; document.body.appendChild(a); a.click(); } true");
-  }
-
   void start() {
     controller = std::make_unique<WebController>(true);
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
