@@ -33,8 +33,9 @@ class ClientTest : public testing::Test {
 
 // "vuko --quick" without a running client starts it with the quick panel; a
 // later one runs in the first and ends at once, the panel taking the focus
-// from the program in front; a stray argument is refused.
-TEST_F(ClientTest, CommandLineQuickStartsOrReachesTheClient) {
+// from the program in front, as the hot key's does; a stray argument is
+// refused.
+TEST_F(ClientTest, CommandLineAndHotKeyOpenTheQuickPanelWithTheFocus) {
   constexpr const char* kPanel = "Быстрая задача";
   client.start({"--quick"});
   ASSERT_TRUE(waitUntil([&] { return visible(kPanel); }, std::chrono::seconds(30)));
@@ -46,6 +47,13 @@ TEST_F(ClientTest, CommandLineQuickStartsOrReachesTheClient) {
   EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
       << "focus: " << focusedWindow();
   EXPECT_FALSE(client.runOnce({"stray"}));
+
+  runSync({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(waitUntil([&] { return !visible(kPanel); }));
+  ASSERT_TRUE(other.focus());
+  runSync({"xdotool", "key", "ctrl+alt+space"});
+  EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
+      << "focus: " << focusedWindow();
   EXPECT_FALSE(client.exited());
 }
 

@@ -173,26 +173,6 @@ TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
   EXPECT_EQ(undelivered.size(), 1u);
 }
 
-TEST(NotificationCenter, PendingRequestsCanBeListedAndRemoved) {
-  PrivateBus bus;
-  FakeNotificationServer server;
-  ASSERT_TRUE(waitUntil([&] { return server.ready(); }));
-  DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
-  auto soon = std::chrono::system_clock::now() + 1500ms;
-  center.add(taskRequest("rem1", NotificationTrigger::at(soon)));
-  center.add(taskRequest("rem2", NotificationTrigger::at(soon + 1h)));
-  center.add(taskRequest("rem2", NotificationTrigger::at(soon + 2h)));
-  std::vector<NotificationRequest> list;
-  [](NotificationCenter& c, std::vector<NotificationRequest>& out)
-      -> Task<> { out = co_await c.pending(); }(center, list).detach();
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[1].trigger.date, soon + 2h);
-  center.removePending({"rem2"});
-  ASSERT_TRUE(waitUntil([&] { return server.calls().size() == 1; }));
-  EXPECT_GE(std::chrono::system_clock::now(), soon);
-  EXPECT_EQ(server.calls()[0].summary, "Позвонить");
-}
-
 // A desktop with a per-application switch (its schema, compiled here
 // into a private folder) that is off for the client.
 TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {

@@ -130,61 +130,34 @@ class ShellClientTest : public testing::Test {
     if (!reply) return {};
     GVariant* value = nullptr;
     g_variant_get(reply, "(v)", &value);
-    std::string out = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)
-                          ? g_variant_get_string(value, nullptr)
-                      : g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH)
-                          ? g_variant_get_string(value, nullptr)
-                          : "";
+    // Strings and object paths alike.
+    std::string out = g_variant_get_string(value, nullptr);
     g_variant_unref(value);
     g_variant_unref(reply);
     return out;
   }
 
-  struct Entry {
-    gint32 id;
-    std::string label;  // "—" for a separator
-  };
-
-  // The status menu's top-level entries, as the desktop's menu would show.
-  std::vector<Entry> statusMenu() {
-    std::vector<Entry> out;
-    GVariant* reply =
-        call(menuPath, "com.canonical.dbusmenu", "GetLayout",
-             g_variant_new("(ii@as)", 0, 1, g_variant_new_strv(nullptr, 0)), "(u(ia{sv}av))");
-    if (!reply) return out;
-    GVariant* root = g_variant_get_child_value(reply, 1);
-    GVariant* children = g_variant_get_child_value(root, 2);
-    for (gsize i = 0; i < g_variant_n_children(children); ++i) {
-      GVariant* boxed = g_variant_get_child_value(children, i);
-      GVariant* child = g_variant_get_variant(boxed);
-      Entry e;
-      GVariant* props = nullptr;
-      g_variant_get(child, "(i@a{sv}@av)", &e.id, &props, nullptr);
-      const gchar* text = nullptr;
-      const gchar* type = nullptr;
-      gboolean shown = TRUE;
-      g_variant_lookup(props, "visible", "b", &shown);
-      if (g_variant_lookup(props, "type", "&s", &type) && std::string(type) == "separator")
-        e.label = "—";
-      else if (g_variant_lookup(props, "label", "&s", &text))
-        e.label = text;
-      if (shown) out.push_back(e);
-      g_variant_unref(props);
-      g_variant_unref(child);
-      g_variant_unref(boxed);
-    }
-    g_variant_unref(children);
-    g_variant_unref(root);
-    g_variant_unref(reply);
-    return out;
-  }
-
-  // Clicks the entry with that label once the menu has it.
+  // Clicks the status menu's top-level entry with that label, once the menu
+  // has it, as the desktop's menu would.
   void click(const std::string& label) {
     std::optional<gint32> id;
     waitUntil([&] {
-      for (const auto& e : statusMenu())
-        if (e.label == label) id = e.id;
+      GVariant* reply =
+          call(menuPath, "com.canonical.dbusmenu", "GetLayout",
+               g_variant_new("(ii@as)", 0, 1, g_variant_new_strv(nullptr, 0)), "(u(ia{sv}av))");
+      GVariantIter* children = nullptr;
+      g_variant_get(reply, "(u(ia{sv}av))", nullptr, nullptr, nullptr, &children);
+      GVariant* child = nullptr;
+      while (g_variant_iter_loop(children, "v", &child)) {
+        gint32 entry = 0;
+        GVariant* props = nullptr;
+        g_variant_get(child, "(i@a{sv}@av)", &entry, &props, nullptr);
+        const gchar* text = nullptr;
+        if (g_variant_lookup(props, "label", "&s", &text) && label == text) id = entry;
+        g_variant_unref(props);
+      }
+      g_variant_iter_free(children);
+      g_variant_unref(reply);
       return id.has_value();
     });
     ASSERT_TRUE(id) << "no status item " << label;

@@ -10,11 +10,9 @@ import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
-log_path = sys.argv[1]
-
 
 def log(line):
-    with open(log_path, "a", encoding="utf-8") as f:
+    with open(sys.argv[1], "a", encoding="utf-8") as f:
         f.write(line + "\n")
 
 
