@@ -10,7 +10,7 @@
 #include "reminders/gtk/BannerWindow.h"
 #include "server/HttpTaskApi.h"
 #include "support/Desktop.h"
-#include "support/FakeNotificationServer.h"
+#include "support/FakeDesktop.h"
 #include "support/Wait.h"
 
 namespace vuko::test {

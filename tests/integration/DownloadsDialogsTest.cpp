@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/FakeFileManager.h"
+#include "support/FakeDesktop.h"
 #include "support/WebFixture.h"
 
 using namespace vuko;
@@ -64,7 +64,7 @@ TEST_F(DownloadsDialogsTest, DownloadsAreSavedUnderFreeNamesAndRevealed) {
       {"z", "/files/archive.zip", "archive.zip"},
       {"t", "/files/plain", "notes.txt"},
   };
-  FakeFileManager fileManager;
+  FakeDesktop fileManager({"filemanager"});
   start();
   ASSERT_TRUE(showPage("/start",
                        "<a id=r href='/files/report'>r</a>"
@@ -74,8 +74,8 @@ TEST_F(DownloadsDialogsTest, DownloadsAreSavedUnderFreeNamesAndRevealed) {
     const auto& c = cases[i];
     SCOPED_TRACE(c.saved);
     eval("document.getElementById('" + c.click + "').click(); true");
-    ASSERT_TRUE(waitUntil([&] { return fileManager.shown().size() == i + 1; }));
-    EXPECT_EQ(fileManager.shown()[i], std::vector<std::string>{fileUri(downloads / c.saved)});
+    ASSERT_TRUE(waitUntil([&] { return fileManager.calls("ShowItems").size() == i + 1; }));
+    EXPECT_EQ(fileManager.calls("ShowItems")[i][0], json::array({fileUri(downloads / c.saved)}));
     std::ifstream in(downloads / c.saved);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "content of " + c.path);
   }

@@ -1,7 +1,6 @@
 // The real client process with a status area and a launcher on the private
-// session bus: a watcher in this process that the status item registers
-// with, whose menu is read and clicked over D-Bus, and a listener for the
-// launcher badge.
+// session bus: a watcher that the status item registers with, whose menu is
+// read and clicked over D-Bus, and the launcher badge heard on the bus.
 #include <gio/gio.h>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -10,22 +9,13 @@
 #include <vector>
 
 #include "support/Desktop.h"
+#include "support/FakeDesktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
 using namespace vuko::test;
 
 namespace {
-
-constexpr const char* kWatcherXml =
-    "<node><interface name='org.kde.StatusNotifierWatcher'>"
-    "<method name='RegisterStatusNotifierItem'><arg type='s' direction='in'/></method>"
-    "<method name='RegisterStatusNotifierHost'><arg type='s' direction='in'/></method>"
-    "<property name='RegisteredStatusNotifierItems' type='as' access='read'/>"
-    "<property name='IsStatusNotifierHostRegistered' type='b' access='read'/>"
-    "<property name='ProtocolVersion' type='i' access='read'/>"
-    "<signal name='StatusNotifierItemRegistered'><arg type='s'/></signal>"
-    "</interface></node>";
 
 class ShellClientTest : public testing::Test {
  protected:
@@ -41,76 +31,10 @@ class ShellClientTest : public testing::Test {
     server.handle("/api/tasks/counts",
                   [](const Received&) { return jsonReply(200, R"({"today":7,"inbox":2})"); });
     bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    ASSERT_TRUE(bus);
-    startWatcher();
-    badgeSubscription = g_dbus_connection_signal_subscribe(
-        bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update", nullptr, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* p,
-           gpointer self) {
-          const gchar* app = nullptr;
-          GVariant* props = nullptr;
-          g_variant_get(p, "(&s@a{sv})", &app, &props);
-          gint64 count = -1;
-          gboolean shown = FALSE;
-          g_variant_lookup(props, "count", "x", &count);
-          g_variant_lookup(props, "count-visible", "b", &shown);
-          g_variant_unref(props);
-          static_cast<ShellClientTest*>(self)->badges.emplace_back(app, shown ? count : 0);
-        },
-        this, nullptr);
+    shell.emplace(std::vector<std::string>{"shell"});
   }
-
   void TearDown() override {
-    if (bus) {
-      g_dbus_connection_signal_unsubscribe(bus, badgeSubscription);
-      if (registration) g_dbus_connection_unregister_object(bus, registration);
-      if (owner) g_bus_unown_name(owner);
-      g_object_unref(bus);
-    }
-    if (info) g_dbus_node_info_unref(info);
-  }
-
-  void startWatcher() {
-    info = g_dbus_node_info_new_for_xml(kWatcherXml, nullptr);
-    static const GDBusInterfaceVTable vtable{
-        [](GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
-           GVariant* params, GDBusMethodInvocation* call, gpointer self) {
-          auto* t = static_cast<ShellClientTest*>(self);
-          if (std::string(method) == "RegisterStatusNotifierItem") {
-            const gchar* path = nullptr;
-            g_variant_get(params, "(&s)", &path);
-            t->itemOwner = sender;
-            t->itemPath = path && path[0] == '/' ? path : "/StatusNotifierItem";
-          }
-          g_dbus_method_invocation_return_value(call, nullptr);
-        },
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property,
-           GError**, gpointer self) -> GVariant* {
-          auto* t = static_cast<ShellClientTest*>(self);
-          std::string p = property;
-          if (p == "IsStatusNotifierHostRegistered") return g_variant_new_boolean(TRUE);
-          if (p == "ProtocolVersion") return g_variant_new_int32(0);
-          std::string item = t->itemOwner + t->itemPath;
-          const gchar* items[] = {item.c_str(), nullptr};
-          return g_variant_new_strv(t->itemOwner.empty() ? nullptr : items, -1);
-        },
-        nullptr,
-        {}};
-    registration = g_dbus_connection_register_object(
-        bus, "/StatusNotifierWatcher", info->interfaces[0], &vtable, this, nullptr, nullptr);
-    owner = g_bus_own_name_on_connection(
-        bus, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, gpointer self) {
-          static_cast<ShellClientTest*>(self)->watching = true;
-        },
-        nullptr, this, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return watching; }));
-  }
-
-  void start() {
-    client.start();
-    ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
+    if (bus) g_object_unref(bus);
   }
 
   GVariant* call(const std::string& path, const char* iface, const char* method, GVariant* args,
@@ -169,28 +93,29 @@ class ShellClientTest : public testing::Test {
 
   TestServer server;
   ClientProcess client{server.url()};
+  // The status area and the launcher: items logged as [owner, path],
+  // badges as [desktop entry, count].
+  std::optional<FakeDesktop> shell;
   GDBusConnection* bus = nullptr;
-  GDBusNodeInfo* info = nullptr;
-  guint registration = 0, owner = 0, badgeSubscription = 0;
-  bool watching = false;
   std::string itemOwner, itemPath, menuPath;
-  std::vector<std::pair<std::string, gint64>> badges;  // desktop entry, count
 };
 
 }  // namespace
 
 TEST_F(ShellClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
-  start();
-  ASSERT_TRUE(waitUntil([&] { return !itemOwner.empty(); }, std::chrono::seconds(20)))
+  client.start();
+  ASSERT_TRUE(waitUntil([&] { return !shell->calls("Item").empty(); }, std::chrono::seconds(30)))
       << "the status item never registered";
+  itemOwner = shell->calls("Item")[0][0];
+  itemPath = shell->calls("Item")[0][1];
   EXPECT_EQ(itemProperty("Title"), "Vuko");
   EXPECT_EQ(itemProperty("IconName"), "vuko-status");
   menuPath = itemProperty("Menu");
   ASSERT_FALSE(menuPath.empty());
 
   // The first refresh comes a few seconds after start with the page's token.
-  ASSERT_TRUE(waitUntil([&] { return !badges.empty(); }, std::chrono::seconds(20)));
-  EXPECT_EQ(badges.back(), std::make_pair(std::string("application://vuko.desktop"), gint64(7)));
+  ASSERT_TRUE(waitUntil([&] { return !shell->calls("Badge").empty(); }, std::chrono::seconds(20)));
+  EXPECT_EQ(shell->calls("Badge").back(), nlohmann::json({"application://vuko.desktop", 7}));
   EXPECT_EQ(itemProperty("XAyatanaLabel"), "7");
   bool authorised = false;
   for (const auto& r : server.received())

@@ -6,18 +6,19 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "platform/Activity.h"
 #include "platform/Wake.h"
 #include "platform/WallClock.h"
+#include "support/FakeDesktop.h"
 #include "support/Wait.h"
 
 namespace vuko::test {
 namespace {
 
 using namespace std::chrono_literals;
+using nlohmann::json;
 
 TEST(Wake, PrepareForSleepFalseIsAWake) {
   // A second message bus, made the system bus of this process.
@@ -76,34 +77,21 @@ TEST(WallClock, AppointmentsFireAtTheirMoment) {
 TEST(KeepAwake, HoldsAreCountedAndOnlyTheFirstAsksTheDesktop) {
   if (!gdk_display_get_default() || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
     GTEST_SKIP() << "needs a display and a session bus";
-  std::string log = tempDir() + "/calls";
-  GSubprocess* manager = g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, nullptr, "/usr/bin/python3",
-                                          VUKO_SOURCE_DIR "/tests/support/fake_session_manager.py",
-                                          log.c_str(), nullptr);
-  ASSERT_TRUE(manager);
-  // The session manager's log: "ready", then one line a call.
-  auto calls = [&] {
-    std::vector<std::string> out;
-    std::ifstream in(log);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-  };
-  ASSERT_TRUE(waitUntil([&] { return !calls().empty(); }));
+  FakeDesktop manager({"session"});
   GtkApplication* app = gtk_application_new("app.vuko.KeepAwakeTest", G_APPLICATION_NON_UNIQUE);
   ASSERT_TRUE(g_application_register(G_APPLICATION(app), nullptr, nullptr));
   for (const char* reason : {"a", "b"}) Activity::current().hold(reason);
   for (int i = 0; i < 3; ++i) Activity::current().release();  // one too many: nothing to undo
-  ASSERT_TRUE(waitUntil([&] { return calls().size() == 3; }));
-  // The hold that asks again after them is the sentinel that no other call came.
+  ASSERT_TRUE(waitUntil([&] { return manager.calls("Uninhibit").size() == 1; }));
+  // A hold that asks again after them is the sentinel that no other call came.
   Activity::current().hold("c");
-  ASSERT_TRUE(waitUntil([&] { return calls().size() == 4; }));
-  const std::string inhibit = "Inhibit " + std::to_string(GTK_APPLICATION_INHIBIT_SUSPEND) + " ";
-  EXPECT_EQ(calls(),
-            (std::vector<std::string>{"ready", inhibit + "a", "Uninhibit 1", inhibit + "c"}));
+  ASSERT_TRUE(waitUntil([&] { return manager.calls("Inhibit").size() == 2; }));
+  const json flags = GTK_APPLICATION_INHIBIT_SUSPEND;
+  EXPECT_EQ(manager.calls("Inhibit"),
+            (std::vector<json>{json::array({flags, "a"}), json::array({flags, "c"})}));
+  EXPECT_EQ(manager.calls("Uninhibit"), std::vector<json>{json::array({1})});
   Activity::current().release();
   g_object_unref(app);
-  g_subprocess_force_exit(manager);
-  g_object_unref(manager);
 }
 
 }  // namespace

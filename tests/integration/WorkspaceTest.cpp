@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Workspace.h"
-#include "support/FakeFileManager.h"
+#include "support/FakeDesktop.h"
 #include "support/Wait.h"
 
 namespace vuko {
@@ -45,10 +45,11 @@ class WorkspaceTest : public testing::Test {
 TEST_F(WorkspaceTest, RevealShowsTheFileOrOpensItsFolder) {
   for (bool fails : {false, true}) {
     SCOPED_TRACE(fails ? "failing" : "working");
-    test::FakeFileManager manager(fails);
+    test::FakeDesktop manager(fails ? std::vector<std::string>{"filemanager", "fail"}
+                                    : std::vector<std::string>{"filemanager"});
     Workspace::revealFile(file.string());
-    ASSERT_TRUE(test::waitUntil([&] { return manager.shown().size() == 1; }));
-    EXPECT_EQ(manager.shown()[0], std::vector<std::string>{uri(file)});
+    ASSERT_TRUE(test::waitUntil([&] { return manager.calls("ShowItems").size() == 1; }));
+    EXPECT_EQ(manager.calls("ShowItems")[0][0], nlohmann::json::array({uri(file)}));
     if (fails) {
       EXPECT_TRUE(test::waitUntil([&] { return !opened.empty(); }));
     }
