@@ -39,7 +39,8 @@ class DownloadsDialogsTest : public WebFixture {
 
 // What the engine hands over as a download (an attachment, a type it cannot
 // show, a link with the download attribute) is saved in the downloads folder
-// under a free name and shown in the file manager; the page stays.
+// under a free name and shown in the file manager (or its folder opened when
+// that fails); the page stays.
 TEST_F(DownloadsDialogsTest, DownloadsAreSavedUnderFreeNamesAndRevealed) {
   auto serve = [&](const std::string& path, const std::string& type, const std::string& name) {
     server.handle(path, [=](const Received&) {
@@ -64,7 +65,7 @@ TEST_F(DownloadsDialogsTest, DownloadsAreSavedUnderFreeNamesAndRevealed) {
       {"z", "/files/archive.zip", "archive.zip"},
       {"t", "/files/plain", "notes.txt"},
   };
-  FakeDesktop fileManager({"filemanager"});
+  std::optional<FakeDesktop> fileManager(std::vector<std::string>{"filemanager"});
   start();
   ASSERT_TRUE(showPage("/start",
                        "<a id=r href='/files/report'>r</a>"
@@ -74,14 +75,23 @@ TEST_F(DownloadsDialogsTest, DownloadsAreSavedUnderFreeNamesAndRevealed) {
     const auto& c = cases[i];
     SCOPED_TRACE(c.saved);
     eval("document.getElementById('" + c.click + "').click(); true");
-    ASSERT_TRUE(waitUntil([&] { return fileManager.calls("ShowItems").size() == i + 1; }));
-    EXPECT_EQ(fileManager.calls("ShowItems")[i][0], json::array({fileUri(downloads / c.saved)}));
+    ASSERT_TRUE(waitUntil([&] { return fileManager->calls("ShowItems").size() == i + 1; }));
+    EXPECT_EQ(fileManager->calls("ShowItems")[i][0], json::array({fileUri(downloads / c.saved)}));
     std::ifstream in(downloads / c.saved);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "content of " + c.path);
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(downloads), fs::directory_iterator()), 4);
   EXPECT_EQ(uri(), server.url() + "/start");
   EXPECT_TRUE(opened.empty());
+
+  // A file manager that fails to show it: the folder opens instead.
+  std::optional<FakeDesktop> failing;
+  fileManager.reset();
+  failing.emplace(std::vector<std::string>{"filemanager", "fail"});
+  eval("document.getElementById('r').click(); true");
+  ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+  EXPECT_EQ(failing->calls("ShowItems").size(), 1u);
+  EXPECT_EQ(opened, std::vector<std::string>{fileUri(downloads)});
 }
 
 // The page's alert, confirm and prompt are modal dialogs over the main

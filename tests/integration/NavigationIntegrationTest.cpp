@@ -100,36 +100,4 @@ TEST_F(NavigationIntegrationTest, EmbeddedFramesShowForeignPagesInsideAndHandNot
   EXPECT_EQ(eval("window.marker"), nlohmann::json("kept"));
 }
 
-TEST_F(NavigationIntegrationTest, NewWindowsOpenOursHereAndOthersOutside) {
-  server.handle("/inbox", [](const Received&) { return html("<p>inbox</p>"); });
-  start();
-  struct Case {
-    std::string name, url;
-  };
-  for (const auto& c : std::vector<Case>{{"foreign page", foreign + "/elsewhere"}}) {
-    SCOPED_TRACE(c.name);
-    opened.clear();
-    ASSERT_TRUE(showStart());
-    eval("window.open('" + c.url + "'); true");
-    ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
-    EXPECT_EQ(opened, std::vector<std::string>{c.url});
-    EXPECT_TRUE(stayedOnStart());
-  }
-  EXPECT_EQ(requestCount("/elsewhere", &other), 0u);
-
-  // A page without an address of its own would replace the application.
-  // The engine asks for the new window before window.open returns.
-  opened.clear();
-  ASSERT_TRUE(showStart());
-  EXPECT_EQ(eval("window.open('about:blank') === null"), nlohmann::json(true));
-  EXPECT_TRUE(stayedOnStart()) << uri();
-  EXPECT_TRUE(opened.empty());
-
-  opened.clear();
-  ASSERT_TRUE(showStart());
-  eval("window.open('" + server.url() + "/inbox', '_blank'); true");
-  EXPECT_TRUE(waitForUri(server.url() + "/inbox")) << uri();
-  EXPECT_TRUE(opened.empty());
-}
-
 }  // namespace

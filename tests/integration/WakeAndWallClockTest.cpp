@@ -1,6 +1,5 @@
-// Wake reports from a login manager on a private system bus, wall-clock
-// appointments on the real clock, and keep-awake through a session manager on
-// the session bus.
+// Wake reports from a login manager on a private system bus, and keep-awake
+// through a session manager on the session bus.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -10,7 +9,6 @@
 
 #include "platform/Activity.h"
 #include "platform/Wake.h"
-#include "platform/WallClock.h"
 #include "support/FakeDesktop.h"
 #include "support/Wait.h"
 
@@ -57,19 +55,6 @@ TEST(Wake, PrepareForSleepFalseIsAWake) {
   g_object_unref(login);
   g_test_dbus_stop(system);
   g_object_unref(system);
-}
-
-TEST(WallClock, AppointmentsFireAtTheirMoment) {
-  SystemWallClock wall;
-  auto start = wall.now();
-  std::vector<std::string> fired;
-  auto later = wall.at(start + 400ms, [&] { fired.push_back("later"); });
-  auto past = wall.at(start - 1h, [&] { fired.push_back("past"); });
-  auto cancelled = wall.at(start + 200ms, [&] { fired.push_back("cancelled"); });
-  cancelled.cancel();
-  ASSERT_TRUE(waitUntil([&] { return fired.size() == 2; }));
-  EXPECT_EQ(fired, (std::vector<std::string>{"past", "later"}));
-  EXPECT_GE(wall.now(), start + 400ms);
 }
 
 // GTK 3 asks org.gnome.SessionManager to keep the machine awake when that

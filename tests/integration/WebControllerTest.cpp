@@ -1,6 +1,5 @@
 // The main window's web view against a task server: loading, the offline
 // page, the token, and what the engine does on failures and crashes.
-#include "support/Desktop.h"
 #include "support/WebFixture.h"
 
 // After the test headers: the X11 headers define None and Status.
@@ -170,27 +169,4 @@ TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   ASSERT_TRUE(waitForUri(server.url() + "/today"));
   EXPECT_TRUE(waitForValue("window.marker", "kept"));
   EXPECT_EQ(eval("typeof window.beforeCrash"), json("undefined"));
-}
-
-TEST_F(WebControllerTest, LeavingAPageThatAsksToStayOpensNoDialog) {
-  server.handle("/next", [](const Received&) { return html("<p>next</p>"); });
-  start();
-  ASSERT_TRUE(showPage("/editing",
-                       "<p>editing</p><script>addEventListener('beforeunload', (e) => {"
-                       " e.preventDefault(); e.returnValue = 'unsaved'; });"
-                       "addEventListener('keydown', () => { window.typed = true; });</script>"));
-  // The engine asks only on pages the user has used: press a key in it.
-  controller->show();
-  GtkWidget* w = GTK_WIDGET(controller->window());
-  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
-  ASSERT_TRUE(activate(std::to_string(gdk_x11_window_get_xid(gtk_widget_get_window(w)))));
-  ASSERT_TRUE(waitUntil([&] {
-    if (std::system("xdotool key shift") != 0) return false;
-    return eval("window.typed === true") == std::optional<json>(true);
-  }));
-
-  controller->load("/next");
-  EXPECT_TRUE(waitForUri(server.url() + "/next")) << uri();
-  for (GList* l = gtk_window_list_toplevels(); l; l = g_list_delete_link(l, l))
-    EXPECT_FALSE(GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)));
 }

@@ -4,7 +4,7 @@
 // goes through ClientProcess.
 #pragma once
 
-#include <glib.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -17,36 +17,17 @@
 
 namespace vuko::test {
 
-// Runs a command to its end and gives what it printed. With looping, this
-// process's main loop keeps running meanwhile, so that its own windows see
-// the keys the command sends as they come.
-inline std::string runSync(const std::vector<std::string>& argv, bool looping = false) {
+// Runs a command to its end and gives what it printed.
+inline std::string runSync(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   gchar* out = nullptr;
-  if (!looping) {
-    g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out,
-                 nullptr, nullptr, nullptr);
-    std::string text = out ? out : "";
-    g_free(out);
-    return text;
-  }
-  GPid pid = 0;
-  bool done = false;
-  if (g_spawn_async(nullptr, args.data(), nullptr,
-                    GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
-                    &pid, nullptr)) {
-    g_child_watch_add(
-        pid,
-        [](GPid p, gint, gpointer d) {
-          *static_cast<bool*>(d) = true;
-          g_spawn_close_pid(p);
-        },
-        &done);
-    waitUntil([&] { return done; }, std::chrono::seconds(60));
-  }
-  return {};
+  g_spawn_sync(nullptr, args.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr,
+               nullptr, nullptr);
+  std::string text = out ? out : "";
+  g_free(out);
+  return text;
 }
 
 // The first visible window with exactly that name, as a decimal id, or "".
@@ -100,25 +81,28 @@ class ClientProcess {
     return std::getenv("DISPLAY") && std::getenv("DBUS_SESSION_BUS_ADDRESS");
   }
 
-  explicit ClientProcess(const std::string& serverUrl) : home_(tempDir("client")) {
-    auto inherited = [](const char* name) {
-      const char* v = std::getenv(name);
-      return std::string(name) + "=" + (v ? v : "");
-    };
-    env = {inherited("DISPLAY"), inherited("DBUS_SESSION_BUS_ADDRESS"),
-           // Window titles are Cyrillic: the X window names need a UTF-8 locale.
-           "LANG=C.UTF-8", "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "HOME=" + home_,
-           "XDG_CONFIG_HOME=" + home_ + "/config", "XDG_DATA_HOME=" + home_ + "/data",
-           "XDG_CACHE_HOME=" + home_ + "/cache", "VUKO_TEST_SERVER=" + serverUrl};
+  explicit ClientProcess(const std::string& serverUrl)
+      : home_(tempDir("client")), launcher_(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE)) {
+    // Window titles are Cyrillic: the X window names need a UTF-8 locale.
+    for (const auto& [name, value] :
+         std::vector<std::pair<const char*, std::string>>{{"LANG", "C.UTF-8"},
+                                                          {"HOME", home_},
+                                                          {"XDG_CONFIG_HOME", home_ + "/config"},
+                                                          {"XDG_DATA_HOME", home_ + "/data"},
+                                                          {"XDG_CACHE_HOME", home_ + "/cache"},
+                                                          {"XDG_STATE_HOME", home_ + "/state"},
+                                                          {"VUKO_TEST_SERVER", serverUrl}})
+      g_subprocess_launcher_setenv(launcher_, name, value.c_str(), TRUE);
   }
   ~ClientProcess() {
-    for (auto& r : runs_)
-      if (!r.done) kill(r.pid, SIGTERM);
-    for (auto& r : runs_)
-      if (!waitUntil([&] { return r.done; })) {
-        kill(r.pid, SIGKILL);
-        waitUntil([&] { return r.done; });
-      }
+    for (auto& r : runs_) {
+      if (!r.process) continue;
+      if (!r.done) g_subprocess_send_signal(r.process, SIGTERM);
+      if (!waitUntil([&] { return r.done; })) g_subprocess_force_exit(r.process);
+      waitUntil([&] { return r.done; });
+      g_object_unref(r.process);
+    }
+    g_object_unref(launcher_);
   }
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
@@ -128,55 +112,46 @@ class ClientProcess {
   bool exited() const { return main_ && main_->done; }
   // Waits for the client's end; whether it ended with status 0.
   bool exitsCleanly(std::chrono::milliseconds timeout) {
-    return waitUntil([&] { return exited(); }, timeout) &&
-           g_spawn_check_wait_status(main_->status, nullptr);
+    return waitUntil([&] { return exited(); }, timeout) && succeeded(*main_);
   }
   // Runs another `vuko` with args to its end; whether it ended with status 0.
   bool runOnce(const std::vector<std::string>& args) {
     Run& r = spawn(args);
     EXPECT_TRUE(waitUntil([&] { return r.done; }, std::chrono::seconds(30))) << "still running";
-    return r.done && g_spawn_check_wait_status(r.status, nullptr);
+    return succeeded(r);
   }
   std::string configDir() const { return home_ + "/config/vuko"; }
 
-  std::vector<std::string> env;
-
  private:
   struct Run {
-    GPid pid = 0;
+    GSubprocess* process = nullptr;
     bool done = false;
-    int status = -1;
   };
 
+  static bool succeeded(const Run& r) {
+    return r.done && r.process && g_subprocess_get_successful(r.process);
+  }
+
   Run& spawn(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{VUKO_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargv, envp;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<const char*> argv{VUKO_BINARY};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
     Run& r = runs_.emplace_back();
-    if (!g_spawn_async(nullptr, cargv.data(), envp.data(), G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                       nullptr, &r.pid, nullptr)) {
+    r.process = g_subprocess_launcher_spawnv(launcher_, argv.data(), nullptr);
+    if (!r.process) {
       ADD_FAILURE() << "vuko did not start";
       r.done = true;
       return r;
     }
-    g_child_watch_add(
-        r.pid,
-        [](GPid pid, gint status, gpointer p) {
-          auto* run = static_cast<Run*>(p);
-          run->status = status;
-          run->done = true;
-          g_spawn_close_pid(pid);
-        },
-        &r);
+    g_subprocess_wait_async(
+        r.process, nullptr,
+        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &r.done);
     return r;
   }
 
   std::string home_;
-  std::list<Run> runs_;  // stable addresses for the child watches
+  GSubprocessLauncher* launcher_;
+  std::list<Run> runs_;  // stable addresses for the waits
   Run* main_ = nullptr;
 };
 

@@ -78,7 +78,12 @@ class FakeDesktop {
 // A private session bus with no activatable services, for one test.
 class PrivateBus {
  public:
-  PrivateBus() : bus_(g_test_dbus_new(G_TEST_DBUS_NONE)) { g_test_dbus_up(bus_); }
+  PrivateBus() : bus_(g_test_dbus_new(G_TEST_DBUS_NONE)) {
+    // Up clears the display too, which the tests' own programs still need.
+    std::string display = g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "";
+    g_test_dbus_up(bus_);
+    if (!display.empty()) g_setenv("DISPLAY", display.c_str(), TRUE);
+  }
   ~PrivateBus() {
     // Stop rather than down: the client's shared connection may outlive the test.
     g_test_dbus_stop(bus_);

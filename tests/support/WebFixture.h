@@ -40,13 +40,9 @@ class WebFixture : public testing::Test {
     scope.reset();
   }
 
-  // A page of the task server with the page router and a marker that a
-  // reload would lose.
+  // A page of the task server with a marker that a reload would lose.
   static std::string todayPage() {
-    return "<!doctype html><html><body><h1>Сегодня</h1>"
-           "<script>window.marker = 'kept';"
-           "window.vukoGo = (p) => { history.pushState({}, '', p); window.routed = p; };"
-           "</script></body></html>";
+    return "<!doctype html><h1>Сегодня</h1><script>window.marker = 'kept';</script>";
   }
 
   static std::string uriOf(WebKitWebView* view) {
