@@ -58,7 +58,7 @@ TEST_F(BridgeIntegrationTest, FirstScriptSeesTheStoredValuesAndLaterChanges) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.seenPermission);
     controller.reset();
-    store = std::make_shared<MemoryDefaults>();
+    auto store = std::make_shared<MemoryDefaults>();
     Defaults::setStandard(store);
     if (c.permission) store->setString("notifyPermission", *c.permission);
     if (c.reminders) store->setBool("nativeReminders", *c.reminders);

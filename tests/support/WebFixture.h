@@ -1,6 +1,6 @@
 // A fixture for tests of the real main window: a task server on 127.0.0.1
-// used as the test server, an in-memory web data store, a fresh defaults
-// store, and helpers to read the web view's state.
+// used as the test server, fresh settings, and helpers to read the web
+// view's state.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,7 +26,6 @@ class WebFixture : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     scope.emplace(server.url());
-    store = scope->store;
     downloads = tempDir("downloads");
     setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
@@ -95,7 +94,6 @@ class WebFixture : public testing::Test {
 
   TestServer server;
   std::optional<SettingsScope> scope;
-  std::shared_ptr<MemoryDefaults> store;
   std::unique_ptr<WebController> controller;
   std::vector<std::string> opened;
   std::filesystem::path downloads;
