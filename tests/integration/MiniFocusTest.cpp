@@ -1,5 +1,5 @@
 // The pomodoro mini window: lazy loading, placement, hiding without reload,
-// the page bridge it shares, and the keyboard.
+// and the keyboard.
 
 #include "platform/gtk/WindowFrame.h"
 #include "support/Desktop.h"
@@ -80,34 +80,6 @@ TEST_F(MiniFocusTest, LoadsLazilyAppearsTopRightAndTogglesWithoutReload) {
   EXPECT_EQ(requestCount("/mini-focus"), 1u);
   // The bootstrap reaches this page too.
   EXPECT_EQ(eval("window.seenMac", view()), json(true));
-}
-
-TEST_F(MiniFocusTest, ItsPageSharesTheBridgeDataAndPolicyOfTheMainPage) {
-  start();
-  mini = std::make_unique<MiniFocus>(controller->sharedConfig());
-  int changed = 0;
-  controller->onTasksChanged = [&] { ++changed; };
-  eval("localStorage.setItem('token', 'from-main'); true");
-  mini->show();
-  ASSERT_TRUE(waitForUri(server.url() + "/mini-focus", view()));
-
-  EXPECT_EQ(webkit_web_view_get_context(view()),
-            webkit_web_view_get_context(controller->webView()));
-  EXPECT_EQ(eval("localStorage.getItem('token')", view()), json("from-main"));
-  eval("localStorage.setItem('token', 'from-mini'); true", view());
-  EXPECT_EQ(run(controller->token()), std::optional<std::string>("from-mini"));
-
-  eval(post("{type: 'tasksChanged'}"), view());
-  EXPECT_TRUE(waitUntil([&] { return changed == 1; }));
-
-  // And its navigation policy: a foreign address ("localhost" is another
-  // host than the server's 127.0.0.1) leaves for the default handler.
-  const std::string foreign = "http://localhost:" + std::to_string(server.port()) + "/today";
-  eval("window.marker = 'kept'; location.href = '" + foreign + "'; true", view());
-  ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
-  EXPECT_EQ(opened, std::vector<std::string>{foreign});
-  EXPECT_EQ(miniUri(), server.url() + "/mini-focus");
-  EXPECT_EQ(eval("window.marker", view()), json("kept"));
 }
 
 // Appearing, the panel leaves the keyboard where it was; a click into it
