@@ -1,21 +1,20 @@
-// The real client process under Xvfb against a task server in this process:
-// start-up, the single instance, and the global hot keys the page controls.
-#include <glib.h>
+// The real client process under a window manager that prevents focus
+// stealing, with a status area and a launcher on the private session bus:
+// the single instance, the windows that must take the focus from the program
+// in front, the status item and the badge.
+#include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "platform/gtk/SignalConnection.h"
-#include "support/ClientProcess.h"
 #include "support/Desktop.h"
+#include "support/FakeDesktop.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
 using namespace vuko::test;
-using vuko::SignalConnection;
 
 namespace {
 
@@ -24,175 +23,173 @@ class ClientTest : public testing::Test {
   void SetUp() override {
     if (!ClientProcess::possible()) GTEST_SKIP() << "needs a display and a session bus";
     server.handle("/api/health", [](const Received&) { return healthy(); });
-    // The page turns the client's hot keys off when the test says so, as the
-    // web application's settings page does.
+    // A signed-in page: the token is where the web application keeps it.
     server.handle("/today", [](const Received&) {
       return html(
-          "<!doctype html><title>today</title><body>Сегодня<script>"
-          "const post = (m) => window.webkit.messageHandlers.vuko.postMessage(m);"
-          "setInterval(async () => { const r = await fetch('/cmd'); const c = await r.text();"
-          "  if (c === 'off') { post({type:'setGlobalHotkey', id:'focus', combo:null});"
-          "    post({type:'setGlobalHotkey', id:'quick', combo:null}); await fetch('/done'); }"
-          "}, 100);</script>");
+          "<title>today</title>Сегодня<script>localStorage.setItem('token', 'tok-7');</script>");
     });
-    server.handle("/cmd", [this](const Received&) {
-      Reply r;
-      r.contentType = "text/plain";
-      r.body = command;
-      return r;
-    });
-    server.handle("/done", [this](const Received&) {
-      command.clear();
-      return jsonReply(200, "{}");
-    });
-    server.handle("/mini-focus",
-                  [](const Received&) { return html("<!doctype html><body>25:00</body>"); });
+    server.handle("/api/tasks/counts",
+                  [](const Received&) { return jsonReply(200, R"({"today":7,"inbox":2})"); });
   }
 
-  void start() {
-    client.start();
-    ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, std::chrono::seconds(30)));
-    ASSERT_TRUE(waitUntil([&] { return count("/today") == 1; }));
+  GVariant* call(const std::string& path, const char* iface, const char* method, GVariant* args,
+                 const char* type) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(bus, itemOwner.c_str(), path.c_str(), iface,
+                                                  method, args, G_VARIANT_TYPE(type),
+                                                  G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
+    g_object_unref(bus);
+    EXPECT_TRUE(reply) << method << ": " << (error ? error->message : "");
+    if (error) g_error_free(error);
+    return reply;
   }
 
-  size_t count(const std::string& path) const {
-    size_t n = 0;
-    for (const auto& r : server.received()) n += r.path == path;
-    return n;
+  std::string itemProperty(const char* name) {
+    GVariant* reply = call(itemPath, "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", name), "(v)");
+    if (!reply) return {};
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    // Strings and object paths alike.
+    std::string out = g_variant_get_string(value, nullptr);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return out;
   }
 
-  // Another application's window has the focus while keys are pressed.
-  void focusOtherWindow() {
-    if (!other) {
-      other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-      gtk_window_set_title(GTK_WINDOW(other), "other-app");
-      otherKeyPress = SignalConnection::connect(
-          other, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer n) {
-            ++*static_cast<int*>(n);
-            return FALSE;
-          }),
-          &otherKeys);
-      gtk_widget_show(other);
-      waitUntil([&] { return visible("other-app"); });
-    }
-    std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^other-app$"});
-    id = id.substr(0, id.find('\n'));
-    runSync({"xdotool", "windowactivate", "--sync", id});
+  // Clicks the status menu's top-level entry with that label, once the menu
+  // has it, as the desktop's menu would.
+  void click(const std::string& label) {
+    std::optional<gint32> id;
+    waitUntil([&] {
+      GVariant* reply =
+          call(menuPath, "com.canonical.dbusmenu", "GetLayout",
+               g_variant_new("(ii@as)", 0, 1, g_variant_new_strv(nullptr, 0)), "(u(ia{sv}av))");
+      GVariantIter* children = nullptr;
+      g_variant_get(reply, "(u(ia{sv}av))", nullptr, nullptr, nullptr, &children);
+      GVariant* child = nullptr;
+      while (g_variant_iter_loop(children, "v", &child)) {
+        gint32 entry = 0;
+        GVariant* props = nullptr;
+        g_variant_get(child, "(i@a{sv}@av)", &entry, &props, nullptr);
+        const gchar* text = nullptr;
+        if (g_variant_lookup(props, "label", "&s", &text) && label == text) id = entry;
+        g_variant_unref(props);
+      }
+      g_variant_iter_free(children);
+      g_variant_unref(reply);
+      return id.has_value();
+    });
+    ASSERT_TRUE(id) << "no status item " << label;
+    GVariant* reply =
+        call(menuPath, "com.canonical.dbusmenu", "Event",
+             g_variant_new("(isvu)", *id, "clicked", g_variant_new_int32(0), 0u), "()");
+    if (reply) g_variant_unref(reply);
   }
 
   TestServer server;
   ClientProcess client{server.url()};
-  std::string command;
-  GtkWidget* other = nullptr;
-  // Key presses that reached the other application, i.e. that nobody grabbed.
-  int otherKeys = 0;
-  SignalConnection otherKeyPress;
+  OtherProgram other;
+  std::string itemOwner, itemPath, menuPath;
 };
 
 }  // namespace
 
-TEST_F(ClientTest, ShowsTodayAndStaysSingleInstance) {
-  start();
-  // Closing the window leaves the client running; a second launch shows it.
-  // The window manager closes the focused window on Alt+F4, as its close
-  // button does.
-  std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^Vuko$"});
-  runSync({"xdotool", "windowactivate", "--sync", id.substr(0, id.find('\n'))});
-  runSync({"xdotool", "key", "alt+F4"});
-  ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
-  EXPECT_FALSE(client.exited());
-
-  EXPECT_TRUE(client.runOnce({}));
-  EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
-  EXPECT_FALSE(client.exited());
-  EXPECT_EQ(count("/today"), 1u);  // the same page, not a new one
-}
-
-TEST_F(ClientTest, HotKeysWorkFromAnotherApplicationUntilThePageTurnsThemOff) {
-  start();
-  EXPECT_EQ(count("/mini-focus"), 0u);  // loaded only when first shown
-  focusOtherWindow();
-  runSync({"xdotool", "key", "ctrl+alt+p"});
-  ASSERT_TRUE(waitUntil([&] { return visible("Помодоро"); }));
-  EXPECT_TRUE(waitUntil([&] { return count("/mini-focus") == 1; }));
-  runSync({"xdotool", "key", "ctrl+alt+p"});
-  ASSERT_TRUE(waitUntil([&] { return !visible("Помодоро"); }));
-
-  command = "off";
-  ASSERT_TRUE(waitUntil([&] { return command.empty(); }));
-  focusOtherWindow();
-  int before = otherKeys;
-  runSync({"xdotool", "key", "ctrl+alt+p"});
-  // The press reaches the focused application only when the client no longer
-  // grabs it.
-  EXPECT_TRUE(waitUntil([&] { return otherKeys > before; }));
-  EXPECT_FALSE(visible("Помодоро"));
-  EXPECT_FALSE(client.exited());
-}
-
-// The "show" hot key brings the main window forward with the focus taken from
-// the application in front, and hides the window when it is the one in front.
-TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherApplicationAndHidesInFront) {
-  const std::string combo = R"({"code":"KeyS","ctrl":true,"alt":true,"shift":false,"meta":false})";
-  gchar* data = g_base64_encode(reinterpret_cast<const guchar*>(combo.data()), combo.size());
-  std::filesystem::create_directories(client.configDir());
-  {
-    std::ofstream(client.configDir() + "/defaults.json")
-        << "{\"hotkey.show\": {\"$data\": \"" << data << "\"}}";
-  }
-  g_free(data);
-  start();
-  auto windowOf = [](const std::string& title) {
-    std::string id = runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
-    return id.substr(0, id.find('\n'));
-  };
-  auto focused = [] {
-    std::string id = runSync({"xdotool", "getwindowfocus"});
-    return id.substr(0, id.find('\n'));
-  };
-  const std::string main = windowOf("Vuko");
-  ASSERT_FALSE(main.empty());
-
-  // The user works in the main window, then clicks into the other
-  // application: the window manager has seen that one used last.
-  runSync({"xdotool", "windowactivate", "--sync", main});
-  runSync({"xdotool", "mousemove", "--window", main, "100", "100", "click", "1"});
-  focusOtherWindow();
-  ASSERT_TRUE(waitUntil([&] { return focused() == windowOf("other-app"); }));
-  runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1"});
-  runSync({"xdotool", "key", "ctrl+alt+s"});
-  EXPECT_TRUE(waitUntil([&] { return focused() == main; })) << focused();
-
-  runSync({"xdotool", "key", "ctrl+alt+s"});
-  EXPECT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
-
-  // Just after a click into the other application: only a window the user
-  // asked for after that click may take the focus.
-  focusOtherWindow();
-  runSync({"xdotool", "mousemove", "--window", windowOf("other-app"), "10", "10", "click", "1",
-           "key", "ctrl+alt+s"});
-  EXPECT_TRUE(waitUntil([&] { return visible("Vuko") && focused() == main; })) << focused();
-  EXPECT_FALSE(client.exited());
-}
-
 // "vuko --quick" without a running client starts it with the quick panel; a
 // later one runs in the first and ends at once, the panel taking the focus
-// from the program in front; a stray argument is refused.
-TEST_F(ClientTest, CommandLineQuickStartsOrReachesTheClientAndStrayArgumentsAreRefused) {
+// from the program in front, as the hot key's does; a stray argument is
+// refused.
+TEST_F(ClientTest, CommandLineAndHotKeyOpenTheQuickPanelWithTheFocus) {
   constexpr const char* kPanel = "Быстрая задача";
   client.start({"--quick"});
   ASSERT_TRUE(waitUntil([&] { return visible(kPanel); }, std::chrono::seconds(30)));
   EXPECT_TRUE(client.runOnce({"--quick"}));
   EXPECT_TRUE(waitUntil([&] { return !visible(kPanel); }));
 
-  focusOtherWindow();
+  ASSERT_TRUE(other.focus());
   EXPECT_TRUE(client.runOnce({"--quick"}));
   EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
       << "focus: " << focusedWindow();
   EXPECT_FALSE(client.runOnce({"stray"}));
-  EXPECT_FALSE(client.exited());
 
-  std::string help = runSync({VUKO_BINARY, "--help"});
-  for (const char* option : {"--quick", "--show", "--focus"})
-    EXPECT_NE(help.find(option), std::string::npos) << help;
+  runSync({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(waitUntil([&] { return !visible(kPanel); }));
+  ASSERT_TRUE(other.focus());
+  runSync({"xdotool", "key", "ctrl+alt+space"});
+  EXPECT_TRUE(waitUntil([&] { return visible(kPanel) && focusedWindow() == windowNamed(kPanel); }))
+      << "focus: " << focusedWindow();
+  EXPECT_FALSE(client.exited());
+}
+
+// The "show" hot key brings the main window forward with the focus taken from
+// the program in front, and hides the window when it is the one in front.
+TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherProgramAndHidesInFront) {
+  const std::string combo = R"({"code":"KeyS","ctrl":true,"alt":true,"shift":false,"meta":false})";
+  gchar* data = g_base64_encode(reinterpret_cast<const guchar*>(combo.data()), combo.size());
+  std::filesystem::create_directories(client.configDir());
+  std::ofstream(client.configDir() + "/defaults.json")
+      << "{\"hotkey.show\": {\"$data\": \"" << data << "\"}}";
+  g_free(data);
+  client.start();
+  std::string main;
+  ASSERT_TRUE(
+      waitUntil([&] { return !(main = windowNamed("Vuko")).empty(); }, std::chrono::seconds(30)));
+
+  // The user works in the main window, then clicks into the other program:
+  // the window manager has seen that one used last.
+  ASSERT_TRUE(activate(main));
+  runSync({"xdotool", "mousemove", "--window", main, "100", "100", "click", "1"});
+  ASSERT_TRUE(other.focus());
+  runSync({"xdotool", "mousemove", "--window", other.window(), "10", "10", "click", "1"});
+  runSync({"xdotool", "key", "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return focusedWindow() == main; })) << focusedWindow();
+
+  runSync({"xdotool", "key", "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
+
+  // Just after a click into the other program: only a window the user asked
+  // for after that click may take the focus.
+  ASSERT_TRUE(other.focus());
+  runSync({"xdotool", "mousemove", "--window", other.window(), "10", "10", "click", "1", "key",
+           "ctrl+alt+s"});
+  EXPECT_TRUE(waitUntil([&] { return visible("Vuko") && focusedWindow() == main; }))
+      << focusedWindow();
+  EXPECT_FALSE(client.exited());
+}
+
+// The status item registers with the desktop's watcher; its menu reopens
+// the window and quits, and the launcher badge shows today's count.
+TEST_F(ClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
+  FakeDesktop shell({"shell"});
+  client.start();
+  ASSERT_TRUE(waitUntil([&] { return !shell.calls("Item").empty(); }, std::chrono::seconds(30)))
+      << "the status item never registered";
+  itemOwner = shell.calls("Item")[0][0];
+  itemPath = shell.calls("Item")[0][1];
+  EXPECT_EQ(itemProperty("Title"), "Vuko");
+  EXPECT_EQ(itemProperty("IconName"), "vuko-status");
+  menuPath = itemProperty("Menu");
+  ASSERT_FALSE(menuPath.empty());
+
+  // The first refresh comes a few seconds after start with the page's token.
+  ASSERT_TRUE(waitUntil([&] { return !shell.calls("Badge").empty(); }, std::chrono::seconds(20)));
+  EXPECT_EQ(shell.calls("Badge").back(), nlohmann::json({"application://vuko.desktop", 7}));
+  EXPECT_EQ(itemProperty("XAyatanaLabel"), "7");
+  bool authorised = false;
+  for (const auto& r : server.received())
+    if (r.path == "/api/tasks/counts") authorised = r.headers.at("authorization") == "Bearer tok-7";
+  EXPECT_TRUE(authorised);
+
+  // Closing the window leaves the client running; the status menu brings
+  // the window back.
+  ASSERT_TRUE(activate(windowNamed("Vuko")));
+  runSync({"xdotool", "key", "alt+F4"});
+  ASSERT_TRUE(waitUntil([&] { return !visible("Vuko"); }));
+  EXPECT_FALSE(client.exited());
+  click("Открыть «Vuko»");
+  EXPECT_TRUE(waitUntil([&] { return visible("Vuko"); }));
+
+  click("Выйти из «Vuko»");
+  EXPECT_TRUE(client.exitsCleanly(std::chrono::seconds(20)));
 }

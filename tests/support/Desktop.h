@@ -1,10 +1,15 @@
-// Driving the X desktop from tests the way a user would: xdotool for keys,
-// window search and focus, and another program's window to take the focus.
+// Driving the X desktop from tests the way a user would (xdotool for keys,
+// window search and focus, another program's window to take the focus), and
+// the real client as a child process on it. Every test that starts `vuko`
+// goes through ClientProcess.
 #pragma once
 
-#include <glib.h>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -25,37 +30,13 @@ inline std::string runSync(const std::vector<std::string>& argv) {
   return text;
 }
 
-// Whether a window of exactly that title is on screen.
-inline bool visible(const std::string& title) {
-  return !runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty();
-}
-
-// Runs a command while this process's main loop keeps running, so that its
-// own windows see the keys the command sends as they come.
-inline bool runLooping(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  GPid pid = 0;
-  if (!g_spawn_async(nullptr, args.data(), nullptr,
-                     GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
-                     &pid, nullptr))
-    return false;
-  bool done = false;
-  g_child_watch_add(
-      pid,
-      [](GPid p, gint, gpointer d) {
-        *static_cast<bool*>(d) = true;
-        g_spawn_close_pid(p);
-      },
-      &done);
-  return waitUntil([&] { return done; }, std::chrono::seconds(60));
-}
-
-// The first visible window with exactly that name, or "".
+// The first visible window with exactly that name, as a decimal id, or "".
 inline std::string windowNamed(const std::string& name) {
   std::string ids = runSync({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"});
   return ids.substr(0, ids.find('\n'));
+}
+inline bool visible(const std::string& name) {
+  return !windowNamed(name).empty();
 }
 
 // The window that has the keyboard focus, as a decimal id.
@@ -64,7 +45,13 @@ inline std::string focusedWindow() {
   return id.substr(0, id.find('\n'));
 }
 
-// Another program's window on the desktop, given the focus on request.
+// Gives a window the focus the way a click on it would; true once it has it.
+inline bool activate(const std::string& id) {
+  runSync({"xdotool", "windowactivate", "--sync", id});
+  return waitUntil([&] { return focusedWindow() == id; });
+}
+
+// Another program's window on the desktop.
 class OtherProgram {
  public:
   OtherProgram() {
@@ -79,15 +66,93 @@ class OtherProgram {
   OtherProgram& operator=(const OtherProgram&) = delete;
 
   const std::string& window() const { return id_; }
-  // True once the window manager has given it the focus.
-  bool focus() const {
-    runSync({"xdotool", "windowactivate", "--sync", id_});
-    return waitUntil([&] { return focusedWindow() == id_; });
-  }
+  bool focus() const { return activate(id_); }
 
  private:
   GPid pid_ = 0;
   std::string id_;
+};
+
+// The real client with a home of its own, pointed at a task server.
+class ClientProcess {
+ public:
+  // Whether a child client can run here: it needs a display and a bus.
+  static bool possible() {
+    return std::getenv("DISPLAY") && std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  }
+
+  explicit ClientProcess(const std::string& serverUrl)
+      : home_(tempDir("client")), launcher_(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE)) {
+    // Window titles are Cyrillic: the X window names need a UTF-8 locale.
+    for (const auto& [name, value] :
+         std::vector<std::pair<const char*, std::string>>{{"LANG", "C.UTF-8"},
+                                                          {"HOME", home_},
+                                                          {"XDG_CONFIG_HOME", home_ + "/config"},
+                                                          {"XDG_DATA_HOME", home_ + "/data"},
+                                                          {"XDG_CACHE_HOME", home_ + "/cache"},
+                                                          {"XDG_STATE_HOME", home_ + "/state"},
+                                                          {"VUKO_TEST_SERVER", serverUrl}})
+      g_subprocess_launcher_setenv(launcher_, name, value.c_str(), TRUE);
+  }
+  ~ClientProcess() {
+    for (auto& r : runs_) {
+      if (!r.process) continue;
+      if (!r.done) g_subprocess_send_signal(r.process, SIGTERM);
+      if (!waitUntil([&] { return r.done; })) g_subprocess_force_exit(r.process);
+      waitUntil([&] { return r.done; });
+      g_object_unref(r.process);
+    }
+    g_object_unref(launcher_);
+  }
+  ClientProcess(const ClientProcess&) = delete;
+  ClientProcess& operator=(const ClientProcess&) = delete;
+
+  // Starts the long-running client.
+  void start(const std::vector<std::string>& args = {}) { main_ = &spawn(args); }
+  bool exited() const { return main_ && main_->done; }
+  // Waits for the client's end; whether it ended with status 0.
+  bool exitsCleanly(std::chrono::milliseconds timeout) {
+    return waitUntil([&] { return exited(); }, timeout) && succeeded(*main_);
+  }
+  // Runs another `vuko` with args to its end; whether it ended with status 0.
+  bool runOnce(const std::vector<std::string>& args) {
+    Run& r = spawn(args);
+    EXPECT_TRUE(waitUntil([&] { return r.done; }, std::chrono::seconds(30))) << "still running";
+    return succeeded(r);
+  }
+  std::string configDir() const { return home_ + "/config/vuko"; }
+
+ private:
+  struct Run {
+    GSubprocess* process = nullptr;
+    bool done = false;
+  };
+
+  static bool succeeded(const Run& r) {
+    return r.done && r.process && g_subprocess_get_successful(r.process);
+  }
+
+  Run& spawn(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{VUKO_BINARY};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    Run& r = runs_.emplace_back();
+    r.process = g_subprocess_launcher_spawnv(launcher_, argv.data(), nullptr);
+    if (!r.process) {
+      ADD_FAILURE() << "vuko did not start";
+      r.done = true;
+      return r;
+    }
+    g_subprocess_wait_async(
+        r.process, nullptr,
+        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &r.done);
+    return r;
+  }
+
+  std::string home_;
+  GSubprocessLauncher* launcher_;
+  std::list<Run> runs_;  // stable addresses for the waits
+  Run* main_ = nullptr;
 };
 
 }  // namespace vuko::test

@@ -1,6 +1,6 @@
 // A fixture for tests of the real main window: a task server on 127.0.0.1
-// used as the test server, an in-memory web data store, a fresh defaults
-// store, and helpers to read the web view's state.
+// used as the test server, fresh settings, and helpers to read the web
+// view's state.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,7 +26,6 @@ class WebFixture : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     scope.emplace(server.url());
-    store = scope->store;
     downloads = tempDir("downloads");
     setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
@@ -40,13 +39,9 @@ class WebFixture : public testing::Test {
     scope.reset();
   }
 
-  // A page of the task server with the page router and a marker that a
-  // reload would lose.
+  // A page of the task server with a marker that a reload would lose.
   static std::string todayPage() {
-    return "<!doctype html><html><body><h1>Сегодня</h1>"
-           "<script>window.marker = 'kept';"
-           "window.vukoGo = (p) => { history.pushState({}, '', p); window.routed = p; };"
-           "</script></body></html>";
+    return "<!doctype html><h1>Сегодня</h1><script>window.marker = 'kept';</script>";
   }
 
   static std::string uriOf(WebKitWebView* view) {
@@ -92,13 +87,6 @@ class WebFixture : public testing::Test {
     return "window.webkit.messageHandlers.vuko.postMessage(" + messageJs + "); true";
   }
 
-  // Follows a link as a click in the page would.
-  void clickLink(const std::string& href) {
-    // A block keeps the name from clashing with that of an earlier click.
-    eval("{ const a = document.createElement('a'); a.href = " + nlohmann::json(href).dump() +
-         "; document.body.appendChild(a); a.click(); } true");
-  }
-
   void start() {
     controller = std::make_unique<WebController>(true);
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
@@ -106,7 +94,6 @@ class WebFixture : public testing::Test {
 
   TestServer server;
   std::optional<SettingsScope> scope;
-  std::shared_ptr<MemoryDefaults> store;
   std::unique_ptr<WebController> controller;
   std::vector<std::string> opened;
   std::filesystem::path downloads;
