@@ -43,71 +43,31 @@ TEST(GlobalComboTest, EveryKeyOfTheTableHasItsOwnKeysymInTheHotkeyService) {
   }
   // Letters, digits, the twelve function keys and the named keys.
   EXPECT_EQ(carbon.size(), 26u + 10u + 12u + 21u);
+  EXPECT_EQ(GlobalCombo("F13", true, true).carbonKey(), std::nullopt);
 }
-
-TEST(GlobalComboTest, CodesOutsideTheTableHaveNoCarbonKey) {
-  for (const char* code : {"F13", "F0", "Numpad1", "NumpadEnter", "keya", "Key", "KeyAB", "", "F"})
-    EXPECT_EQ(GlobalCombo(code, true, true).carbonKey(), std::nullopt) << code;
-  EXPECT_EQ(X11HotkeyService::keysym(0xFFFF), std::nullopt);
-}
-
-struct Flags {
-  bool ctrl, alt, shift, meta;
-};
 
 TEST(GlobalComboTest, CarbonModsAreTheOrOfTheFlags) {
-  const std::vector<std::pair<Flags, std::uint32_t>> rows = {
-      {{false, false, false, false}, 0},     {{true, false, false, false}, 0x1000},
-      {{false, true, false, false}, 0x0800}, {{false, false, true, false}, 0x0200},
-      {{false, false, false, true}, 0x0100}, {{true, true, false, false}, 6144},
-      {{true, true, true, true}, 6912},      {{false, false, true, true}, 0x0300},
-  };
-  for (const auto& [f, mask] : rows)
-    EXPECT_EQ(GlobalCombo("KeyA", f.ctrl, f.alt, f.shift, f.meta).carbonMods(), mask)
-        << f.ctrl << f.alt << f.shift << f.meta;
+  EXPECT_EQ(GlobalCombo("KeyA", false, false).carbonMods(), 0u);
+  EXPECT_EQ(GlobalCombo("KeyA", true, false).carbonMods(), 0x1000u);
+  EXPECT_EQ(GlobalCombo("KeyA", false, true).carbonMods(), 0x0800u);
+  EXPECT_EQ(GlobalCombo("KeyA", false, false, true).carbonMods(), 0x0200u);
+  EXPECT_EQ(GlobalCombo("KeyA", false, false, false, true).carbonMods(), 0x0100u);
 }
 
 TEST(GlobalComboTest, NameFollowsItsRulesInOrder) {
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"KeyA", "A"},
-      {"KeyZ", "Z"},
       {"Keya", "a"},
       {"Digit7", "7"},
-      {"Digit0", "0"},
-      {"DigitX", "X"},
       {"Space", "Пробел"},
-      {"Enter", "Enter"},
-      {"Slash", "/"},
-      {"Backslash", "\\"},
-      {"Period", "."},
-      {"Comma", ","},
-      {"Semicolon", ";"},
-      {"Quote", "'"},
-      {"BracketLeft", "["},
-      {"BracketRight", "]"},
       {"Minus", "\u2212"},
-      {"Equal", "="},
-      {"Backquote", "`"},
-      {"Tab", "Tab"},
-      {"Escape", "Esc"},
-      {"ArrowUp", "↑"},
-      {"ArrowDown", "↓"},
-      {"ArrowLeft", "←"},
-      {"ArrowRight", "→"},
-      {"Delete", "Delete"},
-      {"Backspace", "Backspace"},
       {"F5", "F5"},
-      {"F12", "F12"},
-      {"F13", "F13"},
       {"Numpad1", "Numpad1"},
-      {"Key", "Key"},
       {"KeyAB", "KeyAB"},
       {"Digit", "Digit"},
-      {"Digit10", "Digit10"},
       {"", ""},
       // Lengths count characters, not bytes.
       {"KeyЖ", "Ж"},
-      {"Digit٣", "٣"},
       {"Keye\u0301", "e\u0301"},
       {"KeyЖЖ", "KeyЖЖ"},
   };
@@ -115,99 +75,49 @@ TEST(GlobalComboTest, NameFollowsItsRulesInOrder) {
 }
 
 TEST(GlobalComboTest, TitleIsWrittenAsThisDesktopWritesKeyCombinations) {
-  const std::vector<std::pair<GlobalCombo, std::string>> rows = {
-      {GlobalCombo("Space", true, true), "Ctrl+Alt+Пробел"},
-      {GlobalCombo("F5", false, false, true, true), "Shift+Super+F5"},
-      {GlobalCombo("KeyQ", false, false), "Q"},
-      {GlobalCombo("KeyK", true, false, true), "Ctrl+Shift+K"},
-      {GlobalCombo("Space", false, false, true), "Shift+Пробел"},
-      {GlobalCombo("Digit1", true, true, true, true), "Ctrl+Alt+Shift+Super+1"},
-      {GlobalCombo("Minus", false, false, false, true), "Super+−"},
-      {GlobalCombo("Numpad1", false, true), "Alt+Numpad1"},
-      {GlobalCombo("Backspace", true, false), "Ctrl+Backspace"},
-      {GlobalCombo("Escape", false, true), "Alt+Esc"},
-  };
-  for (const auto& [combo, title] : rows) EXPECT_EQ(combo.title(), title) << combo.code;
+  EXPECT_EQ(GlobalCombo("Digit1", true, true, true, true).title(), "Ctrl+Alt+Shift+Super+1");
+  EXPECT_EQ(GlobalCombo("Space", false, false, true).title(), "Shift+Пробел");
+  EXPECT_EQ(GlobalCombo("KeyQ", false, false).title(), "Q");
 }
 
 TEST(GlobalComboTest, MenuKeyForLettersDigitsAndModifiedSpace) {
   using M = GlobalCombo::MenuKey;
   const std::vector<std::pair<GlobalCombo, std::optional<M>>> rows = {
       {GlobalCombo("KeyA", true, true), M{"a", 0xC0000}},
-      {GlobalCombo("Space", true, true), M{" ", 0xC0000}},
-      {GlobalCombo("Space", false, false, true), std::nullopt},
-      {GlobalCombo("Space", false, false), std::nullopt},
       {GlobalCombo("Space", false, false, true, true), M{" ", 0x120000}},
-      {GlobalCombo("Space", true, false), M{" ", 0x40000}},
-      {GlobalCombo("KeyP", true, true, true, true), M{"p", 0x1E0000}},
-      // Without Ctrl, Alt or Super a letter or digit would be taken from typing.
-      {GlobalCombo("KeyP", false, false), std::nullopt},
-      {GlobalCombo("Digit9", false, false, true), std::nullopt},
-      {GlobalCombo("Digit9", false, true, true), M{"9", 0xA0000}},
       {GlobalCombo("KeyЖ", false, false, false, true), M{"ж", 0x100000}},
+      {GlobalCombo("Digit9", false, true, true), M{"9", 0xA0000}},
+      // Without Ctrl, Alt or Super a key would be taken from typing.
+      {GlobalCombo("Space", false, false, true), std::nullopt},
+      {GlobalCombo("KeyP", false, false), std::nullopt},
+      // Keys a menu cannot show.
       {GlobalCombo("F12", true, true), std::nullopt},
-      {GlobalCombo("ArrowUp", true, true), std::nullopt},
       {GlobalCombo("Minus", true, true), std::nullopt},
-      {GlobalCombo("Enter", true, true), std::nullopt},
-      {GlobalCombo("Tab", true, true), std::nullopt},
-      {GlobalCombo("Escape", true, true), std::nullopt},
-      {GlobalCombo("Key", true, true), std::nullopt},
       {GlobalCombo("KeyAB", true, true), std::nullopt},
       {GlobalCombo("Digit10", true, true), std::nullopt},
   };
-  for (const auto& [combo, menu] : rows) {
-    auto got = combo.menuKey();
-    EXPECT_EQ(got.has_value(), menu.has_value()) << combo.code;
-    if (got && menu) {
-      EXPECT_EQ(got->key, menu->key) << combo.code;
-      EXPECT_EQ(got->flags, menu->flags) << combo.code;
-    }
-  }
+  for (const auto& [combo, menu] : rows) EXPECT_EQ(combo.menuKey(), menu) << combo.code;
 }
 
-TEST(GlobalComboTest, EqualityComparesCodeAndEveryFlag) {
-  GlobalCombo a("KeyP", true, true);
-  EXPECT_EQ(a, GlobalCombo("KeyP", true, true));
-  EXPECT_NE(a, GlobalCombo("KeyP", true, true, true));
-  EXPECT_NE(a, GlobalCombo("KeyP", true, true, false, true));
-  EXPECT_NE(a, GlobalCombo("KeyP", false, true));
-  EXPECT_NE(a, GlobalCombo("KeyO", true, true));
-}
-
-TEST(GlobalComboTest, JsonWritesAllFiveMembersAndReadsThemBack) {
+TEST(GlobalComboTest, JsonNeedsAllFiveMembersWithTheirTypes) {
   GlobalCombo combo("KeyS", false, true, true, false);
-  Json json = combo.toJson();
-  EXPECT_EQ(json,
+  EXPECT_EQ(combo.toJson(),
             Json::parse(R"({"code":"KeyS","ctrl":false,"alt":true,"shift":true,"meta":false})"));
-  EXPECT_EQ(GlobalCombo::fromJson(json), combo);
-  EXPECT_EQ(GlobalCombo::fromJson(Json::parse(json.dump())), combo);
-
+  EXPECT_EQ(GlobalCombo::fromJson(combo.toJson()), combo);
   auto extra =
       Json::parse(R"({"code":"F5","ctrl":true,"alt":false,"shift":false,"meta":true,"x":1})");
   EXPECT_EQ(GlobalCombo::fromJson(extra), GlobalCombo("F5", true, false, false, true));
-}
 
-TEST(GlobalComboTest, DecodingFailsAsAWholeOnAMissingOrMistypedMember) {
-  const std::vector<const char*> bad = {
+  const char* const bad[] = {
       R"({"code":"KeyP","ctrl":true,"alt":true,"shift":false})",
       R"({"ctrl":true,"alt":true,"shift":false,"meta":false})",
-      R"({"code":"KeyP","alt":true,"shift":false,"meta":false})",
-      R"({"code":"KeyP","ctrl":true,"shift":false,"meta":false})",
-      R"({"code":"KeyP","ctrl":true,"alt":true,"meta":false})",
       R"({"code":1,"ctrl":true,"alt":true,"shift":false,"meta":false})",
-      R"({"code":null,"ctrl":true,"alt":true,"shift":false,"meta":false})",
       R"({"code":"KeyP","ctrl":1,"alt":true,"shift":false,"meta":false})",
-      R"({"code":"KeyP","ctrl":true,"alt":"true","shift":false,"meta":false})",
       R"({"code":"KeyP","ctrl":true,"alt":true,"shift":null,"meta":false})",
-      R"({"code":"KeyP","ctrl":true,"alt":true,"shift":false,"meta":0})",
       R"(["KeyP",true,true,false,false])",
-      R"("KeyP")",
-      R"(null)",
-      R"({})",
   };
   for (const char* text : bad)
     EXPECT_EQ(GlobalCombo::fromJson(Json::parse(text)), std::nullopt) << text;
-  EXPECT_EQ(GlobalCombo::fromJson(Json::parse("{", nullptr, false)), std::nullopt);
 }
 
 }  // namespace
