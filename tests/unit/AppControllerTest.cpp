@@ -10,7 +10,6 @@
 
 #include "app/AppController.h"
 #include "app/MenuTable.h"
-#include "app/Zoom.h"
 #include "platform/Clock.h"
 #include "support/FakeClock.h"
 #include "support/RecordingAppWindows.h"
@@ -159,16 +158,6 @@ TEST_F(AppControllerTest, NoKeyEquivalentIsUsedTwice) {
   for (const auto& row : menus::statusMenu()) EXPECT_EQ(menus::accelerator(row), "") << row.title;
 }
 
-TEST_F(AppControllerTest, InTheStatusMenuOnlyQuitGoesToTheApplication) {
-  int quits = 0;
-  for (const auto& row : menus::statusMenu()) {
-    const bool quit = !row.separator && row.action == MenuAction::terminate;
-    quits += quit;
-    EXPECT_EQ(row.target == menus::Target::firstResponder, quit) << row.title;
-  }
-  EXPECT_EQ(quits, 1);
-}
-
 TEST_F(AppControllerTest, EachFollowedHotKeyHasOneRowInEachMenuWithTheCombinationsModifiers) {
   for (auto follows : {menus::Follows::quick, menus::Follows::focus}) {
     int inMain = 0, inStatus = 0;
@@ -194,13 +183,6 @@ TEST_F(AppControllerTest, EachFollowedHotKeyHasOneRowInEachMenuWithTheCombinatio
   };
   for (const auto& [combo, accel] : cases)
     EXPECT_EQ(menus::accelerator(menus::followedKey(combo)), accel) << (combo ? combo->code : "");
-}
-
-TEST_F(AppControllerTest, ZoomStopsAtItsBounds) {
-  EXPECT_NEAR(zoom::in(1.0), 1.1, 1e-9);
-  EXPECT_DOUBLE_EQ(zoom::in(1.95), 2.0);
-  EXPECT_NEAR(zoom::out(0.75), 0.65, 1e-9);
-  EXPECT_DOUBLE_EQ(zoom::out(0.65), 0.6);
 }
 
 TEST_F(AppControllerTest, ReminderModesReadAsThePagesPermission) {
