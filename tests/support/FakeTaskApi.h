@@ -3,8 +3,10 @@
 // which cancels it as the HTTP client does).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -30,35 +32,23 @@ class FakeTaskApi final : public TaskApi {
   };
 
   struct Answer {
-    // The decoded reply of parse, create, counts and request; for upcoming
-    // the items (null: a reply without a usable list).
+    // The decoded reply; for upcoming the items (not an array: no usable list).
     nlohmann::json json = nlohmann::json::object();
     // The status of upcoming, fired and complete (0: no answer).
     int status = 200;
     // Thrown by parse, create, counts and request instead of a reply.
     std::optional<Failure> failure;
-    // The probe's verdict.
-    std::optional<std::string> problem;
     // Wait for release() or the owner's end.
     bool hold = false;
   };
 
   static Answer reply(nlohmann::json json, int status = 200) {
-    Answer a;
-    a.json = std::move(json);
-    a.status = status;
-    return a;
+    return {std::move(json), status, std::nullopt, false};
   }
   static Answer failing(Failure failure) {
-    Answer a;
-    a.failure = std::move(failure);
-    return a;
+    return {nlohmann::json::object(), 200, std::move(failure), false};
   }
-  static Answer held(Answer a) {
-    a.hold = true;
-    return a;
-  }
-  static Answer held() { return held(Answer()); }
+  static Answer held() { return {nlohmann::json::object(), 200, std::nullopt, true}; }
 
   // Answers each call; the default answer when empty.
   std::function<Answer(const Call&)> respond;
@@ -66,18 +56,17 @@ class FakeTaskApi final : public TaskApi {
 
   std::vector<Call> callsTo(const std::string& name) const {
     std::vector<Call> out;
-    for (const auto& c : calls)
-      if (c.name == name) out.push_back(c);
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [&](const Call& c) { return c.name == name; });
     return out;
   }
   std::size_t heldCount() const { return held_.size(); }
   // Answers the oldest held call.
-  void release() { release(Answer()); }
+  void release() { release(reply(nlohmann::json::object())); }
   void release(Answer answer) {
     if (held_.empty()) return;
     auto resolve = held_.front().second;
     held_.erase(held_.begin());
-    answer.hold = false;
     resolve(std::move(answer));
   }
 
@@ -95,8 +84,8 @@ class FakeTaskApi final : public TaskApi {
   // literal's temporary in a coroutine frame.)
   Task<std::optional<std::string>> probe(Url server, Lifetime::Guard owner = {}) override {
     Call call{"probe", "", "GET", server.str(), nullptr};
-    auto a = co_await answer(std::move(call), owner);
-    co_return a.problem;
+    co_await answer(std::move(call), owner);
+    co_return std::nullopt;
   }
   Task<nlohmann::json> parse(std::string token, std::string text,
                              Lifetime::Guard owner = {}) override {
@@ -170,8 +159,7 @@ class FakeTaskApi final : public TaskApi {
 
   Task<int> status(Call call, Lifetime::Guard owner) {
     try {
-      auto a = co_await answer(std::move(call), std::move(owner));
-      co_return a.status;
+      co_return (co_await answer(std::move(call), std::move(owner))).status;
     } catch (const Failure&) {
     }
     co_return 0;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "platform/HotkeyService.h"
@@ -13,15 +14,12 @@ namespace vuko::test {
 class RecordingHotkeyService final : public HotkeyService {
  public:
   struct Entry {
-    std::uint32_t keyCode;
-    std::uint32_t modifiers;
-    std::uint32_t signature;
-    std::uint32_t number;
+    std::uint32_t keyCode, modifiers, signature, number;
   };
+  using Key = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
 
   Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                               std::uint32_t signature, std::uint32_t number) override {
-    ++registerCalls;
     if (refused.count({keyCode, modifiers})) return {eventHotKeyExistsErr, 0};
     Ref ref = next_++;
     live[ref] = Entry{keyCode, modifiers, signature, number};
@@ -40,15 +38,15 @@ class RecordingHotkeyService final : public HotkeyService {
     if (handler) handler(number, eventTime);
   }
 
-  // The live registrations by number (each number at most once).
-  std::map<std::uint32_t, Entry> byNumber() const {
-    std::map<std::uint32_t, Entry> out;
-    for (const auto& [ref, e] : live) out[e.number] = e;
-    return out;
-  }
   std::multiset<std::uint32_t> numbers() const {
     std::multiset<std::uint32_t> out;
     for (const auto& [ref, e] : live) out.insert(e.number);
+    return out;
+  }
+  // Each live registration as (number, key code, modifiers).
+  std::multiset<Key> keys() const {
+    std::multiset<Key> out;
+    for (const auto& [ref, e] : live) out.emplace(e.number, e.keyCode, e.modifiers);
     return out;
   }
 
@@ -56,7 +54,6 @@ class RecordingHotkeyService final : public HotkeyService {
   // (key code, modifiers) pairs that another program holds.
   std::set<std::pair<std::uint32_t, std::uint32_t>> refused;
   Handler handler;
-  int registerCalls = 0;
   int unregisterCalls = 0;
 
  private:

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "quick/QuickEntry.h"
-#include "server/NetworkText.h"
 #include "support/FakeClock.h"
 #include "support/FakeTaskApi.h"
 
@@ -16,6 +15,7 @@ using namespace vuko;
 using namespace std::chrono_literals;
 using test::FakeTaskApi;
 using Failure = TaskApi::Failure;
+using Tint = QuickView::Tint;
 
 namespace {
 
@@ -26,21 +26,21 @@ class FakeView final : public QuickView {
   void setText(const std::string& t) override { field = t; }
   void setPreview(const std::string& t) override {
     preview = t;
-    previews.push_back(t);
+    ++previews;
   }
   void setPreviewTint(Tint t) override { tint = t; }
   void present(std::uint32_t eventTime) override {
     visible = true;
-    presentedAt.push_back(eventTime);
+    presentedAt = eventTime;
   }
   void orderOut() override { visible = false; }
   bool isVisible() const override { return visible; }
 
   std::string field, preview;
-  std::vector<std::string> previews;
+  int previews = 0;
   Tint tint = Tint::blue;
   bool visible = false;
-  std::vector<std::uint32_t> presentedAt;
+  std::uint32_t presentedAt = 0;
 };
 
 const char* const kNotSignedIn = "Сначала войдите в «Vuko» в главном окне";
@@ -58,10 +58,16 @@ class QuickEntryTest : public testing::Test {
     view.field = text;
     entry.textChanged();
   }
-
-  // Every call gets this answer.
   void answerAll(FakeTaskApi::Answer a) {
     api.respond = [a](const FakeTaskApi::Call&) { return a; };
+  }
+  // Enter on a line whose creation the test answers later.
+  void submitHeld(const std::string& line) {
+    answerAll(FakeTaskApi::held());
+    view.field = line;
+    entry.submit();
+    ASSERT_EQ(api.heldCount(), 1u);
+    api.respond = nullptr;
   }
 
   FakeTaskApi api;
@@ -74,281 +80,189 @@ class QuickEntryTest : public testing::Test {
 }  // namespace
 
 TEST_F(QuickEntryTest, ShowStartsFromAnEmptyLineWithTheKeyPressTime) {
-  view.field = "старое";
-  view.preview = "старое";
-  view.tint = QuickView::Tint::red;
+  view.field = view.preview = "старое";
+  view.tint = Tint::red;
   entry.hide();
-  EXPECT_FALSE(entry.isVisible());
   entry.toggle(77);
   EXPECT_TRUE(entry.isVisible());
-  EXPECT_EQ(view.field, "");
-  EXPECT_EQ(view.preview, "");
-  EXPECT_EQ(view.tint, QuickView::Tint::blue);
-  EXPECT_EQ(view.presentedAt.back(), 77u);
+  EXPECT_EQ(view.field + view.preview, "");
+  EXPECT_EQ(view.tint, Tint::blue);
+  EXPECT_EQ(view.presentedAt, 77u);
   entry.toggle(78);
   EXPECT_FALSE(entry.isVisible());
 }
 
 TEST_F(QuickEntryTest, KeystrokesWithinThePauseSendOneRequestWithTheWholeUntrimmedLine) {
   answerAll(FakeTaskApi::reply({{"priority", 3}, {"tags", nlohmann::json::array({"семья"})}}));
-  for (const char* text : {"з", "за", "зав", "завт", "завтра \t"}) {
+  for (const char* text : {"з", "за", "завтра \t"}) {
     type(text);
     clock.advance(100ms);
   }
-  EXPECT_EQ(api.tokenAsks, 0);
   clock.advance(119ms);
   EXPECT_EQ(api.tokenAsks, 0);
   clock.advance(1ms);
-  EXPECT_EQ(api.tokenAsks, 1);
   EXPECT_EQ(view.preview, "Высокий · #семья");
-  EXPECT_EQ(view.tint, QuickView::Tint::blue);
+  EXPECT_EQ(view.tint, Tint::blue);
   ASSERT_EQ(api.calls.size(), 1u);
   EXPECT_EQ(api.calls[0].name, "parse");
   EXPECT_EQ(api.calls[0].token, "tok");
   EXPECT_EQ(api.calls[0].body, nlohmann::json({{"text", "завтра \t"}}));
-}
 
-TEST_F(QuickEntryTest, BlankLineClearsThePreviewAndSendsNothing) {
-  view.preview = "Высокий";
-  type(" \t \u00a0");
+  // A blank line clears the preview and sends nothing.
+  type(" \t \u00a0\u3000");
   EXPECT_EQ(view.preview, "");
-  EXPECT_EQ(clock.pending(), 0u);
   clock.advance(1s);
-  EXPECT_EQ(api.tokenAsks, 0);
-  EXPECT_TRUE(api.calls.empty());
+  EXPECT_EQ(api.calls.size(), 1u);
 }
 
-TEST_F(QuickEntryTest, EscapeAndSubmitDuringThePauseCancelTheRequest) {
-  size_t before = view.previews.size();
+// A newer edit, Escape or Enter cancels the request, waiting or running, and
+// its answer or failure never shows.
+TEST_F(QuickEntryTest, ANewerEditEscapeOrEnterCancelsThePreview) {
   type("купить хлеб");
   clock.advance(200ms);
   entry.escape();
   EXPECT_FALSE(entry.isVisible());
-  clock.advance(1s);
-  EXPECT_EQ(api.tokenAsks, 0);
-  EXPECT_EQ(view.previews.size(), before);
-
   entry.show();
   type("купить хлеб");
   clock.advance(200ms);
   entry.submit();
-  EXPECT_EQ(added, 1);
   clock.advance(1s);
-  EXPECT_EQ(api.tokenAsks, 1);  // the submission's own
-  EXPECT_FALSE(entry.busy());
-  EXPECT_TRUE(api.callsTo("parse").empty());
-  EXPECT_EQ(api.callsTo("create").size(), 1u);
-}
+  EXPECT_EQ(api.calls.size(), 1u);  // the submission's own
 
-TEST_F(QuickEntryTest, ANewerEditOrEscapeCancelsTheRunningPreviewAndDropsItsAnswer) {
   answerAll(FakeTaskApi::held());
   type("а");
   clock.advance(220ms);
-  ASSERT_EQ(api.heldCount(), 1u);
+  ASSERT_EQ(api.calls.size(), 2u);
   answerAll(FakeTaskApi::reply({{"priority", 2}}));
+  int shown = view.previews;
   type("аб");
-  EXPECT_TRUE(api.calls[0].cancelled);
-  EXPECT_EQ(api.heldCount(), 0u);
+  EXPECT_TRUE(api.calls[1].cancelled);
+  EXPECT_EQ(view.previews, shown);
   clock.advance(220ms);
   EXPECT_EQ(view.preview, "Средний");
-  EXPECT_EQ(view.tint, QuickView::Tint::blue);
-  for (const auto& p : view.previews) EXPECT_EQ(p.find("отменён"), std::string::npos) << p;
 
   answerAll(FakeTaskApi::held());
   type("абв");
   clock.advance(220ms);
-  ASSERT_EQ(api.heldCount(), 1u);
   entry.escape();
   EXPECT_TRUE(api.calls.back().cancelled);
   EXPECT_EQ(view.preview, "Средний");
 }
 
 TEST_F(QuickEntryTest, PreviewFailuresAreRedAndNotSignedInSendsNothing) {
-  auto refused = networkFailureText(TransportError::Kind::refused);
-  struct Case {
-    FakeTaskApi::Answer answer;
-    std::string preview;
-    QuickView::Tint tint;
-  } cases[] = {
-      {FakeTaskApi::failing(Failure::notSignedIn()), kNotSignedIn, QuickView::Tint::red},
-      {FakeTaskApi::failing(Failure::server(500, "Парсер недоступен")), "Парсер недоступен",
-       QuickView::Tint::red},
-      {FakeTaskApi::failing(Failure::server(502)), "Ошибка сервера 502", QuickView::Tint::red},
-      {FakeTaskApi::failing(Failure::network(refused)), "Сервер отклонил соединение.",
-       QuickView::Tint::red},
-      {FakeTaskApi::failing(Failure::unencodable()), "Не удалось отправить текст",
-       QuickView::Tint::red},
-      {FakeTaskApi::reply(nlohmann::json::array({"дедлайн"})), "", QuickView::Tint::blue},
-      {FakeTaskApi::reply(
-           {{"priority", "3"}, {"tags", nlohmann::json::array({nlohmann::json{{"name", "дом"}}})}}),
-       "#дом", QuickView::Tint::blue},
-  };
-  for (const auto& c : cases) {
-    answerAll(c.answer);
-    size_t before = view.previews.size();
-    type("позвонить маме");
-    clock.advance(220ms);
-    ASSERT_EQ(view.previews.size(), before + 1) << c.preview;
-    EXPECT_EQ(view.preview, c.preview);
-    EXPECT_EQ(view.tint, c.tint) << c.preview;
-    EXPECT_EQ(view.field, "позвонить маме");
-  }
+  answerAll(FakeTaskApi::failing(Failure::server(500, "Парсер недоступен")));
+  type("позвонить маме");
+  clock.advance(220ms);
+  EXPECT_EQ(view.preview, "Парсер недоступен");
+  EXPECT_EQ(view.tint, Tint::red);
+  EXPECT_EQ(view.field, "позвонить маме");
 
   api.calls.clear();
   api.pageToken.reset();
-  type("позвонить маме");
+  type("позвонить маме!");
   clock.advance(220ms);
   EXPECT_EQ(view.preview, kNotSignedIn);
-  EXPECT_EQ(view.tint, QuickView::Tint::red);
+  EXPECT_EQ(view.tint, Tint::red);
   EXPECT_TRUE(api.calls.empty());
 }
 
 TEST_F(QuickEntryTest, SubmissionConfirmsInGreenOrKeepsTheLineWithTheFailure) {
-  auto refused = networkFailureText(TransportError::Kind::refused);
   struct Case {
     FakeTaskApi::Answer answer;
     std::string preview;
-    bool created;
   } cases[] = {
-      {FakeTaskApi::reply({{"id", 7}, {"title", "позвонить маме"}, {"priority", 3}}),
-       "✓ Добавлено: «позвонить маме» · Высокий", true},
-      {FakeTaskApi::reply({{"id", 7}}), "✓ Добавлено: «купить хлеб» во «Входящие»", true},
+      {FakeTaskApi::reply({{"title", "позвонить маме"}, {"priority", 3}}),
+       "✓ Добавлено: «позвонить маме» · Высокий"},
+      {FakeTaskApi::reply({{"id", 7}}), "✓ Добавлено: «купить хлеб» во «Входящие»"},
       {FakeTaskApi::reply({{"title", 5}, {"tags", nlohmann::json::array({"дом"})}}),
-       "✓ Добавлено: «купить хлеб» · #дом", true},
-      {FakeTaskApi::reply(nlohmann::json::array({1, 2})),
-       "✓ Добавлено: «купить хлеб» во «Входящие»", true},
-      {FakeTaskApi::failing(Failure::notSignedIn()), kNotSignedIn, false},
-      {FakeTaskApi::failing(Failure::server(500, "База недоступна")), "База недоступна", false},
-      {FakeTaskApi::failing(Failure::server(500)), "Ошибка сервера 500", false},
-      {FakeTaskApi::failing(Failure::network(refused)), "Сервер отклонил соединение.", false},
+       "✓ Добавлено: «купить хлеб» · #дом"},
+      {FakeTaskApi::failing(Failure::server(500, "База недоступна")), "База недоступна"},
   };
+  const std::string typed = " \n купить хлеб \t\n";
   for (const auto& c : cases) {
     api.calls.clear();
-    answerAll(FakeTaskApi::held());
     entry.show();
     added = 0;
-    view.field = " \n купить хлеб \t\n";
-    entry.submit();
+    submitHeld(typed);
     EXPECT_TRUE(entry.busy());
-    ASSERT_EQ(api.heldCount(), 1u);
     api.release(c.answer);
-    EXPECT_EQ(view.preview, c.preview);
-    ASSERT_EQ(api.calls.size(), 1u);
-    EXPECT_EQ(api.calls[0].name, "create");
-    EXPECT_EQ(api.calls[0].body, nlohmann::json({{"title", "купить хлеб"}, {"smart", true}}));
-    if (c.created) {
-      EXPECT_EQ(view.tint, QuickView::Tint::green);
-      EXPECT_EQ(view.field, "");
-      EXPECT_EQ(added, 1);
-      clock.advance(899ms);
-      EXPECT_TRUE(entry.isVisible());
-      clock.advance(1ms);
-      EXPECT_FALSE(entry.isVisible());
-    } else {
-      EXPECT_EQ(view.tint, QuickView::Tint::red);
-      EXPECT_EQ(view.field, " \n купить хлеб \t\n");
-      EXPECT_EQ(added, 0);
-      clock.advance(1s);
-      EXPECT_TRUE(entry.isVisible());
-    }
     EXPECT_FALSE(entry.busy());
+    EXPECT_EQ(view.preview, c.preview);
+    EXPECT_EQ(api.calls[0].body, nlohmann::json({{"title", "купить хлеб"}, {"smart", true}}));
+    const bool created = !c.answer.failure;
+    EXPECT_EQ(view.tint, created ? Tint::green : Tint::red) << c.preview;
+    EXPECT_EQ(view.field, created ? "" : typed) << c.preview;
+    EXPECT_EQ(added, created ? 1 : 0) << c.preview;
+    clock.advance(899ms);
+    EXPECT_TRUE(entry.isVisible());
+    clock.advance(1ms);
+    EXPECT_EQ(entry.isVisible(), !created) << c.preview;
   }
 }
 
-TEST_F(QuickEntryTest, DoubleEnterSendsOneRequestAndBlankEnterNone) {
-  answerAll(FakeTaskApi::held());
+TEST_F(QuickEntryTest, DoubleEnterSendsOneRequestAndBlankOrSignedOutEnterNone) {
   view.field = " \t\n\u2028";
   entry.submit();
   EXPECT_FALSE(entry.busy());
   EXPECT_EQ(api.tokenAsks, 0);
 
-  view.field = "позвонить маме";
+  submitHeld("позвонить маме");
   entry.submit();
-  entry.submit();
-  EXPECT_EQ(api.tokenAsks, 1);
-  ASSERT_EQ(api.heldCount(), 1u);
-  api.release(FakeTaskApi::reply({{"title", "позвонить маме"}}));
+  api.release();
   EXPECT_EQ(added, 1);
   entry.submit();  // the field is empty now
   EXPECT_EQ(api.tokenAsks, 1);
-  EXPECT_EQ(api.callsTo("create").size(), 1u);
-}
+  EXPECT_EQ(api.calls.size(), 1u);
 
-TEST_F(QuickEntryTest, WithoutATokenNothingIsSentAndTheLineStays) {
   api.pageToken.reset();
   view.field = "позвонить маме";
   entry.submit();
   EXPECT_EQ(view.preview, kNotSignedIn);
-  EXPECT_EQ(view.tint, QuickView::Tint::red);
+  EXPECT_EQ(view.tint, Tint::red);
   EXPECT_EQ(view.field, "позвонить маме");
   EXPECT_FALSE(entry.busy());
-  EXPECT_TRUE(api.calls.empty());
+  EXPECT_EQ(api.calls.size(), 1u);
 }
 
-TEST_F(QuickEntryTest, TypingDuringTheConfirmationStartsTheNextTask) {
+TEST_F(QuickEntryTest, TypingOrTheHotKeyDuringTheConfirmationKeepsThePanelOpen) {
   view.field = "позвонить маме";
   entry.submit();
   ASSERT_EQ(added, 1);
-  answerAll(FakeTaskApi::reply(nlohmann::json::object()));
   type("купить хлеб");
   clock.advance(900ms);
   EXPECT_TRUE(entry.isVisible());
-  EXPECT_EQ(view.field, "купить хлеб");
   entry.submit();
   ASSERT_EQ(added, 2);
-  auto sent = api.callsTo("create");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[1].body["title"], "купить хлеб");
-  clock.advance(900ms);
-  EXPECT_FALSE(entry.isVisible());
-}
+  EXPECT_EQ(api.callsTo("create")[1].body["title"], "купить хлеб");
 
-TEST_F(QuickEntryTest, TextTypedWhileTheLineIsSentStaysInTheField) {
-  answerAll(FakeTaskApi::held());
-  view.field = "позвонить маме";
-  entry.submit();
-  ASSERT_EQ(api.heldCount(), 1u);
-  type("позвонить мамекуп");
-  api.respond = nullptr;
-  api.release();
-  ASSERT_EQ(added, 1);
-  EXPECT_EQ(view.field, "куп");
-  clock.advance(900ms);
-  EXPECT_TRUE(entry.isVisible());
-}
-
-TEST_F(QuickEntryTest, EnterOnTheNextLineWhileTheFirstIsSentSendsItAfter) {
-  answerAll(FakeTaskApi::held());
-  view.field = "позвонить маме";
-  entry.submit();
-  ASSERT_EQ(api.heldCount(), 1u);
-  type("позвонить маме купить хлеб");
-  entry.submit();
-  api.respond = nullptr;
-  api.release();
-  auto sent = api.callsTo("create");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[1].body["title"], "купить хлеб");
-}
-
-TEST_F(QuickEntryTest, HotKeyDuringTheConfirmationKeepsThePanelOpen) {
-  view.field = "позвонить маме";
-  entry.submit();
-  ASSERT_EQ(added, 1);
   entry.toggle(9);
-  EXPECT_TRUE(entry.isVisible());
-  EXPECT_EQ(view.presentedAt.back(), 9u);
+  EXPECT_EQ(view.presentedAt, 9u);
   clock.advance(900ms);
   EXPECT_TRUE(entry.isVisible());
   entry.toggle();
   EXPECT_FALSE(entry.isVisible());
 }
 
+TEST_F(QuickEntryTest, TextTypedWhileTheLineIsSentStaysAndAnEnteredLineGoesAfter) {
+  submitHeld("позвонить маме");
+  type("позвонить мамекуп");
+  api.release();
+  EXPECT_EQ(view.field, "куп");
+  clock.advance(900ms);
+  EXPECT_TRUE(entry.isVisible());
+
+  submitHeld("позвонить маме");
+  type("позвонить маме купить хлеб");
+  entry.submit();
+  api.release();
+  auto sent = api.callsTo("create");
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[2].body["title"], "купить хлеб");
+}
+
 TEST_F(QuickEntryTest, RequestsStillRunningAreCancelledWhenTheEntryGoes) {
   FakeView own;
-  int ownAdded = 0;
   auto gone = std::make_unique<QuickEntry>(own, api, clock);
-  gone->onAdded = [&] { ++ownAdded; };
   gone->show();
   answerAll(FakeTaskApi::held());
   own.field = "позвонить маме";
@@ -358,10 +272,8 @@ TEST_F(QuickEntryTest, RequestsStillRunningAreCancelledWhenTheEntryGoes) {
   ASSERT_EQ(api.heldCount(), 1u);  // the submission ended the preview
   ASSERT_EQ(api.calls.size(), 2u);
   EXPECT_TRUE(api.calls[0].cancelled);
-  size_t previews = own.previews.size();
+  int previews = own.previews;
   gone.reset();
   EXPECT_TRUE(api.calls[1].cancelled);
-  EXPECT_EQ(api.heldCount(), 0u);
-  EXPECT_EQ(ownAdded, 0);
-  EXPECT_EQ(own.previews.size(), previews);
+  EXPECT_EQ(own.previews, previews);
 }
