@@ -66,10 +66,6 @@ class FakeClock final : public Clock {
         if (e.when) e.at = c_.placed(*e.when);
       c_.flush();
     }
-    size_t pending() const {
-      return std::count_if(c_.state_->timers.begin(), c_.state_->timers.end(),
-                           [](const auto& t) { return t.second.when.has_value(); });
-    }
 
    private:
     FakeClock& c_;

@@ -60,12 +60,12 @@ TEST(PendingStore, OneTimerPerIdAndIntervalsCountFromNow) {
   pending.add(request("rem1", NotificationTrigger::at(clock.wall.now() + 10min)));
   pending.add(request("rem1", NotificationTrigger::at(clock.wall.now() + 15min)));
   pending.add(request("snooze-1-0", NotificationTrigger::after(600s)));
-  EXPECT_EQ(clock.wall.pending(), 2u);
+  EXPECT_EQ(clock.pending(), 2u);
   clock.advance(10min);
   EXPECT_EQ(due, Ids{"snooze-1-0"});
   clock.advance(5min);
   EXPECT_EQ(due, (Ids{"snooze-1-0", "rem1"}));
-  EXPECT_EQ(clock.wall.pending(), 0u);
+  EXPECT_EQ(clock.pending(), 0u);
 }
 
 TEST(OwnCenter, DeliversOnItsOwnTurnOfTheLoop) {

@@ -93,8 +93,7 @@ class RemindersFixture : public testing::Test {
   int upcomingStatus = 200;
   int putStatus = 200;
 
-  std::vector<std::string> opened;       // pages the engine opened
-  std::vector<std::string> activations;  // one per opened page
+  std::vector<std::string> opened;  // pages, with the activation token if any
   int changed = 0;
   std::vector<bool> native;
   std::vector<Mode> modes;
@@ -130,8 +129,7 @@ class RemindersFixture : public testing::Test {
     s.testMode = testMode;
     r = std::make_unique<Reminders>(api, s);
     r->onOpen = [this](const std::string& p, const std::string& a) {
-      opened.push_back(p);
-      activations.push_back(a);
+      opened.push_back(a.empty() ? p : p + " " + a);
     };
     r->onChanged = [this] { ++changed; };
     r->onNative = [this](bool on) { native.push_back(on); };
@@ -157,11 +155,7 @@ class RemindersFixture : public testing::Test {
 
   nlohmann::json reminder(const std::string& id, std::chrono::milliseconds fromNow,
                           std::optional<long long> task = 42) {
-    nlohmann::json j = {{"id", id},
-                        {"remind_at", ReminderItem::formatDate(wall.now() + fromNow)},
-                        {"kind", "task"},
-                        {"title", "Задача " + id},
-                        {"body", ""}};
+    nlohmann::json j = {{"id", id}, {"remind_at", ReminderItem::formatDate(wall.now() + fromNow)}};
     if (task) j["task_id"] = *task;
     return j;
   }
