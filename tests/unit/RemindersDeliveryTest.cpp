@@ -220,19 +220,6 @@ TEST_F(RemindersDelivery, ClicksOpenTheTaskOrToday) {
   EXPECT_EQ(opened, (std::vector<std::string>{"/today?task=42 token-1", "/today", "/today"}));
 }
 
-TEST_F(RemindersDelivery, SnoozeInSystemModeIsATenMinuteRequest) {
-  start(Mode::system);
-  r->handle(ReminderAnswer{Reminders::snoozeAction, {"7", 42, "task", "t", "b", {}}, {}});
-  ASSERT_EQ(center.pendingById.size(), 1u);
-  const auto& req = center.pendingById.begin()->second;
-  EXPECT_EQ(req.id.rfind("snooze-7-", 0), 0u);
-  EXPECT_EQ(req.trigger.kind, NotificationTrigger::Kind::interval);
-  EXPECT_EQ(req.trigger.interval, 600s);
-  EXPECT_EQ(req.content.userInfo["task"], 42);
-  // The desktop's centre wakes the machine itself.
-  EXPECT_EQ(activity.holds, 0);
-}
-
 TEST_F(RemindersDelivery, BannersStackAndCloseOnce) {
   start(Mode::own);
   upcoming = {reminder("1", 0s), reminder("2", 0s, std::nullopt), reminder("3", 0s)};

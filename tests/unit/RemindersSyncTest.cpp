@@ -63,7 +63,6 @@ TEST_F(RemindersSync, APollDuringAPollRunsOnceMoreAfterIt) {
   api.respond = [](const FakeTaskApi::Call&) { return FakeTaskApi::held(); };
   auto first = r->sync();
   EXPECT_EQ(sync(), "уже идёт");
-  scriptApi();
   api.release(FakeTaskApi::reply(nlohmann::json::array()));
   ASSERT_TRUE(first.done());
   clock.advance(999ms);
@@ -148,17 +147,25 @@ TEST_F(RemindersSync, SixtyOneItemsHandleTheFirstSixty) {
   EXPECT_TRUE(r->ownPending().empty());
 }
 
+// A system-mode snooze is a ten-minute request of its own that polls leave
+// alone, while reminders gone from the server are withdrawn.
 TEST_F(RemindersSync, GoneRemindersAreWithdrawnButNotSnoozes) {
   start(Mode::system);
   upcoming = {reminder("1", 10min), reminder("2", 20min)};
   sync();
-  r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "t", "b", {}}, {}});
+  answer(Reminders::snoozeAction);
   upcoming = {reminder("2", 20min)};
   sync();
   EXPECT_FALSE(center.pendingById.count("rem1"));
   EXPECT_TRUE(center.pendingById.count("rem2"));
   ASSERT_EQ(center.pendingById.size(), 2u);
-  EXPECT_EQ(center.pendingById.rbegin()->first.rfind("snooze-9-", 0), 0u);
+  const auto& snooze = center.pendingById.rbegin()->second;
+  EXPECT_EQ(snooze.id.rfind("snooze-1-", 0), 0u);
+  EXPECT_EQ(snooze.trigger.kind, NotificationTrigger::Kind::interval);
+  EXPECT_EQ(snooze.trigger.interval, 600s);
+  EXPECT_EQ(snooze.content.userInfo["task"], 42);
+  // The desktop's centre wakes the machine itself.
+  EXPECT_EQ(activity.holds, 0);
 }
 
 // An own snooze is one appointment the polls leave alone; it keeps the

@@ -101,7 +101,8 @@ class RemindersFixture : public testing::Test {
   // The process-wide keep-awake instead of the counting one.
   bool realActivity = false;
 
-  void scriptApi() {
+  // The engine on the fakes; the API answers from the fields above.
+  void make(bool testMode = true) {
     api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
       co_return token;
     });
@@ -115,10 +116,6 @@ class RemindersFixture : public testing::Test {
       }
       return a;
     };
-  }
-
-  void make(bool testMode = true) {
-    scriptApi();
     ReminderServices s;
     s.clock = &clock;
     s.wall = &wall;
