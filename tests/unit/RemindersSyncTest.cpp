@@ -102,15 +102,21 @@ TEST_F(RemindersSync, DueAtOneSecondFutureAtOneAndAHalf) {
   EXPECT_EQ(count("/api/reminders/later/fired"), 0u);
 }
 
-TEST_F(RemindersSync, ServerOrderIsSortedAndBadObjectsSkipped) {
-  start(Mode::own);
-  upcoming = {reminder("b", 20min), {{"id", 5}}, reminder("a", 10min), reminder("c", 30min)};
-  EXPECT_EQ(sync(), "запланировано 3, показано сейчас 0");
-  ASSERT_EQ(r->lastSync().size(), 3u);
-  EXPECT_EQ(r->lastSync()[0].id, "a");
-  EXPECT_EQ(r->lastSync()[2].id, "c");
-  // A test run keeps its plans in memory only.
-  EXPECT_EQ(r->scheduledMap().size(), 3u);
+// The server's list, sorted, without objects that are not reminders; of it
+// the first sixty are requested.
+TEST_F(RemindersSync, TheFirstSixtyInTimeOrderAreRequested) {
+  start(Mode::system);
+  for (int i = 60; i >= 0; --i) upcoming.push_back(reminder(std::to_string(i), (i + 1) * 1min));
+  upcoming.insert(upcoming.begin() + 1, {{"id", 5}});
+  EXPECT_EQ(sync(), "запланировано 61, показано сейчас 0");
+  ASSERT_EQ(r->lastSync().size(), 61u);
+  EXPECT_EQ(r->lastSync()[0].id, "0");
+  EXPECT_EQ(center.pendingById.size(), 60u);
+  EXPECT_FALSE(center.pendingById.count("rem60"));
+  // Nothing of system mode waits in the own centre; a test run keeps its
+  // plans in memory only.
+  EXPECT_TRUE(r->ownPending().empty());
+  EXPECT_EQ(r->scheduledMap().size(), 60u);
   EXPECT_TRUE(defaults.all().empty());
 }
 
@@ -135,16 +141,6 @@ TEST_F(RemindersSync, APollPresentsOnlyWhatNoTimerShowed) {
   EXPECT_EQ(center.shownCount("remmoved"), 1u);
   EXPECT_EQ(count("/api/reminders/moved/fired"), 2u);
   EXPECT_EQ(r->shownMap().at("remmoved"), wall.now());
-}
-
-TEST_F(RemindersSync, SixtyOneItemsHandleTheFirstSixty) {
-  start(Mode::system);
-  for (int i = 60; i >= 0; --i) upcoming.push_back(reminder(std::to_string(i), (i + 1) * 1min));
-  EXPECT_EQ(sync(), "запланировано 61, показано сейчас 0");
-  EXPECT_EQ(center.pendingById.size(), 60u);
-  EXPECT_FALSE(center.pendingById.count("rem60"));
-  // Nothing of system mode waits in the own centre.
-  EXPECT_TRUE(r->ownPending().empty());
 }
 
 // A system-mode snooze is a ten-minute request of its own that polls leave
