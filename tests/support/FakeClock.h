@@ -1,10 +1,15 @@
-// A clock whose time moves only when the test says so.
+// A clock whose time moves only when the test says so, and a wall clock on the
+// same timers that can also jump, as the wall clock does across a suspend: the
+// main-loop clock stands still, appointments whose moment passed fire at once.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/Clock.h"
+#include "platform/WallClock.h"
 
 namespace vuko::test {
 
@@ -16,12 +21,7 @@ class FakeClock final : public Clock {
   TimePoint now() const override { return now_; }
 
   Timer schedule(Duration delay, Callback fn, bool repeat = false) override {
-    auto id = state_->next++;
-    state_->timers[id] = Entry{now_ + delay, delay, std::move(fn), repeat};
-    std::weak_ptr<State> weak = state_;
-    return Timer([weak, id] {
-      if (auto s = weak.lock()) s->timers.erase(id);
-    });
+    return add({now_ + delay, delay, std::move(fn), repeat, std::nullopt});
   }
 
   // Moves time forward, firing due timers in order of due time.
@@ -47,17 +47,56 @@ class FakeClock final : public Clock {
   void flush() { advance(Duration::zero()); }
   size_t pending() const { return state_->timers.size(); }
 
+  class Wall final : public WallClock {
+   public:
+    explicit Wall(FakeClock& c) : c_(c) {}
+    TimePoint now() const override { return c_.now_ + c_.state_->offset; }
+    Timer at(TimePoint when, Callback fn) override {
+      return c_.add({c_.placed(when), {}, std::move(fn), false, when});
+    }
+    // The machine slept for d: only the wall clock moved. Unless noticed is
+    // false, appointments whose moment passed fire at once, as the system's
+    // realtime timer does; otherwise they wait for recheck().
+    void jump(Duration d, bool noticed = true) {
+      c_.state_->offset += d;
+      if (noticed) recheck();
+    }
+    void recheck() override {
+      for (auto& [id, e] : c_.state_->timers)
+        if (e.when) e.at = c_.placed(*e.when);
+      c_.flush();
+    }
+
+   private:
+    FakeClock& c_;
+  };
+  Wall wall{*this};
+
  private:
   struct Entry {
     TimePoint at;
     Duration every;
     Callback fn;
     bool repeat;
+    std::optional<TimePoint> when;  // an appointment's moment on the wall clock
   };
   struct State {
     std::map<unsigned long, Entry> timers;
     unsigned long next = 1;
+    Duration offset{0};
   };
+
+  Timer add(Entry e) {
+    auto id = state_->next++;
+    state_->timers[id] = std::move(e);
+    std::weak_ptr<State> weak = state_;
+    return Timer([weak, id] {
+      if (auto s = weak.lock()) s->timers.erase(id);
+    });
+  }
+  // The main-loop moment at which a wall-clock moment falls due.
+  TimePoint placed(TimePoint when) const { return std::max(now_, when - state_->offset); }
+
   TimePoint now_;
   std::shared_ptr<State> state_;
 };

@@ -1,6 +1,7 @@
 // A notification centre that records what the client asks of it.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,7 +21,7 @@ class RecordingNotificationCenter final : public NotificationCenter {
       : loop_(loop), wall_(wall) {}
 
   NotificationAuthorization answer{true, NotificationAuthorization::Refusal::none};
-  // Whether a window of the client has the focus: requests shown now are then
+  // Whether a window of the client has the focus: requests shown are then
   // presented through onWillPresent.
   bool active = false;
 
@@ -32,25 +33,21 @@ class RecordingNotificationCenter final : public NotificationCenter {
   }
   void setCategories(std::vector<NotificationCategory> c) override { categories = std::move(c); }
   void add(NotificationRequest r) override {
-    added.push_back(r);
-    if (r.trigger.kind == NotificationTrigger::Kind::none) {
-      pendingById.erase(r.id);
-      shown.push_back(r);
-      // Like the desktop's centre: told on a later turn of the loop, never
-      // inside the caller's add.
-      if (active)
-        loop_.defer([this, r, alive = std::weak_ptr<int>(life_)] {
-          if (alive.lock() && onWillPresent) onWillPresent(r);
-        });
-    } else {
-      pendingById[r.id] = r;
-      if (wall_) {
-        auto at = r.trigger.kind == NotificationTrigger::Kind::interval
-                      ? wall_->now() + r.trigger.interval
-                      : r.trigger.date;
-        timers_[r.id] = wall_->at(at, [this, id = r.id] { due(id); });
-      }
-    }
+    pendingById.erase(r.id);
+    if (r.trigger.kind == NotificationTrigger::Kind::none) return show(r);
+    pendingById[r.id] = r;
+    if (!wall_) return;
+    auto at = r.trigger.kind == NotificationTrigger::Kind::interval
+                  ? wall_->now() + r.trigger.interval
+                  : r.trigger.date;
+    timers_[r.id] = wall_->at(at, [this, id = r.id] {
+      auto it = pendingById.find(id);
+      if (it == pendingById.end()) return;
+      auto request = it->second;
+      pendingById.erase(it);
+      if (onDelivered) onDelivered(request);
+      show(request);
+    });
   }
   Future<std::vector<NotificationRequest>> pending() override {
     std::vector<NotificationRequest> list;
@@ -60,37 +57,27 @@ class RecordingNotificationCenter final : public NotificationCenter {
     return f;
   }
   void removePending(const std::vector<std::string>& ids) override {
-    for (const auto& id : ids) {
-      removed.push_back(id);
-      pendingById.erase(id);
-    }
+    for (const auto& id : ids) pendingById.erase(id);
   }
 
-  // Counts the immediate requests shown under an id.
+  // Counts the requests shown under an id.
   size_t shownCount(const std::string& id) const {
-    size_t n = 0;
-    for (const auto& r : shown) n += r.id == id;
-    return n;
+    return std::count_if(shown.begin(), shown.end(), [&](const auto& r) { return r.id == id; });
   }
 
   int authorizationRequests = 0;
   std::vector<NotificationCategory> categories;
-  std::vector<NotificationRequest> added;
   std::vector<NotificationRequest> shown;
   std::map<std::string, NotificationRequest> pendingById;
-  std::vector<std::string> removed;
 
  private:
-  void due(const std::string& id) {
-    auto it = pendingById.find(id);
-    if (it == pendingById.end()) return;
-    auto request = it->second;
-    pendingById.erase(it);
-    shown.push_back(request);
-    if (onDelivered) onDelivered(request);
+  void show(const NotificationRequest& r) {
+    shown.push_back(r);
+    // Like the desktop's centre: told on a later turn of the loop, never
+    // inside the caller's add.
     if (active)
-      loop_.defer([this, request, alive = std::weak_ptr<int>(life_)] {
-        if (alive.lock() && onWillPresent) onWillPresent(request);
+      loop_.defer([this, r, alive = std::weak_ptr<int>(life_)] {
+        if (alive.lock() && onWillPresent) onWillPresent(r);
       });
   }
 

@@ -1,21 +1,36 @@
 // Today's count from a scripted task API. (The launcher signal that carries
 // it is tested on a session bus with the integration tests.)
+#include "app/Badge.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "app/Badge.h"
 #include "platform/Defaults.h"
-#include "server/NetworkText.h"
 #include "server/Settings.h"
 #include "support/FakeTaskApi.h"
 
 using namespace vuko;
 using test::FakeTaskApi;
-using Failure = TaskApi::Failure;
 
 namespace {
+
+TEST(BadgeLabel, OnlyAPositiveIntegerTodayShows) {
+  struct Case {
+    const char* counts;
+    std::optional<std::string> label;
+  } cases[] = {
+      {R"({"today":12,"inbox":3})", "12"}, {R"({"today":1})", "1"},
+      {R"({"today":500})", "500"},         {R"({"today":0})", std::nullopt},
+      {R"({"today":-4})", std::nullopt},   {R"({"today":"12"})", std::nullopt},
+      {R"({"today":2.5})", std::nullopt},  {R"({"today":true})", std::nullopt},
+      {R"({"today":null})", std::nullopt}, {R"({"inbox":3})", std::nullopt},
+      {R"([{"today":3}])", std::nullopt},  {R"(12)", std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Badge::labelFor(nlohmann::json::parse(c.counts)), c.label) << c.counts;
+}
 
 class BadgeTest : public testing::Test {
  protected:
@@ -26,68 +41,40 @@ class BadgeTest : public testing::Test {
     api.respond = [this](const FakeTaskApi::Call&) { return answer; };
   }
 
-  Badge::Label refresh() {
-    size_t before = labels.size();
-    badge->update();
-    EXPECT_EQ(labels.size(), before + 1);
-    return badge->label();
-  }
-
   FakeTaskApi api;
-  FakeTaskApi::Answer answer = FakeTaskApi::reply({{"today", 0}});
+  FakeTaskApi::Answer answer = FakeTaskApi::reply({{"today", 9}});
   std::vector<Badge::Label> labels;
   std::unique_ptr<Badge> badge =
       std::make_unique<Badge>(api, [this](const Badge::Label& label) { labels.push_back(label); });
 };
 
-}  // namespace
-
-TEST_F(BadgeTest, CountsFromTheServerBecomeTheLabel) {
-  struct Case {
-    FakeTaskApi::Answer answer;
-    std::optional<std::string> label;
-  } cases[] = {
-      {FakeTaskApi::reply({{"today", 12}}), "12"},
-      {FakeTaskApi::reply({{"today", 0}}), std::nullopt},
-      {FakeTaskApi::reply({{"today", "7"}}), std::nullopt},
-      {FakeTaskApi::reply({{"today", 3}}), "3"},
-      {FakeTaskApi::failing(Failure::server(500, "упал")), std::nullopt},
-      {FakeTaskApi::reply({{"today", 4}}), "4"},
-      {FakeTaskApi::failing(Failure::notSignedIn()), std::nullopt},
-      {FakeTaskApi::reply({{"today", 5}}), "5"},
-      {FakeTaskApi::failing(Failure::network(networkFailureText(TransportError::Kind::refused))),
-       std::nullopt},
-  };
-  for (const auto& c : cases) {
-    answer = c.answer;
-    EXPECT_EQ(refresh(), c.label);
-    EXPECT_EQ(labels.back(), c.label);
-  }
-  ASSERT_FALSE(api.calls.empty());
-  EXPECT_EQ(api.calls.back().name, "counts");
-  EXPECT_EQ(api.calls.back().token, "t-1");
-}
-
-TEST_F(BadgeTest, SignedOutOrSwitchedOffClearsWithoutAsking) {
-  answer = FakeTaskApi::reply({{"today", 9}});
-  ASSERT_EQ(refresh(), "9");
+// Whatever stops the count from coming clears the badge rather than leave a
+// stale number; switched off, it clears at once, before any answer.
+TEST_F(BadgeTest, ClearedWhenTheCountCannotBeHad) {
+  badge->update();
+  EXPECT_EQ(badge->label(), "9");
   ASSERT_EQ(api.calls.size(), 1u);
-
-  api.pageToken.reset();
-  EXPECT_EQ(refresh(), std::nullopt);
-  EXPECT_EQ(api.calls.size(), 1u);
-
-  api.pageToken = "t-1";
-  ASSERT_EQ(refresh(), "9");
-  Settings::setDockBadge(false);
-  // Switched off, the badge goes at once, before any answer could come.
+  EXPECT_EQ(api.calls[0].name, "counts");
+  EXPECT_EQ(api.calls[0].token, "t-1");
+  answer = FakeTaskApi::failing(TaskApi::Failure::server(500, "упал"));
   badge->update();
   EXPECT_EQ(badge->label(), std::nullopt);
-  EXPECT_EQ(labels.back(), std::nullopt);
+
+  answer = FakeTaskApi::reply({{"today", 9}});
+  api.pageToken.reset();
+  badge->update();
   EXPECT_EQ(api.calls.size(), 2u);
 
+  api.pageToken = "t-1";
+  Settings::setDockBadge(false);
+  answer = FakeTaskApi::held();
+  badge->update();
+  EXPECT_EQ(api.heldCount(), 0u);
   Settings::setDockBadge(true);
-  EXPECT_EQ(refresh(), "9");
+  badge->update();
+  api.release(FakeTaskApi::reply({{"today", 9}}));
+  EXPECT_EQ(labels,
+            (std::vector<Badge::Label>{"9", std::nullopt, std::nullopt, std::nullopt, "9"}));
 }
 
 TEST_F(BadgeTest, TheLastRefreshToFinishSetsTheLabel) {
@@ -110,3 +97,5 @@ TEST_F(BadgeTest, ARefreshStillRunningIsCancelledWhenTheBadgeGoes) {
   EXPECT_EQ(api.heldCount(), 0u);
   EXPECT_TRUE(labels.empty());
 }
+
+}  // namespace

@@ -1,10 +1,9 @@
-// The reminder engine on fakes: fake clocks, a recording notification
-// centre, a scripted task API, banner windows that only remember where they are.
+// The reminder engine on fakes: a fake clock, a recording notification centre,
+// a scripted task API, banner windows that only remember where they are.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "reminders/Reminders.h"
 #include "support/FakeClock.h"
 #include "support/FakeTaskApi.h"
-#include "support/FakeWallClock.h"
 #include "support/RecordingNotificationCenter.h"
 
 namespace vuko::test {
@@ -32,9 +30,7 @@ class FakeBannerView final : public BannerView {
   }
   void appear() override { onScreen = true; }
   void hide() override { onScreen = false; }
-  void press(std::optional<std::string> action) {
-    if (onInput) onInput(std::move(action));
-  }
+  void press(std::optional<std::string> action) { onInput(std::move(action)); }
 
   FakeBannerHost& host;
   BannerContent content;
@@ -52,8 +48,7 @@ class FakeBannerHost final : public BannerHost {
   void playSound() override { ++sounds; }
 
   std::vector<FakeBannerView*> views;  // alive, in order of making
-  int made = 0;
-  int sounds = 0;
+  int made = 0, sounds = 0;
 };
 
 inline FakeBannerView::FakeBannerView(FakeBannerHost& h, BannerContent c)
@@ -81,23 +76,24 @@ class RemindersFixture : public testing::Test {
   using Mode = Reminders::Mode;
 
   FakeClock clock;
-  FakeWallClock wall{clock};
+  FakeClock::Wall& wall = clock.wall;
   RecordingNotificationCenter center{clock, &wall};
   MemoryDefaults defaults;
   CountingActivity activity;
   FakeBannerHost host;
-
-  std::optional<std::string> token = "tok";
   FakeTaskApi api;
   // Every call the engine made, in order.
   std::vector<FakeTaskApi::Call>& sent = api.calls;
-  // The upcoming list as the server answers it (not an array: an answer
-  // without a usable list), and the answer's status (0: no answer).
+
+  // The API's answers: the page's token, the upcoming list (not an array:
+  // an answer without a usable list) with its status (0: no answer), and
+  // the status of a task's completion.
+  std::optional<std::string> token = "tok";
   nlohmann::json upcoming = nlohmann::json::array();
   int upcomingStatus = 200;
   int putStatus = 200;
-  std::vector<std::string> opened;
-  std::vector<std::string> activations;  // one per opened page
+
+  std::vector<std::string> opened;  // pages, with the activation token if any
   int changed = 0;
   std::vector<bool> native;
   std::vector<Mode> modes;
@@ -105,21 +101,8 @@ class RemindersFixture : public testing::Test {
   // The process-wide keep-awake instead of the counting one.
   bool realActivity = false;
 
-  // The fakes as the engine's services; the HTTP answers follow the fields above.
-  ReminderServices services(bool testMode = true) {
-    ReminderServices s;
-    s.clock = &clock;
-    s.wall = &wall;
-    s.center = &center;
-    s.defaults = &defaults;
-    s.activity = realActivity ? nullptr : &activity;
-    s.banners = &host;
-    s.testMode = testMode;
-    return s;
-  }
-
-  // The API's answers follow the fields above.
-  void scriptApi() {
+  // The engine on the fakes; the API answers from the fields above.
+  void make(bool testMode = true) {
     api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
       co_return token;
     });
@@ -133,14 +116,17 @@ class RemindersFixture : public testing::Test {
       }
       return a;
     };
-  }
-
-  void make(bool testMode = true) {
-    scriptApi();
-    r = std::make_unique<Reminders>(api, services(testMode));
+    ReminderServices s;
+    s.clock = &clock;
+    s.wall = &wall;
+    s.center = &center;
+    s.defaults = &defaults;
+    s.activity = realActivity ? nullptr : &activity;
+    s.banners = &host;
+    s.testMode = testMode;
+    r = std::make_unique<Reminders>(api, s);
     r->onOpen = [this](const std::string& p, const std::string& a) {
-      opened.push_back(p);
-      activations.push_back(a);
+      opened.push_back(a.empty() ? p : p + " " + a);
     };
     r->onChanged = [this] { ++changed; };
     r->onNative = [this](bool on) { native.push_back(on); };
@@ -165,22 +151,22 @@ class RemindersFixture : public testing::Test {
   }
 
   nlohmann::json reminder(const std::string& id, std::chrono::milliseconds fromNow,
-                          std::optional<long long> task = 42, const std::string& kind = "task") {
-    nlohmann::json j = {{"id", id},
-                        {"remind_at", ReminderItem::formatDate(wall.now() + fromNow)},
-                        {"kind", kind},
-                        {"title", "Задача " + id},
-                        {"body", ""}};
+                          std::optional<long long> task = 42) {
+    nlohmann::json j = {{"id", id}, {"remind_at", ReminderItem::formatDate(wall.now() + fromNow)}};
     if (task) j["task_id"] = *task;
     return j;
   }
 
+  // The user's answer to reminder 1 of task 42.
+  void answer(const std::string& action, std::optional<long long> task = 42) {
+    r->handle(ReminderAnswer{action, {"1", task, "task", "t", "", {}}, {}});
+  }
+
   size_t count(const std::string& fragment, const std::string& method = "") const {
-    size_t n = 0;
-    for (const auto& s : sent)
-      n += ("/api" + s.path).find(fragment) != std::string::npos &&
-           (method.empty() || s.method == method);
-    return n;
+    return std::count_if(sent.begin(), sent.end(), [&](const auto& s) {
+      return ("/api" + s.path).find(fragment) != std::string::npos &&
+             (method.empty() || s.method == method);
+    });
   }
 };
 
