@@ -7,16 +7,19 @@
 #include <string>
 
 #include "ScriptPage.h"
-#include "platform/Defaults.h"
+#include "support/SettingsScope.h"
 #include "web/Bridge.h"
 #include "web/OfflinePage.h"
+#include "web/PageMessages.h"
 
 namespace vuko {
 namespace {
 
 using nlohmann::json;
 using test::Page;
-using Type = Bridge::Message::Type;
+using Log = std::vector<std::string>;
+
+constexpr const char* kPage = "http://tasks.company.example:8080/today";
 
 // The stored permission comes from a file anyone can edit and goes into the
 // script between quotes: only the three known words may reach the page.
@@ -36,45 +39,25 @@ TEST(BridgeScript, BootstrapSetsTheChosenGlobalsAndNothingElse) {
   }
 }
 
-TEST(BridgeScript, NotificationsPostWhatTheClientReads) {
-  Page page;
-  page.eval(Bridge::bootstrapScript("granted", true));
-  page.eval(R"JS(
-    new Notification('Купить хлеб', { body: 'к ужину', tag: 'rem7' });
-    new Notification(5, { body: 6 }).close();
-  )JS");
-  EXPECT_EQ(
-      page.posted(),
-      json::array({
-          {{"type", "notify"}, {"title", "Купить хлеб"}, {"body", "к ужину"}, {"tag", "rem7"}},
-          {{"type", "notify"}, {"title", "5"}, {"body", "6"}, {"tag", ""}},
-      }));
-}
-
 TEST(BridgeScript, APermissionRequestIsSettledByThePermissionPush) {
-  struct Case {
-    const char* word;
-    bool answer;
-    const char* permission;
-    json settled;  // what the callback and the promise got; null while pending
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, bool, const char*, json> cases[] = {
+      // The word pushed, whether it answers the request, the permission and
+      // what the callback and the promise got (null while pending).
       {"granted", true, "granted", "granted"},
       {"denied", false, "denied", nullptr},
       {"x'); evil('", true, "default", "default"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [word, answer, permission, settled] : cases) {
     Page page;
     page.eval(Bridge::bootstrapScript("default", true));
     page.eval(R"JS(
       var fromCallback = null, fromPromise = null;
       Notification.requestPermission((p) => { fromCallback = p; }).then((p) => { fromPromise = p; });
     )JS");
-    EXPECT_EQ(Bridge::parse(page.posted()[0])->type, Type::notifyPermission);
-    EXPECT_EQ(page.eval(Bridge::permissionScript(c.word, c.answer)), true) << c.word;
+    EXPECT_EQ(page.eval(Bridge::permissionScript(word, answer)), true) << word;
     EXPECT_EQ(page.eval("[Notification.permission, fromCallback, fromPromise, events, called]"),
-              json({c.permission, c.settled, c.settled, {"vukonotifypermission"}, json::array()}))
-        << c.word << c.answer;
+              json({permission, settled, settled, {"vukonotifypermission"}, json::array()}))
+        << word << answer;
   }
 }
 
@@ -98,7 +81,7 @@ TEST(BridgeScript, RemindersHotkeysAndAlertPushes) {
 
 // Every message type the client acts on is one that some page posts: the
 // bootstrap script, the offline page or the stand-in server's web application.
-TEST(BridgeMessage, EveryTypeIsPostedBySomePageAndRecognised) {
+TEST(BridgeScript, EveryTypeIsPostedBySomePageAndRecognised) {
   std::string sources = Bridge::bootstrapScript("default", true) + offlinePage("x", "http://h");
   for (const auto& entry : std::filesystem::directory_iterator(VUKO_SOURCE_DIR "/devserver/web")) {
     if (entry.path().extension() != ".js") continue;
@@ -112,51 +95,7 @@ TEST(BridgeMessage, EveryTypeIsPostedBySomePageAndRecognised) {
     ASSERT_TRUE(parsed) << (*it)[1];
     seen.insert(int(parsed->type));
   }
-  EXPECT_EQ(seen.size(), std::size_t(Type::resumeGlobalHotkeys) + 1);
-}
-
-TEST(BridgeMessage, MalformedMessagesAreIgnored) {
-  const json cases[] = {
-      json(nullptr),
-      json("notify"),
-      json::array({json{{"type", "notify"}}}),
-      json::object(),
-      json{{"type", 1}},
-      json{{"type", json{{"name", "notify"}}}},
-      json{{"type", "Notify"}},
-      json{{"type", "notify "}},
-      json{{"type", "openWindow"}},
-      json{{"type", "setGlobalHotkey"}},
-      json{{"type", "setGlobalHotkey"}, {"id", 3}},
-  };
-  for (const auto& message : cases) EXPECT_FALSE(Bridge::parse(message).has_value()) << message;
-}
-
-// Members are read leniently: missing or of another type means the default.
-TEST(BridgeMessage, MembersAreReadLeniently) {
-  const std::pair<json, json> cases[] = {
-      {{{"type", "notify"}}, {"Vuko", "", ""}},
-      {{{"type", "notify"}, {"title", ""}, {"body", "к ужину"}, {"tag", "rem7"}},
-       {"", "к ужину", "rem7"}},
-      {{{"type", "notify"}, {"title", 5}, {"body", true}, {"tag", nullptr}}, {"Vuko", "", ""}},
-      {{{"type", "setGlobalHotkey"}, {"id", "quick"}}, {"quick", nullptr}},
-      {{{"type", "setGlobalHotkey"}, {"id", "quick"}, {"combo", {{"ctrl", true}}}},
-       {"quick", nullptr}},
-      {{{"type", "setGlobalHotkey"}, {"id", "quick"}, {"combo", {{"code", 12}}}},
-       {"quick", nullptr}},
-      {{{"type", "setGlobalHotkey"},
-        {"id", "show"},
-        {"combo", {{"code", "Space"}, {"ctrl", true}, {"alt", "yes"}, {"meta", 1}, {"x", 2}}}},
-       {"show",
-        {{"code", "Space"}, {"ctrl", true}, {"alt", false}, {"shift", false}, {"meta", false}}}},
-  };
-  for (const auto& [message, expected] : cases) {
-    auto m = Bridge::parse(message);
-    ASSERT_TRUE(m) << message;
-    json got = m->type == Type::notify ? json{m->title, m->body, m->tag}
-                                       : json{*m->id, m->combo ? *m->combo : json(nullptr)};
-    EXPECT_EQ(got, expected) << message;
-  }
+  EXPECT_EQ(seen.size(), std::size_t(Bridge::Message::Type::resumeGlobalHotkeys) + 1);
 }
 
 TEST(BridgeHotkeys, ListHasEveryIdWithNullOrItsMembersTitleAndRegistration) {
@@ -180,10 +119,107 @@ TEST(BridgeStored, PermissionAndRemindersDefaults) {
   d.setBool("nativeReminders", false);
   EXPECT_EQ(Bridge::storedPermission(d), "granted");
   EXPECT_FALSE(Bridge::storedNativeReminders(d));
-  d.setValue("notifyPermission", 1);
   d.setValue("nativeReminders", "false");
-  EXPECT_EQ(Bridge::storedPermission(d), "default");
   EXPECT_TRUE(Bridge::storedNativeReminders(d));
+}
+
+// The messages pages post, as the window's controller routes them: handlers
+// write what reached them into one log.
+class BridgeMessagesTest : public testing::Test {
+ protected:
+  bool post(const json& message, std::optional<Url> from = Url::parse(kPage),
+            bool offline = false) {
+    auto note = [this](const char* what) { return [this, what] { log.push_back(what); }; };
+    PageMessages router({
+        .notify = [this](const std::string& title, const std::string& body,
+                         const std::string& tag) { log.push_back(title + "|" + body + "|" + tag); },
+        .askPermission = note("askPermission"),
+        .tasksChanged = note("tasksChanged"),
+        .retry = note("retry"),
+        .chooseServer = note("chooseServer"),
+        .sendHotkeys = note("sendHotkeys"),
+        .setHotkey =
+            [this](const std::string& id, const std::optional<GlobalCombo>& combo) {
+              log.push_back(id + " " + (combo ? combo->title() : "none"));
+            },
+        .pauseHotkeys = note("pause"),
+        .resumeHotkeys = note("resume"),
+    });
+    return router.route(from, offline, message);
+  }
+
+  test::SettingsScope settings{"http://tasks.company.example:8080"};
+  Log log;
+};
+
+TEST_F(BridgeMessagesTest, WhatTheBootstrapScriptPostsReachesItsHandler) {
+  Page page;
+  page.eval(Bridge::bootstrapScript("default", true));
+  page.eval(R"JS(
+    new Notification('Купить хлеб', { body: 'к ужину', tag: 'rem7' });
+    new Notification(5, { body: 6 }).close();
+    Notification.requestPermission();
+  )JS");
+  for (const auto& message : page.posted()) EXPECT_TRUE(post(message)) << message;
+  EXPECT_EQ(log, (Log{"Купить хлеб|к ужину|rem7", "5|6|", "askPermission"}));
+}
+
+// Members are read leniently: missing or of another type means the default.
+TEST_F(BridgeMessagesTest, EachMessageReachesItsHandler) {
+  const json combo = {{"code", "KeyK"}, {"ctrl", true}, {"alt", "yes"}, {"meta", 1}, {"x", 2}};
+  const std::pair<json, Log> cases[] = {
+      {{{"type", "notify"}}, {"Vuko||"}},
+      {{{"type", "notify"}, {"title", ""}, {"body", true}, {"tag", nullptr}}, {"||"}},
+      {{{"type", "notify"}, {"title", 5}, {"body", json::array()}}, {"Vuko||"}},
+      {{{"type", "notifyPermission"}}, {"askPermission"}},
+      {{{"type", "tasksChanged"}}, {"tasksChanged"}},
+      {{{"type", "retry"}}, {"retry"}},
+      {{{"type", "chooseServer"}}, {"chooseServer"}},
+      {{{"type", "getGlobalHotkeys"}}, {"sendHotkeys"}},
+      {{{"type", "pauseGlobalHotkeys"}}, {"pause"}},
+      {{{"type", "resumeGlobalHotkeys"}}, {"resume"}},
+      // The page shows what the system took, which may differ from the ask.
+      {{{"type", "setGlobalHotkey"}, {"id", "quick"}, {"combo", combo}},
+       {"quick Ctrl+K", "sendHotkeys"}},
+      {{{"type", "setGlobalHotkey"}, {"id", "show"}}, {"show none", "sendHotkeys"}},
+      {{{"type", "setGlobalHotkey"}, {"id", "show"}, {"combo", {{"ctrl", true}}}},
+       {"show none", "sendHotkeys"}},
+      {{{"type", "setGlobalHotkey"}, {"id", "show"}, {"combo", {{"code", 12}}}},
+       {"show none", "sendHotkeys"}},
+  };
+  for (const auto& [body, reached] : cases) {
+    log.clear();
+    EXPECT_TRUE(post(body)) << body;
+    EXPECT_EQ(log, reached) << body;
+  }
+}
+
+// Only our own pages may drive the client: a sign-in page shown in the window
+// must not rebind hot keys or post notifications. The offline page has no
+// address of its own.
+TEST_F(BridgeMessagesTest, MalformedMessagesAndForeignPagesAreDropped) {
+  for (const json& body :
+       {json(nullptr), json("notify"), json::array({json{{"type", "notify"}}}), json::object(),
+        json{{"type", 1}}, json{{"type", json{{"name", "notify"}}}}, json{{"type", "Notify"}},
+        json{{"type", "notify "}}, json{{"type", "openWindow"}}, json{{"type", "setGlobalHotkey"}},
+        json{{"type", "setGlobalHotkey"}, {"id", 3}}})
+    EXPECT_FALSE(post(body)) << body;
+  const json pause = {{"type", "pauseGlobalHotkeys"}};
+  EXPECT_FALSE(post(pause, Url::parse("https://id.company.example/login")));
+  EXPECT_FALSE(post(pause, Url::parse("https://id.company.example/login"), true));
+  EXPECT_FALSE(post(pause, std::nullopt));
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(post(pause, std::nullopt, true));
+  EXPECT_EQ(log, Log{"pause"});
+}
+
+TEST(BridgeMessages, UnsetHandlersDropTheirMessages) {
+  test::SettingsScope settings{"http://tasks.company.example:8080"};
+  PageMessages empty{{}};
+  for (const char* type :
+       {"notify", "notifyPermission", "tasksChanged", "retry", "chooseServer", "getGlobalHotkeys",
+        "setGlobalHotkey", "pauseGlobalHotkeys", "resumeGlobalHotkeys"})
+    EXPECT_TRUE(empty.route(Url::parse(kPage), false, {{"type", type}, {"id", "quick"}})) << type;
 }
 
 }  // namespace
