@@ -22,56 +22,48 @@ class NavigationPolicyTest : public testing::Test {
  protected:
   static void serve(const std::string& address) { Settings::setServer(*Url::parse(address)); }
   test::SettingsScope settings{"https://tasks.company.example"};
-  const std::string auth = "https://" + *Navigation::authHosts().begin();
+  const std::string host = *Navigation::authHosts().begin();
+  const std::string auth = "https://" + host;
 };
 
 // The web engine reports every page with a lower-case host and without a
 // default port; a server address stored in another form by an older version
-// must still own its pages. Each call reads the server in use.
+// must still own its pages. Each call reads the server in use. The sign-in
+// page is the server's "/login" (never while the offline page is shown).
 TEST_F(NavigationPolicyTest, OurPagesAreThoseOfTheServerInUse) {
   struct Case {
     const char* server;
     const char* page;
-    bool ours, sameHost;
+    bool ours, sameHost, signIn;
   };
   const Case cases[] = {
-      {"https://tasks.company.example", "http://tasks.company.example/today", true, true},
-      {"https://tasks.company.example", "https://tasks.company.example:8443/", false, true},
-      {"https://tasks.company.example", "https://www.tasks.company.example/", false, false},
-      {"https://tasks.company.example", "about:srcdoc", true, false},
-      {"https://tasks.company.example", "blob:https://tasks.company.example/1f2e", true, false},
-      {"https://tasks.company.example", "data:text/html,hello", true, false},
-      {"https://tasks.company.example", "mailto:someone@tasks.company.example", false, false},
-      {"http://127.0.0.1:5300", "https://127.0.0.1:5300/login", true, true},
-      {"http://127.0.0.1:5300", "http://127.0.0.1/", false, true},
-      {"https://TASKS.company.example:443", "http://tasks.company.example/login", true, true},
-      {"http://127.0.0.1:80", "http://127.0.0.1/today", true, true},
-      {"https://tasks.company.example:80", "https://tasks.company.example/today", false, true},
+      {"https://t.example", "http://t.example/today", true, true, false},
+      {"https://t.example", "https://t.example:8443/login?next=%2Ftoday", false, true, true},
+      {"https://t.example", "https://www.t.example/login", false, false, false},
+      {"https://t.example", "about:srcdoc", true, false, false},
+      {"https://t.example", "blob:https://t.example/1f2e", true, false, false},
+      {"https://t.example", "data:text/html,hello", true, false, false},
+      {"https://t.example", "mailto:someone@t.example", false, false, false},
+      {"http://127.0.0.1:5300", "https://127.0.0.1:5300/login#form", true, true, true},
+      {"http://127.0.0.1:5300", "http://127.0.0.1/login/", false, true, false},
+      {"http://127.0.0.1:5300", "http://127.0.0.1:5300/Login", true, true, false},
+      {"https://T.example:443", "http://t.example/login", true, true, true},
+      {"http://127.0.0.1:80", "http://127.0.0.1/today", true, true, false},
+      {"https://t.example:80", "https://t.example/today", false, true, false},
   };
   for (const auto& c : cases) {
     serve(c.server);
-    EXPECT_EQ(Navigation::isOurs(url(c.page)), c.ours) << c.server << " " << c.page;
-    EXPECT_EQ(Navigation::isServerHost(url(c.page)), c.sameHost) << c.server << " " << c.page;
+    auto page = url(c.page);
+    EXPECT_EQ(Navigation::isOurs(page), c.ours) << c.server << " " << c.page;
+    EXPECT_EQ(Navigation::isServerHost(page), c.sameHost) << c.server << " " << c.page;
+    EXPECT_EQ(Navigation::isSignInPage(page, false), c.signIn) << c.server << " " << c.page;
+    EXPECT_FALSE(Navigation::isSignInPage(page, true)) << c.page;
   }
-  EXPECT_FALSE(Navigation::isOurs(std::nullopt));
+  EXPECT_FALSE(Navigation::isOurs(std::nullopt) || Navigation::isSignInPage(std::nullopt, false));
 }
 
-TEST_F(NavigationPolicyTest, AuthPagesAreHttpsOnTheWholeHostName) {
-  const std::string host = *Navigation::authHosts().begin();
-  const std::pair<std::string, bool> cases[] = {
-      {auth + "/auth?retpath=x", true},
-      {auth + ":8443/authorize", true},
-      {"http://" + host + "/auth", false},
-      {"https://evil." + host + "/", false},
-      {auth + ".evil.example/", false},
-      {"https://tasks.company.example/login", false},
-      {"https://" + host.substr(host.find('.') + 1) + "/", false},
-  };
-  for (const auto& [text, isAuth] : cases)
-    EXPECT_EQ(Navigation::isAuthPage(url(text)), isAuth) << text;
-  EXPECT_FALSE(Navigation::isAuthPage(std::nullopt));
-}
-
+// Sign-in pages of the identity providers load inside, over https and on the
+// whole host name only.
 TEST_F(NavigationPolicyTest, ActionPolicy) {
   const ActionOutcome allow{Decision::allow, false};
   const ActionOutcome leave{Decision::cancel, true};
@@ -90,8 +82,11 @@ TEST_F(NavigationPolicyTest, ActionPolicy) {
       {std::nullopt, false, main, allow},
       {"https://tasks.company.example/today", false, none, allow},
       {"data:text/plain,x", false, main, allow},
-      {auth + "/auth", false, main, allow},
-      {"http" + auth.substr(5) + "/auth", false, main, leave},
+      {auth + ":8443/auth?retpath=x", false, main, allow},
+      {"http://" + host + "/auth", false, main, leave},
+      {"https://evil." + host + "/", false, main, leave},
+      {auth + ".evil.example/", false, main, leave},
+      {"https://" + host.substr(host.find('.') + 1) + "/", false, main, leave},
       {"https://example.org/", false, main, leave},
       {"https://example.org/", false, none, leave},
       {"https://example.org/embed", false, embedded, allow},
@@ -161,21 +156,6 @@ TEST_F(NavigationPolicyTest, NewWindows) {
   for (const auto& [text, expected] : cases)
     EXPECT_EQ(Navigation::decideNewWindow(url(text)), expected) << text;
   EXPECT_EQ(Navigation::decideNewWindow(std::nullopt), NewWindow::ignore);
-}
-
-TEST_F(NavigationPolicyTest, SignInPageIsTheServersLoginPathOnly) {
-  serve("http://LocalHost:5300");
-  const std::pair<const char*, bool> cases[] = {
-      {"http://localhost:5300/login?next=%2Ftoday", true},
-      {"http://localhost:5301/login#form", true},
-      {"http://localhost:5300/Login", false},
-      {"http://127.0.0.1:5300/login", false},
-  };
-  for (const auto& [text, signIn] : cases) {
-    EXPECT_EQ(Navigation::isSignInPage(url(text), false), signIn) << text;
-    EXPECT_FALSE(Navigation::isSignInPage(url(text), true)) << text;
-  }
-  EXPECT_FALSE(Navigation::isSignInPage(std::nullopt, false));
 }
 
 }  // namespace
