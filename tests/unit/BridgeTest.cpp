@@ -160,7 +160,7 @@ TEST_F(BridgeMessagesTest, WhatTheBootstrapScriptPostsReachesItsHandler) {
     new Notification(5, { body: 6 }).close();
     Notification.requestPermission();
   )JS");
-  for (const auto& message : page.posted()) EXPECT_TRUE(post(message)) << message;
+  for (const auto& message : page.eval("posted")) EXPECT_TRUE(post(message)) << message;
   EXPECT_EQ(log, (Log{"Купить хлеб|к ужину|rem7", "5|6|", "askPermission"}));
 }
 
