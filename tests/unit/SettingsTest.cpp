@@ -100,9 +100,3 @@ TEST_F(SettingsTest, DockBadgeIsOnUnlessStoredFalse) {
   Settings::setDockBadge(false);
   EXPECT_FALSE(Settings::dockBadge());
 }
-
-TEST_F(SettingsTest, UrlResolvesPathsOnTheServerInUse) {
-  Settings::setServer(url("http://127.0.0.1:5300"));
-  EXPECT_EQ(Settings::url("/settings/advanced?tab=1#hotkeys").str(),
-            "http://127.0.0.1:5300/settings/advanced?tab=1#hotkeys");
-}
