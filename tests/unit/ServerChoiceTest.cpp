@@ -49,14 +49,6 @@ TEST_F(ServerChoiceTest, ProbeTriesPlainHttpOnlyForAnOwnServerTypedWithoutScheme
   EXPECT_FALSE(ServerChoice::firstAddress(true, "ftp://files.company.example"));
 }
 
-TEST_F(ServerChoiceTest, AcceptStoresAndTellsWhetherTheServerChanged) {
-  auto a = *Url::parse("http://localhost:5300");
-  EXPECT_TRUE(ServerChoice::accept(a));
-  EXPECT_EQ(Settings::server(), a);
-  EXPECT_FALSE(ServerChoice::accept(a));
-  EXPECT_TRUE(ServerChoice::accept(Settings::publicServer()));
-}
-
 TEST_F(ServerChoiceTest, FilledFromTheStoredSettings) {
   settings.store->setString("recentServers", "http://a.local");  // of the wrong shape
   auto f = ServerChoice::filled();
@@ -124,6 +116,7 @@ TEST_F(ServerSheetStateTest, UnusableAddressIsRefusedWithoutAProbeUntilTheModeOr
   EXPECT_EQ(changes, 5);
 }
 
+// The server that answers is stored; done tells whether that changed it.
 TEST_F(ServerSheetStateTest, OneProbeAtATimeAndTheAnsweringServerIsStored) {
   sheet->connect(true, "t.example");
   EXPECT_TRUE(sheet->busy());
