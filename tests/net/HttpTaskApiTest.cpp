@@ -7,34 +7,40 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "platform/Defaults.h"
 #include "server/HttpTaskApi.h"
 #include "server/NetworkText.h"
-#include "server/Settings.h"
 #include "support/FakeClock.h"
+#include "support/SettingsScope.h"
 #include "support/TestServer.h"
 #include "support/Wait.h"
 
 using namespace vuko;
+using nlohmann::json;
 using test::jsonReply;
 using test::Received;
-using test::Reply;
 using Failure = TaskApi::Failure;
 
 namespace {
 
 class HttpTaskApiTest : public testing::Test {
  protected:
-  void SetUp() override {
-    Defaults::setStandard(std::make_shared<MemoryDefaults>());
-    Settings::setServer(*Url::parse(server.url()));
+  // Every path answers with this status and body.
+  void answer(const std::vector<std::string>& paths, int status, const std::string& body) {
+    for (const auto& path : paths)
+      server.handle(path, [=](const Received&) { return jsonReply(status, body); });
   }
-
+  // Requests wait until answered at the end of the test.
+  void hold(const std::vector<std::string>& paths) {
+    test::Reply held;
+    held.hold = true;
+    for (const auto& path : paths) server.handle(path, [=](const Received&) { return held; });
+  }
   static Url closed() {
     return *Url::parse("http://127.0.0.1:" + std::to_string(test::TestServer::closedPort()));
   }
 
   test::TestServer server;
+  test::SettingsScope settings{server.url()};
   HttpTaskApi api;
 };
 
@@ -49,186 +55,112 @@ Failure failureOf(Task<T> task) {
   return Failure::server(0, "(no failure)");
 }
 
+// The result of a call, or its failure's status and sentence.
+std::string outcomeOf(Task<json> task) {
+  try {
+    return test::run(std::move(task)).dump();
+  } catch (const Failure& f) {
+    return std::to_string(f.status()) + " " + f.description();
+  }
+}
+
 }  // namespace
 
-TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndSendsNoToken) {
-  struct Case {
-    int status;
-    const char* body;
-    bool ok;
-  } cases[] = {
-      {200, R"({"ok":true})", true},    {200, R"({"ok":true,"version":"2"})", true},
-      {200, R"({"ok":"true"})", false}, {200, R"({"ok":false})", false},
-      {200, R"([true])", false},        {200, "<html>hello</html>", false},
-      {500, R"({"ok":true})", false},   {404, R"({"detail":"nope"})", false},
+TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndReportsAClosedPortInRussian) {
+  const std::tuple<int, const char*, bool> cases[] = {
+      {200, R"({"ok":true,"version":"2"})", true},
+      {200, R"({"ok":"true"})", false},
+      {200, R"([true])", false},
+      {200, "<html>hello</html>", false},
+      {500, R"({"ok":true})", false},
   };
-  for (const auto& c : cases) {
-    server.handle("/api/health", [&](const Received&) { return jsonReply(c.status, c.body); });
-    auto message = test::run(api.probe(*Url::parse(server.url())));
-    if (c.ok)
-      EXPECT_FALSE(message) << c.body;
-    else
-      EXPECT_EQ(message, std::optional<std::string>(TaskApi::kNotOurServer)) << c.status << c.body;
+  for (const auto& [status, body, ok] : cases) {
+    answer({"/api/health"}, status, body);
+    EXPECT_EQ(test::run(api.probe(*Url::parse(server.url()))),
+              ok ? std::nullopt : std::optional<std::string>(TaskApi::kNotOurServer))
+        << status << body;
   }
-  ASSERT_FALSE(server.received().empty());
   EXPECT_EQ(server.received().back().headers.count("authorization"), 0u);
-  EXPECT_EQ(server.received().back().method, "GET");
+  EXPECT_EQ(test::run(api.probe(closed())),
+            std::optional<std::string>("Не удалось подключиться: Сервер отклонил соединение."));
 }
 
-TEST_F(HttpTaskApiTest, ProbeReportsAClosedPortInRussian) {
-  auto message = test::run(api.probe(closed()));
-  ASSERT_TRUE(message);
-  EXPECT_EQ(*message, "Не удалось подключиться: Сервер отклонил соединение.");
-}
-
+// The sentence is shown after "Не удалось подключиться: " too.
 TEST(NetworkFailureTextTest, NamesTheCauseRatherThanRepeatingThePrefix) {
-  struct Case {
-    std::uint32_t domain;
-    int code;
-    const char* cause;
-  } cases[] = {
-      {G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED, "отклонил"},
+  const std::tuple<std::uint32_t, int, const char*> cases[] = {
       {G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND, "не найден"},
-      {G_IO_ERROR, G_IO_ERROR_TIMED_OUT, "лимит времени"},
       {G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE, "сертификат"},
   };
-  for (const auto& c : cases) {
-    std::string text = networkFailureText(networkErrorKind(c.domain, c.code));
-    EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+  for (const auto& [domain, code, cause] : cases) {
+    std::string text = networkFailureText(networkErrorKind(domain, code));
+    EXPECT_NE(text.find(cause), std::string::npos) << text;
     EXPECT_EQ(text.find("подключиться"), std::string::npos) << text;
   }
 }
 
 TEST_F(HttpTaskApiTest, StatusesBecomeResultsOrTheUsersSentence) {
-  struct Case {
-    int status;
-    const char* body;
-    const char* failure;  // nullptr: success
-    Failure::Kind kind;
-    nlohmann::json result;
-  } cases[] = {
-      {200, R"({"today":3})", nullptr, {}, {{"today", 3}}},
-      {200, R"([1,2])", nullptr, {}, nlohmann::json::array({1, 2})},
-      {200, "not json", nullptr, {}, nlohmann::json::object()},
-      {201, "42", nullptr, {}, nlohmann::json::object()},
-      {204, "", nullptr, {}, nlohmann::json::object()},
-      {401,
-       R"({"detail":"Token expired"})",
-       "Сначала войдите в «Vuko» в главном окне",
-       Failure::Kind::notSignedIn,
-       {}},
-      {422,
-       R"({"detail":[{"loc":["title"],"msg":"required"}]})",
-       "Ошибка сервера 422",
-       Failure::Kind::server,
-       {}},
-      {400,
-       R"({"detail":"Название слишком длинное"})",
-       "Название слишком длинное",
-       Failure::Kind::server,
-       {}},
-      {502, "<html>Bad gateway</html>", "Ошибка сервера 502", Failure::Kind::server, {}},
-      {500, R"({"detail":5})", "Ошибка сервера 500", Failure::Kind::server, {}},
+  // The result, or the failure's status and sentence.
+  const std::tuple<int, const char*, std::string> cases[] = {
+      {200, R"({"today":3})", R"({"today":3})"},
+      {200, R"([1,2])", "[1,2]"},
+      {201, "42", "{}"},
+      {204, "", "{}"},
+      {400, R"({"detail":"Название слишком длинное"})", "400 Название слишком длинное"},
+      {422, R"({"detail":[{"msg":"required"}]})", "422 Ошибка сервера 422"},
+      {502, "<html>Bad gateway</html>", "502 Ошибка сервера 502"},
+      {401, R"({"detail":"Token expired"})", "401 Сначала войдите в «Vuko» в главном окне"},
   };
-  for (const auto& c : cases) {
-    server.handle("/api/tasks/counts",
-                  [&](const Received&) { return jsonReply(c.status, c.body); });
-    if (c.failure) {
-      auto f = failureOf(api.counts("t"));
-      EXPECT_EQ(f.description(), c.failure) << c.status;
-      EXPECT_EQ(f.kind(), c.kind) << c.status;
-      EXPECT_EQ(f.status(), c.status);
-    } else {
-      EXPECT_EQ(test::run(api.counts("t")), c.result) << c.status << c.body;
-    }
+  for (const auto& [status, body, outcome] : cases) {
+    answer({"/api/tasks/counts"}, status, body);
+    EXPECT_EQ(outcomeOf(api.counts("t")), outcome);
   }
+  EXPECT_EQ(failureOf(api.counts("t")).kind(), Failure::Kind::notSignedIn);
 }
 
 TEST_F(HttpTaskApiTest, EachCallSendsItsMethodPathTokenAndBodyExactly) {
-  for (const char* path : {"/api/tasks/parse", "/api/tasks", "/api/tasks/counts", "/api/tasks/42",
-                           "/api/reminders/r-7/fired", "/api/reminders/upcoming"})
-    server.handle(path, [](const Received&) { return jsonReply(200, "{}"); });
-  auto last = [&] { return server.received().back(); };
-  auto json = [](const Received& r) { return nlohmann::json::parse(r.body, nullptr, false); };
-
-  test::run(api.parse("abc", "завтра \t"));
-  EXPECT_EQ(last().method, "POST");
-  EXPECT_EQ(last().path, "/api/tasks/parse");
-  EXPECT_EQ(last().headers["authorization"], "Bearer abc");
-  EXPECT_EQ(last().headers["content-type"], "application/json");
-  EXPECT_EQ(json(last()), nlohmann::json({{"text", "завтра \t"}}));
-
-  test::run(api.create("abc", "Купить хлеб"));
-  EXPECT_EQ(last().method, "POST");
-  EXPECT_EQ(last().path, "/api/tasks");
-  EXPECT_EQ(json(last()), nlohmann::json({{"title", "Купить хлеб"}, {"smart", true}}));
-
-  test::run(api.counts("abc"));
-  EXPECT_EQ(last().method, "GET");
-  EXPECT_EQ(last().path, "/api/tasks/counts");
-  EXPECT_EQ(last().headers.count("content-type"), 0u);
-  EXPECT_TRUE(last().body.empty());
-
-  EXPECT_EQ(test::run(api.complete("abc", 42)), 200);
-  EXPECT_EQ(last().method, "PUT");
-  EXPECT_EQ(last().path, "/api/tasks/42");
-  EXPECT_EQ(last().headers["content-type"], "application/json");
-  EXPECT_EQ(last().body, R"({"completed":true})");
-
-  EXPECT_EQ(test::run(api.fired("abc", "r-7")), 200);
-  EXPECT_EQ(last().method, "POST");
-  EXPECT_EQ(last().path, "/api/reminders/r-7/fired");
-  EXPECT_TRUE(last().body.empty());
-
-  test::run(api.upcoming("abc"));
-  EXPECT_EQ(last().method, "GET");
-  EXPECT_EQ(last().path, "/api/reminders/upcoming?hours=24");
-  EXPECT_EQ(last().headers["authorization"], "Bearer abc");
-
+  answer({"/api/tasks", "/api/tasks/counts", "/api/tasks/42", "/api/reminders/upcoming"}, 200,
+         "{}");
+  const std::pair<std::function<void()>, const char*> cases[] = {
+      {[&] { test::run(api.create("abc", "Купить хлеб")); },
+       R"(POST /api/tasks application/json {"smart":true,"title":"Купить хлеб"})"},
+      {[&] { test::run(api.counts("abc")); }, "GET /api/tasks/counts  "},
+      {[&] { test::run(api.complete("abc", 42)); },
+       R"(PUT /api/tasks/42 application/json {"completed":true})"},
+      {[&] { test::run(api.upcoming("abc")); }, "GET /api/reminders/upcoming?hours=24  "},
+  };
+  for (const auto& [call, expected] : cases) {
+    call();
+    auto r = server.received().back();
+    json body = json::parse(r.body, nullptr, false);
+    EXPECT_EQ(r.method + " " + r.path + " " + r.headers["content-type"] + " " +
+                  (body.is_discarded() ? r.body : body.dump()),
+              expected);
+    EXPECT_EQ(r.headers["authorization"], "Bearer abc") << expected;
+  }
   // An empty token still sends the header; HTTP parsers drop the value's
   // trailing blank, so the server sees the bare word.
   test::run(api.counts(""));
-  EXPECT_EQ(last().headers.at("authorization"), "Bearer");
+  EXPECT_EQ(server.received().back().headers.at("authorization"), "Bearer");
 }
 
 TEST_F(HttpTaskApiTest, UpcomingGivesTheItemsOnlyWhenTheyAreAllObjects) {
-  struct Case {
-    int status;
-    const char* body;
-    bool items;
-  } cases[] = {
-      {200, R"({"items":[{"id":1},{"id":2}]})", true},
-      {200, R"({"items":[]})", true},
-      {200, R"({"now":1})", false},
-      {200, R"({"items":[1,2]})", false},
-      {200, R"({"items":{"id":1}})", false},
-      {200, "<html>", false},
-      {401, R"({"items":[]})", false},
-      {404, R"({"detail":"Not Found"})", false},
+  const std::tuple<int, const char*, std::optional<json>> cases[] = {
+      {200, R"({"items":[{"id":1},{"id":2}]})", json::array({{{"id", 1}}, {{"id", 2}}})},
+      {200, R"({"items":[]})", json::array()},
+      {200, R"({"now":1})", std::nullopt},
+      {200, R"({"items":[1,2]})", std::nullopt},
+      {200, R"({"items":{"id":1}})", std::nullopt},
+      {401, R"({"items":[]})", std::nullopt},
   };
-  for (const auto& c : cases) {
-    server.handle("/api/reminders/upcoming",
-                  [&](const Received&) { return jsonReply(c.status, c.body); });
-    auto answer = test::run(api.upcoming("t"));
-    EXPECT_EQ(answer.status, c.status) << c.body;
-    EXPECT_EQ(answer.items.has_value(), c.items) << c.body;
+  for (const auto& [status, body, items] : cases) {
+    answer({"/api/reminders/upcoming"}, status, body);
+    auto got = test::run(api.upcoming("t"));
+    EXPECT_EQ(got.status, status) << body;
+    EXPECT_EQ(got.items, items) << body;
   }
-  server.handle("/api/reminders/upcoming",
-                [](const Received&) { return jsonReply(200, R"({"items":[{"id":1},{"id":2}]})"); });
-  auto answer = test::run(api.upcoming("t"));
-  ASSERT_TRUE(answer.items);
-  EXPECT_EQ(answer.items->size(), 2u);
-  EXPECT_EQ((*answer.items)[1]["id"], 2);
 }
 
-TEST_F(HttpTaskApiTest, CallsFollowTheServerInUseAndReportTransportFailures) {
-  test::TestServer other;
-  other.handle("/api/tasks/counts",
-               [&](const Received&) { return jsonReply(200, R"({"today":7})"); });
-  Settings::setServer(*Url::parse(other.url()));
-  EXPECT_EQ(test::run(api.counts("t"))["today"], 7);
-  EXPECT_TRUE(server.received().empty());
-
+TEST_F(HttpTaskApiTest, TransportFailuresAreTheUsersSentenceOrNoAnswer) {
   Settings::setServer(closed());
   auto f = failureOf(api.counts("t"));
   EXPECT_EQ(f.kind(), Failure::Kind::network);
@@ -241,22 +173,17 @@ TEST_F(HttpTaskApiTest, CallsFollowTheServerInUseAndReportTransportFailures) {
 }
 
 TEST_F(HttpTaskApiTest, TextThatCannotBeEncodedOrABodyThatIsNoObjectIsNotSent) {
-  server.handle("/api/tasks", [&](const Received&) { return jsonReply(200, "{}"); });
+  answer({"/api/tasks"}, 200, "{}");
   auto f = failureOf(api.create("t", "\xff\xfe"));
   EXPECT_EQ(f.kind(), Failure::Kind::unencodable);
   EXPECT_EQ(f.description(), "Не удалось отправить текст");
-  for (const auto& body : {nlohmann::json::array({1, 2}), nlohmann::json("text"), nlohmann::json(5),
-                           nlohmann::json(nullptr)}) {
-    EXPECT_THROW(test::run(api.request("t", "POST", "/tasks", body)), std::invalid_argument)
-        << body;
-  }
+  for (const auto& body : {json::array({1, 2}), json("text"), json(nullptr)})
+    EXPECT_THROW(test::run(api.request("t", "POST", "/tasks", body)), std::invalid_argument);
   EXPECT_TRUE(server.received().empty());
 }
 
 TEST_F(HttpTaskApiTest, TheOwnersEndCancelsARunningCall) {
-  Reply held;
-  held.hold = true;
-  server.handle("/api/tasks", [held](const Received&) { return held; });
+  hold({"/api/tasks"});
   auto owner = std::make_unique<Lifetime>();
   auto call = api.create("t", "позвонить маме", owner->guard());
   ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
@@ -272,30 +199,26 @@ TEST_F(HttpTaskApiTest, TheOwnersEndCancelsARunningCall) {
 TEST_F(HttpTaskApiTest, ProbeAndCallsTimeOutOnTheClientsClock) {
   auto clock = std::make_shared<test::FakeClock>();
   Clock::setMain(clock);
-  Reply held;
-  held.hold = true;
-  server.handle("/api/health", [held](const Received&) { return held; });
-  server.handle("/api/tasks/counts", [held](const Received&) { return held; });
-
+  hold({"/api/health", "/api/tasks/counts"});
+  // Runs the clock to just before the limit, then to it.
+  auto expire = [&](std::size_t held, auto& task, std::chrono::seconds limit) {
+    ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == held; }));
+    clock->advance(limit - std::chrono::milliseconds(1));
+    test::spin(std::chrono::milliseconds(50));
+    EXPECT_FALSE(task.done());
+    clock->advance(std::chrono::milliseconds(1));
+  };
   auto probe = api.probe(*Url::parse(server.url()));
-  ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 1; }));
-  clock->advance(std::chrono::milliseconds(5999));
-  test::spin(std::chrono::milliseconds(50));
-  EXPECT_FALSE(probe.done());
-  clock->advance(std::chrono::milliseconds(1));
-  ASSERT_TRUE(test::waitUntil([&] { return probe.done(); }));
-  EXPECT_EQ(probe.result(), std::optional<std::string>(
-                                "Не удалось подключиться: Превышен лимит времени на запрос."));
+  expire(1, probe, std::chrono::seconds(6));
+  EXPECT_EQ(test::run(std::move(probe)),
+            std::optional<std::string>("Не удалось подключиться: " +
+                                       networkFailureText(TransportError::Kind::timedOut)));
 
   auto call = api.counts("t");
-  ASSERT_TRUE(test::waitUntil([&] { return server.heldCount() == 2; }));
-  clock->advance(std::chrono::milliseconds(14999));
-  test::spin(std::chrono::milliseconds(50));
-  EXPECT_FALSE(call.done());
-  clock->advance(std::chrono::milliseconds(1));
+  expire(2, call, std::chrono::seconds(15));
   auto f = failureOf(std::move(call));
   EXPECT_EQ(f.kind(), Failure::Kind::network);
-  EXPECT_EQ(f.description(), "Превышен лимит времени на запрос.");
+  EXPECT_EQ(f.description(), networkFailureText(TransportError::Kind::timedOut));
   EXPECT_FALSE(f.cancelled());
   server.answerHeld(jsonReply(200, "{}"));
   Clock::setMain(nullptr);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "ScriptPage.h"
-#include "server/Settings.h"
 #include "support/FakeClock.h"
+#include "support/SettingsScope.h"
 #include "web/MainPage.h"
 #include "web/NavigationPolicy.h"
 
@@ -37,7 +37,7 @@ class ScriptedView final : public WebView {
   }
   Future<std::optional<json>> evaluate(const std::string& script) override {
     calls.push_back("eval");
-    scripts.push_back(script);
+    lastScript = script;
     Future<std::optional<json>> result;
     answers.push_back(result.resolver());
     return result;
@@ -49,272 +49,186 @@ class ScriptedView final : public WebView {
   Calls calls;
   std::string html;
   std::optional<Url> current;
-  std::vector<std::string> scripts;
+  std::string lastScript;
   std::vector<Future<std::optional<json>>::Resolver> answers;
-};
-
-struct HeldProbe {
-  Url server;
-  Future<std::optional<std::string>>::Resolver answer;
 };
 
 class MainPageTest : public testing::Test {
  protected:
   void SetUp() override {
     Clock::setMain(clock);
-    Settings::setServer(*Url::parse(kServer));
     page = std::make_unique<MainPage>(
         view, [this](Url server) { return hold(this, std::move(server)); }, kTimedOut);
   }
   void TearDown() override { Clock::setMain(nullptr); }
 
+  // A probe held until the test answers it.
   static Task<std::optional<std::string>> hold(MainPageTest* self, Url server) {
     Future<std::optional<std::string>> answer;
-    self->probes.push_back({std::move(server), answer.resolver()});
+    self->view.calls.push_back("probe " + server.str());
+    self->probes.push_back(answer.resolver());
     co_return co_await answer;
   }
-
-  // A page of the server shown and the view's record cleared.
-  void onServerPage(const std::string& path = "/today") {
-    page->load(path);
+  void onServerPage() {
+    page->load("/today");
     view.calls.clear();
   }
   void onOfflinePage() {
     page->showOffline("down");
     view.calls.clear();
   }
-
+  bool shows(const std::string& text) const { return view.html.find(text) != std::string::npos; }
   static std::string at(const std::string& path) { return "url " + std::string(kServer) + path; }
+  const std::string probe = "probe " + std::string(kServer);
 
+  test::SettingsScope settings{kServer};
   std::shared_ptr<test::FakeClock> clock = std::make_shared<test::FakeClock>();
   ScriptedView view;
-  std::vector<HeldProbe> probes;
+  std::vector<Future<std::optional<std::string>>::Resolver> probes;
   std::unique_ptr<MainPage> page;
 };
 
+// The user may switch servers while the probe runs: its answer belongs to
+// the old server and must not replace the new server's page.
 TEST_F(MainPageTest, OpenProbesTheServerTakenAtTheStartAndActsOnItsAnswer) {
-  struct Case {
-    std::optional<std::string> answer;
-    bool serverSwitched;
-    Calls calls;
-    bool offline;
+  const std::tuple<std::optional<std::string>, bool, Calls> cases[] = {
+      {std::nullopt, false, {probe, at("/inbox")}},
+      {"Сервер не отвечает", false, {probe, "html"}},
+      {std::nullopt, true, {probe}},
+      {"Сервер не отвечает", true, {probe}},
   };
-  const Case cases[] = {
-      {std::nullopt, false, {at("/inbox")}, false},
-      {"Сервер <не> отвечает & молчит", false, {"html"}, true},
-      // A late answer about the previous server changes nothing.
-      {std::nullopt, true, {}, false},
-      {"Сервер не отвечает", true, {}, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.answer.value_or("healthy") + (c.serverSwitched ? ", switched" : ""));
+  for (const auto& [answer, switched, calls] : cases) {
+    SCOPED_TRACE(answer.value_or("healthy") + (switched ? ", switched" : ""));
     Settings::setServer(*Url::parse(kServer));
-    probes.clear();
     onOfflinePage();
-
     page->open("/inbox");
     EXPECT_FALSE(page->offline());  // at once, before the answer
-    ASSERT_EQ(probes.size(), 1u);
-    EXPECT_EQ(probes[0].server.str(), kServer);
-    EXPECT_TRUE(view.calls.empty());
-
-    if (c.serverSwitched) Settings::setServer(*Url::parse("https://other.company.example"));
-    probes[0].answer(c.answer);
-    EXPECT_EQ(view.calls, c.calls);
-    EXPECT_EQ(page->offline(), c.offline);
-    if (c.offline) {
-      EXPECT_NE(view.html.find("Сервер &lt;не> отвечает & молчит"), std::string::npos);
-      EXPECT_NE(view.html.find(std::string("<code>") + kServer + "</code>"), std::string::npos);
-    }
+    if (switched) Settings::setServer(*Url::parse("https://other.company.example"));
+    probes.back()(answer);
+    EXPECT_EQ(view.calls, calls);
+    EXPECT_EQ(page->offline(), calls.back() == "html");
+    EXPECT_TRUE(!page->offline() || shows(*answer));
   }
-}
-
-TEST_F(MainPageTest, AProbeAnsweredAfterThePageIsGoneIsDropped) {
-  page->open("/today");
-  ASSERT_EQ(probes.size(), 1u);
-  page.reset();
-  probes[0].answer("Сервер не отвечает");
-  EXPECT_TRUE(view.calls.empty());
 }
 
 TEST_F(MainPageTest, ReloadReloadsThePageOrProbesAgainForToday) {
-  onServerPage("/inbox");
+  onServerPage();
   page->reload();
   EXPECT_EQ(view.calls, Calls{"reload"});
-  EXPECT_TRUE(probes.empty());
-
   onOfflinePage();
   page->reload();
   EXPECT_FALSE(page->offline());
-  ASSERT_EQ(probes.size(), 1u);
-  probes[0].answer(std::nullopt);
-  EXPECT_EQ(view.calls, Calls{at("/today")});
+  probes.back()(std::nullopt);
+  EXPECT_EQ(view.calls, (Calls{probe, at("/today")}));
+}
+
+TEST_F(MainPageTest, AnswersAfterThePageIsGoneAreDropped) {
+  onServerPage();
+  page->go("/calendar");
+  page->open("/today");
+  page.reset();
+  view.answers.at(0)(json(false));
+  probes.at(0)("Сервер не отвечает");
+  EXPECT_EQ(view.calls, (Calls{"eval", probe}));
 }
 
 TEST_F(MainPageTest, GoUsesThePageRouterOnlyOnTheServersPage) {
-  enum class Shown { serverPage, offlinePage, foreignPage, nothing };
-  struct Case {
-    const char* name;
-    Shown shown;
-    std::optional<json> routerAnswer;  // when the router is asked
-    Calls calls;
+  const std::string signIn = "https://" + *Navigation::authHosts().begin() + "/";
+  // The page shown ("offline": the offline page), the router's answer.
+  const std::tuple<std::string, std::optional<json>, Calls> cases[] = {
+      {kServer, json(true), {"eval"}},
+      {kServer, json(false), {"eval", at("/calendar")}},
+      {kServer, json("true"), {"eval", at("/calendar")}},
+      {kServer, std::nullopt, {"eval", at("/calendar")}},  // the script failed
+      {"offline", std::nullopt, {at("/calendar")}},
+      {signIn, std::nullopt, {at("/calendar")}},
+      {"", std::nullopt, {at("/calendar")}},  // no page yet
   };
-  const Case cases[] = {
-      {"routed", Shown::serverPage, json(true), {"eval"}},
-      {"router declined", Shown::serverPage, json(false), {"eval", at("/calendar")}},
-      {"odd answer", Shown::serverPage, json("true"), {"eval", at("/calendar")}},
-      {"script failed", Shown::serverPage, std::nullopt, {"eval", at("/calendar")}},
-      {"offline page", Shown::offlinePage, std::nullopt, {at("/calendar")}},
-      {"sign-in page", Shown::foreignPage, std::nullopt, {at("/calendar")}},
-      {"no page yet", Shown::nothing, std::nullopt, {at("/calendar")}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    switch (c.shown) {
-      case Shown::serverPage:
-        onServerPage();
-        break;
-      case Shown::offlinePage:
-        onOfflinePage();
-        break;
-      case Shown::foreignPage:
-        onServerPage();
-        view.current = Url::parse("https://" + *Navigation::authHosts().begin() + "/");
-        break;
-      case Shown::nothing:
-        view.current.reset();
-        break;
-    }
+  for (const auto& [shown, routerAnswer, calls] : cases) {
+    SCOPED_TRACE(shown);
+    shown == "offline" ? onOfflinePage() : onServerPage();
+    if (shown != "offline") view.current = Url::parse(shown);
     view.answers.clear();
     page->go("/calendar");
-    if (!view.answers.empty()) view.answers[0](c.routerAnswer);
-    EXPECT_EQ(view.calls, c.calls);
+    if (!view.answers.empty()) view.answers[0](routerAnswer);
+    EXPECT_EQ(view.calls, calls);
     EXPECT_FALSE(page->offline());
-    view.calls.clear();
   }
 }
 
+// The path is quoted into a script: no path may break out of it.
 TEST_F(MainPageTest, TheRouterGetsThePathIntactAndIsOptional) {
   const std::string path = "/today?q=it's \"quoted\"</script>\\";
   onServerPage();
   page->go(path);
-  ASSERT_EQ(view.scripts.size(), 1u);
-
   test::Page js;
   js.eval("window.vukoGo = (p) => { window.routed = p; };");
-  EXPECT_EQ(js.eval(view.scripts[0]), json(true));
-  EXPECT_EQ(js.eval("window.routed"), json(path));
-  EXPECT_EQ(js.eval("called.length"), json(0));
+  EXPECT_EQ(js.eval(view.lastScript), json(true));
+  EXPECT_EQ(js.eval("[window.routed, called.length]"), json({path, 0}));
   js.eval("delete window.vukoGo;");
-  EXPECT_EQ(js.eval(view.scripts[0]), json(false));
+  EXPECT_EQ(js.eval(view.lastScript), json(false));
 }
 
-TEST_F(MainPageTest, ARouterAnswerAfterThePageIsGoneIsDropped) {
-  onServerPage();
-  page->go("/calendar");
-  ASSERT_EQ(view.answers.size(), 1u);
-  page.reset();
-  view.answers[0](json(false));
-  EXPECT_EQ(view.calls, Calls{"eval"});
-}
-
+// The engine has no request time limit of its own.
 TEST_F(MainPageTest, ALoadWithoutAFirstAnswerInSixtySecondsShowsTheOfflinePage) {
-  // What happens between the start of a load and the limit.
-  struct Case {
-    const char* name;
-    std::function<void(MainPage&)> then;
-    bool timesOut;
+  // What happens between the start of a load and the limit; whether it times out.
+  const std::pair<std::function<void()>, bool> cases[] = {
+      {[] {}, true},
+      {[this] {  // a new load restarts the limit
+         clock->advance(seconds(30));
+         page->loadStarted();
+       },
+       true},
+      {[this] { page->loadCommitted(); }, false},
+      {[this] { page->loadFinished(); }, false},
+      {[this] { page->loadFailed(true, {}, Failure::cancelled, ""); }, false},
+      {[this] { page->showOffline("down"); }, false},
   };
-  const Case cases[] = {
-      {"no answer", [](MainPage&) {}, true},
-      {"first answer", [](MainPage& p) { p.loadCommitted(); }, false},
-      {"finished", [](MainPage& p) { p.loadFinished(); }, false},
-      {"failed, ignored", [](MainPage& p) { p.loadFailed(true, {}, Failure::cancelled, ""); },
-       false},
-      {"offline page", [](MainPage& p) { p.showOffline("down"); }, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  int row = 0;
+  for (const auto& [then, timesOut] : cases) {
+    SCOPED_TRACE(++row);
     onServerPage();
     page->loadStarted();
-    c.then(*page);
-    bool offlineBefore = page->offline();
+    then();
     view.calls.clear();
     clock->advance(seconds(59));
     EXPECT_TRUE(view.calls.empty());
     clock->advance(seconds(1));
-    EXPECT_EQ(view.calls, (c.timesOut ? Calls{"stop", "html"} : Calls{}));
-    EXPECT_EQ(page->offline(), c.timesOut || offlineBefore);
-    if (c.timesOut) {
-      EXPECT_NE(view.html.find(kTimedOut), std::string::npos);
-    }
+    EXPECT_EQ(view.calls, (timesOut ? Calls{"stop", "html"} : Calls{}));
+    EXPECT_TRUE(!timesOut || (page->offline() && shows(kTimedOut)));
     EXPECT_EQ(clock->pending(), 0u);
   }
 }
 
-TEST_F(MainPageTest, ANewLoadRestartsTheLimit) {
-  onServerPage();
-  page->loadStarted();
-  clock->advance(seconds(30));
-  page->loadStarted();
-  clock->advance(seconds(59));
-  EXPECT_TRUE(view.calls.empty());
-  clock->advance(seconds(1));
-  EXPECT_EQ(view.calls, (Calls{"stop", "html"}));
-}
-
 TEST_F(MainPageTest, OnlyFailuresBeforeTheFirstAnswerOfOurPagesShowTheOfflinePage) {
-  struct Case {
-    const char* name;
-    bool beforeFirstAnswer;
-    std::optional<std::string> failing;
-    Failure failure;
-    bool offline;
+  const std::string today = std::string(kServer) + "/today";
+  const std::tuple<bool, std::optional<std::string>, Failure, bool> cases[] = {
+      {true, today, Failure::other, true},
+      {true, std::nullopt, Failure::other, true},
+      {true, "https://" + *Navigation::authHosts().begin() + "/", Failure::other, true},
+      {false, today, Failure::other, false},
+      {true, today, Failure::cancelled, false},
+      {true, today, Failure::userChoice, false},                    // a download or a cancel
+      {true, "mailto:someone@example.org", Failure::other, false},  // handed outside
   };
-  const std::string signIn = "https://" + *Navigation::authHosts().begin() + "/";
-  const Case cases[] = {
-      {"server page", true, std::string(kServer) + "/today", Failure::other, true},
-      {"no address", true, std::nullopt, Failure::other, true},
-      {"sign-in page", true, signIn, Failure::other, true},
-      {"after the first answer", false, std::string(kServer) + "/today", Failure::other, false},
-      {"cancelled", true, std::string(kServer) + "/today", Failure::cancelled, false},
-      {"download or cancel", true, std::string(kServer) + "/file", Failure::userChoice, false},
-      {"handed outside", true, "https://example.org/", Failure::other, false},
-      {"mail link", true, "mailto:someone@example.org", Failure::other, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [beforeFirstAnswer, address, failure, offline] : cases) {
+    SCOPED_TRACE(address.value_or("(none)") + " " + std::to_string(int(failure)));
     onServerPage();
-    std::optional<Url> failing;
-    if (c.failing) failing = Url::parse(*c.failing);
-    page->loadFailed(c.beforeFirstAnswer, failing, c.failure, "Нет сети");
-    EXPECT_EQ(page->offline(), c.offline);
-    EXPECT_EQ(view.calls, (c.offline ? Calls{"html"} : Calls{}));
-    if (c.offline) {
-      EXPECT_NE(view.html.find("Нет сети"), std::string::npos);
-    }
+    page->loadFailed(beforeFirstAnswer, address ? Url::parse(*address) : std::nullopt, failure,
+                     "Нет сети");
+    EXPECT_EQ(view.calls, (offline ? Calls{"html"} : Calls{}));
+    EXPECT_TRUE(!offline || (page->offline() && shows("Нет сети")));
   }
 }
 
+// Which pages are sign-in pages is the navigation policy's; never the offline page.
 TEST_F(MainPageTest, AFinishedLoadTellsWhetherTheServerAskedToSignIn) {
-  struct Case {
-    std::string shown;
-    bool offline;
-    bool signIn;
-  };
-  const Case cases[] = {
-      {std::string(kServer) + "/login", false, true},
-      {std::string(kServer) + "/today", false, false},
-      {"https://" + *Navigation::authHosts().begin() + "/login", false, false},
-      {std::string(kServer) + "/login", true, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown + (c.offline ? ", offline" : ""));
-    if (c.offline) onOfflinePage();
-    view.current = Url::parse(c.shown);
-    EXPECT_EQ(page->loadFinished(), c.signIn);
-    page->load("/today");
-  }
+  onServerPage();
+  view.current = Url::parse(std::string(kServer) + "/login");
+  EXPECT_TRUE(page->loadFinished());
+  onOfflinePage();
+  view.current = Url::parse(std::string(kServer) + "/login");
+  EXPECT_FALSE(page->loadFinished());
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace vuko::test {
 
 class Page {
  public:
-  Page() : context_(GObjectPtr<JSCContext>::adopt(jsc_context_new_with_virtual_machine(vm()))) {
+  Page() {
     eval(R"JS(
       globalThis.window = globalThis;
       var posted = [], events = [], called = [];
@@ -38,13 +38,11 @@ class Page {
       jsc_context_clear_exception(context_.get());
       return nullptr;
     }
-    if (jsc_value_is_undefined(value.get())) return nullptr;
-    char* text = jsc_value_to_json(value.get(), 0);
-    nlohmann::json out = text ? nlohmann::json::parse(text) : nlohmann::json(nullptr);
-    g_free(text);
+    char* json = jsc_value_is_undefined(value.get()) ? nullptr : jsc_value_to_json(value.get(), 0);
+    nlohmann::json out = json ? nlohmann::json::parse(json) : nlohmann::json(nullptr);
+    g_free(json);
     return out;
   }
-  nlohmann::json posted() { return eval("posted"); }
 
  private:
   // One engine for the whole process, as in the client: tearing an engine
@@ -54,7 +52,8 @@ class Page {
     static JSCVirtualMachine* machine = jsc_virtual_machine_new();
     return machine;
   }
-  GObjectPtr<JSCContext> context_;
+  GObjectPtr<JSCContext> context_ =
+      GObjectPtr<JSCContext>::adopt(jsc_context_new_with_virtual_machine(vm()));
 };
 
 }  // namespace vuko::test

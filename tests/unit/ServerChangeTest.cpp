@@ -1,13 +1,15 @@
+#include "app/ServerChange.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/ServerChange.h"
 #include "support/FakeClock.h"
 
 using namespace vuko;
 using namespace std::chrono_literals;
+using Steps = std::vector<std::string>;
 
 namespace {
 
@@ -22,11 +24,11 @@ class ServerChangeTest : public testing::Test {
     change.openMain = [this](const std::string& path) { steps.push_back("main.open " + path); };
     change.resetReminders = note("reminders.reset");
     change.updateBadge = note("badge.update");
-    change.syncReminders = note("reminders.soon(0)");
+    change.syncReminders = note("reminders.sync");
   }
   test::FakeClock clock;
   ServerChange change{clock};
-  std::vector<std::string> steps;
+  Steps steps;
 };
 
 }  // namespace
@@ -34,51 +36,35 @@ class ServerChangeTest : public testing::Test {
 TEST_F(ServerChangeTest, UnchangedServerOnlyReloadsTheMainPage) {
   change(false);
   clock.advance(1min);
-  EXPECT_EQ(steps, (std::vector<std::string>{"settings.refresh", "main.reload"}));
+  EXPECT_EQ(steps, (Steps{"settings.refresh", "main.reload"}));
 }
 
-TEST_F(ServerChangeTest, ChangedServerResetsEverythingAndRefreshesFourSecondsLater) {
+// The badge stays blank until the refresh; a second change within the delay
+// moves the one refresh after it.
+TEST_F(ServerChangeTest, ChangedServerResetsEverythingAndRefreshesOnceFourSecondsAfterTheLast) {
   change(true);
-  EXPECT_EQ(steps, (std::vector<std::string>{"settings.refresh", "badge.clear", "mini.reload",
-                                             "main.open /today", "reminders.reset"}));
-  steps.clear();
-  clock.advance(3999ms);
-  EXPECT_TRUE(steps.empty()) << "the badge stays blank until the deferred refresh";
-  clock.advance(1ms);
-  EXPECT_EQ(steps, (std::vector<std::string>{"badge.update", "reminders.soon(0)"}));
-  steps.clear();
-  clock.advance(1h);
-  EXPECT_TRUE(steps.empty()) << "the deferred refresh runs once";
-}
-
-TEST_F(ServerChangeTest, SecondChangeWithinTheDelayRefreshesOnceAfterIt) {
-  change(true);
+  EXPECT_EQ(steps, (Steps{"settings.refresh", "badge.clear", "mini.reload", "main.open /today",
+                          "reminders.reset"}));
   clock.advance(2s);
   change(true);
   steps.clear();
-  clock.advance(3s);
+  clock.advance(3999ms);
   EXPECT_TRUE(steps.empty());
-  clock.advance(1s);
-  EXPECT_EQ(steps, (std::vector<std::string>{"badge.update", "reminders.soon(0)"}));
+  clock.advance(1ms);
+  EXPECT_EQ(steps, (Steps{"badge.update", "reminders.sync"}));
+  clock.advance(1h);
+  EXPECT_EQ(steps.size(), 2u);
 }
 
-TEST_F(ServerChangeTest, UnsetStepsAreSkipped) {
-  ServerChange bare{clock};
-  bare.openMain = [this](const std::string& path) { steps.push_back("main.open " + path); };
-  bare(true);
-  clock.advance(5s);
-  bare(false);
-  EXPECT_EQ(steps, std::vector<std::string>{"main.open /today"});
-}
-
-TEST_F(ServerChangeTest, GoneBeforeTheDelayLeavesNothingScheduled) {
+TEST_F(ServerChangeTest, UnsetStepsAreSkippedAndNothingOutlivesTheChange) {
   {
-    ServerChange shortLived{clock};
-    shortLived.updateBadge = [this] { steps.push_back("badge.update"); };
-    shortLived(true);
+    ServerChange bare{clock};
+    bare.openMain = [this](const std::string& path) { steps.push_back("main.open " + path); };
+    bare(false);
+    bare(true);
     EXPECT_EQ(clock.pending(), 1u);
   }
   EXPECT_EQ(clock.pending(), 0u);
   clock.advance(5s);
-  EXPECT_TRUE(steps.empty());
+  EXPECT_EQ(steps, Steps{"main.open /today"});
 }

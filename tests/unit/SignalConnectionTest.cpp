@@ -8,77 +8,57 @@
 namespace vuko {
 namespace {
 
-// A GObject with a signal that can be emitted at will.
-struct Source {
-  Source() : action(g_simple_action_new("a", nullptr)) {}
-  ~Source() {
+// Counts the activations of an action, a GObject whose signal a test can emit.
+class SignalConnectionTest : public testing::Test {
+ protected:
+  void TearDown() override {
     if (action) g_object_unref(action);
   }
-  void emit() const { g_action_activate(G_ACTION(action), nullptr); }
-  SignalConnection connect(int* count) const {
+  SignalConnection connect() {
     return SignalConnection::connect(
         action, "activate",
-        G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer n) { ++*static_cast<int*>(n); }), count);
+        G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer n) { ++*static_cast<int*>(n); }),
+        &count);
   }
-  GSimpleAction* action;
+  int emit() {
+    g_action_activate(G_ACTION(action), nullptr);
+    return count;
+  }
+  GSimpleAction* action = g_simple_action_new("a", nullptr);
+  int count = 0;
 };
 
-TEST(SignalConnectionTest, TheHandlerRunsExactlyWhileTheHandleHoldsIt) {
-  Source source;
-  int count = 0;
+TEST_F(SignalConnectionTest, TheHandlerRunsExactlyWhileOneHandleHoldsIt) {
   {
-    auto c = source.connect(&count);
+    auto c = connect();
     EXPECT_TRUE(c.connected());
-    source.emit();
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(emit(), 1);
   }
-  source.emit();
-  EXPECT_EQ(count, 1) << "ran after its handle went";
+  EXPECT_EQ(emit(), 1) << "ran after its handle went";
 
-  auto c = source.connect(&count);
-  c.reset();
-  EXPECT_FALSE(c.connected());
-  c.reset();
-  source.emit();
-  EXPECT_EQ(count, 1) << "ran after reset";
-  EXPECT_FALSE(SignalConnection().connected());
-}
-
-TEST(SignalConnectionTest, MovingKeepsTheHandlerAndAssigningOverOneEndsIt) {
-  Source source;
-  int first = 0, second = 0;
-  auto a = source.connect(&first);
+  auto a = connect();
   SignalConnection moved(std::move(a));
   EXPECT_FALSE(
       a.connected());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
   a.reset();
-  source.emit();
-  EXPECT_EQ(first, 1);
-
-  moved = source.connect(&second);
-  source.emit();
-  EXPECT_EQ(first, 1) << "the replaced handler still ran";
-  EXPECT_EQ(second, 1);
-  moved = SignalConnection();
-  source.emit();
-  EXPECT_EQ(second, 1);
+  EXPECT_EQ(emit(), 2) << "resetting the moved-from handle ended it";
+  moved = connect();
+  EXPECT_EQ(emit(), 3) << "the replaced handler still ran";
+  moved.reset();
+  moved.reset();
+  EXPECT_FALSE(moved.connected());
+  EXPECT_EQ(emit(), 3) << "ran after reset";
 }
 
-TEST(SignalConnectionTest, OutlivingTheInstanceOrAnOutsideDisconnectIsHarmless) {
+TEST_F(SignalConnectionTest, OutlivingTheInstanceOrAnOutsideDisconnectIsHarmless) {
   test::LogCapture criticals("GLib-GObject");
-  int count = 0;
   {
-    Source source;
-    auto c = source.connect(&count);
-    g_signal_handlers_disconnect_by_data(source.action, &count);
+    auto c = connect();
+    g_signal_handlers_disconnect_by_data(action, &count);
     EXPECT_FALSE(c.connected());
-    // Ends here, after an outside disconnect.
   }
-  SignalConnection outlived;
-  {
-    Source source;
-    outlived = source.connect(&count);
-  }
+  auto outlived = connect();
+  g_clear_object(&action);
   EXPECT_FALSE(outlived.connected());
   outlived.reset();
   EXPECT_TRUE(criticals.messages.empty()) << criticals.messages.front();
