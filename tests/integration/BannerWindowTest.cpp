@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <functional>
 #include <memory>
 
 #include "platform/NotificationCenter.h"
@@ -27,21 +26,17 @@ std::pair<int, int> placed(GtkWindow* w) {
   return {x, y};
 }
 
-// The workspace the window manager put the window on (all of them: 0xFFFFFFFF).
-long workspaceOf(GtkWindow* w) {
-  GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
-  if (!g) return -1;
-  GdkAtom type;
-  gint format = 0, length = 0;
-  guchar* data = nullptr;
-  long out = -1;
-  if (gdk_property_get(g, gdk_atom_intern("_NET_WM_DESKTOP", FALSE),
-                       gdk_atom_intern("CARDINAL", FALSE), 0, 1, FALSE, &type, &format, &length,
-                       &data) &&
-      data && format == 32 && length >= static_cast<gint>(sizeof(long)))
-    out = static_cast<long>(*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFul);
-  g_free(data);
-  return out;
+// The button with that label inside w, or null.
+GtkWidget* buttonLabelled(GtkWidget* w, const char* label) {
+  if (GTK_IS_BUTTON(w) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(w)), label) == 0) return w;
+  GtkWidget* found = nullptr;
+  if (GTK_IS_CONTAINER(w)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+    for (GList* c = children; c && !found; c = c->next)
+      found = buttonLabelled(GTK_WIDGET(c->data), label);
+    g_list_free(children);
+  }
+  return found;
 }
 
 // Without a notification server the reminders are shown as own banners.
@@ -99,22 +94,14 @@ TEST_F(BannerWindows, ThreeStackFromTheTopRightWithoutTakingTheFocus) {
   EXPECT_EQ(h(low), h(top));
   // The window manager keeps it above other windows, on every workspace.
   EXPECT_TRUE(waitUntil([&] {
-    return gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(top))) & GDK_WINDOW_STATE_ABOVE;
+    auto state = gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(top)));
+    return (state & GDK_WINDOW_STATE_ABOVE) && (state & GDK_WINDOW_STATE_STICKY);
   }));
-  EXPECT_TRUE(waitUntil([&] { return workspaceOf(top) == 0xFFFFFFFFl; })) << workspaceOf(top);
   spin(std::chrono::milliseconds(300));
   EXPECT_EQ(focusedWindow(), other.window());
 
   // "Готово" closes the banner; the lower ones move up.
-  GtkWidget* done = nullptr;
-  std::function<void(GtkWidget*)> find = [&](GtkWidget* w) {
-    if (GTK_IS_BUTTON(w) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(w)), "Готово") == 0) done = w;
-    if (GTK_IS_CONTAINER(w))
-      gtk_container_foreach(
-          GTK_CONTAINER(w), [](GtkWidget* c, gpointer f) { (*static_cast<decltype(find)*>(f))(c); },
-          &find);
-  };
-  find(GTK_WIDGET(top));
+  GtkWidget* done = buttonLabelled(GTK_WIDGET(top), "Готово");
   ASSERT_TRUE(done);
   gtk_button_clicked(GTK_BUTTON(done));
   EXPECT_EQ(engine->banners().size(), 2u);

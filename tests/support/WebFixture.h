@@ -69,9 +69,9 @@ class WebFixture : public testing::Test {
     return waitUntil([&] { return eval(script, view) == std::optional<nlohmann::json>(expected); });
   }
 
-  size_t requestCount(const std::string& path, const TestServer* from = nullptr) const {
+  size_t requestCount(const std::string& path) const {
     size_t n = 0;
-    for (const auto& r : (from ? *from : server).received()) n += r.path == path;
+    for (const auto& r : server.received()) n += r.path == path;
     return n;
   }
 
