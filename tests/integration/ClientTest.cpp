@@ -156,7 +156,7 @@ TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherProgramAndHidesInFront) {
 // The status item registers with the desktop's watcher; its menu reopens
 // the window and quits, and the launcher badge shows today's count.
 TEST_F(ClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
-  FakeDesktop shell({"shell"});
+  FakeDesktop shell("shell");
   client.start();
   ASSERT_TRUE(waitUntil([&] { return !shell.calls("Item").empty(); }, std::chrono::seconds(30)))
       << "the status item never registered";

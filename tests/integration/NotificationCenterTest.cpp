@@ -35,7 +35,8 @@ NotificationAuthorization authorize(NotificationCenter& c) {
 // actions, string hints].
 class Server {
  public:
-  explicit Server(std::vector<std::string> capabilities = {}) : fake(withRole(capabilities)) {
+  explicit Server(std::vector<std::string> capabilities = {})
+      : fake("notifications", capabilities) {
     center.openTitle = "Открыть";
     center.setCategories(
         {{"vuko.task", {{"vuko.done", "Готово"}, {"vuko.snooze", "Позже"}}}, {"vuko.digest", {}}});
@@ -49,12 +50,6 @@ class Server {
   PrivateBus bus;
   FakeDesktop fake;
   DesktopNotificationCenter center{DesktopNotificationCenter::Options{}};
-
- private:
-  static std::vector<std::string> withRole(std::vector<std::string> capabilities) {
-    capabilities.insert(capabilities.begin(), "notifications");
-    return capabilities;
-  }
 };
 
 TEST(NotificationCenter, NotificationCarriesButtonsAndHints) {
@@ -137,7 +132,7 @@ TEST(NotificationCenter, AClickCarriesTheActivationTokenSentBeforeIt) {
 
 TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
   PrivateBus bus;
-  auto server = std::make_unique<FakeDesktop>(std::vector<std::string>{"notifications"});
+  auto server = std::make_unique<FakeDesktop>("notifications");
   DesktopNotificationCenter center(DesktopNotificationCenter::Options{});
   ASSERT_TRUE(authorize(center).granted);
   std::vector<std::string> undelivered;
@@ -149,7 +144,7 @@ TEST(NotificationCenter, AServerThatVanishesLosesNothing) {
   ASSERT_TRUE(waitUntil([&] { return !undelivered.empty(); }, 30s));
   EXPECT_EQ(undelivered, std::vector<std::string>{"rem2"});
   // A server that comes back is used again by the next delivery.
-  FakeDesktop again({"notifications"});
+  FakeDesktop again("notifications");
   center.add(taskRequest("rem3"));
   ASSERT_TRUE(waitUntil([&] { return again.calls("Notify").size() == 1; }, 30s));
   EXPECT_EQ(undelivered.size(), 1u);

@@ -62,7 +62,7 @@ TEST(Wake, PrepareForSleepFalseIsAWake) {
 TEST(KeepAwake, HoldsAreCountedAndOnlyTheFirstAsksTheDesktop) {
   if (!gdk_display_get_default() || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
     GTEST_SKIP() << "needs a display and a session bus";
-  FakeDesktop manager({"session"});
+  FakeDesktop manager("session");
   GtkApplication* app = gtk_application_new("app.vuko.KeepAwakeTest", G_APPLICATION_NON_UNIQUE);
   ASSERT_TRUE(g_application_register(G_APPLICATION(app), nullptr, nullptr));
   for (const char* reason : {"a", "b"}) Activity::current().hold(reason);
