@@ -1,6 +1,9 @@
-// The main window's web view against a task server: loading, the token,
-// and what the engine does on failures and crashes.
+// The main window's web view against a task server: the token, what the
+// engine does on failures and crashes, and the page bridge: what the page's
+// first script sees and which pages and frames may drive the client (what
+// each message does is unit-tested).
 #include "support/WebFixture.h"
+#include "web/NavigationPolicy.h"
 
 // After the test headers: the X11 headers define None and Status.
 #include <gdk/gdkx.h>
@@ -11,9 +14,59 @@ using nlohmann::json;
 
 namespace {
 
-class WebControllerTest : public WebFixture {};
+// Records what the page's own first script sees of the bootstrap.
+const char* kFirstScript =
+    "<!doctype html><html><head><script>"
+    "window.seen = { mac: window.vukoMac, reminders: window.vukoMacReminders,"
+    " permission: Notification.permission, notification: Notification.name };"
+    "</script></head><body><p>first</p></body></html>";
 
-}  // namespace
+// Everything a foreign frame could try: the handler as pages use it, a
+// message shaped like the shim's own, and the same through the top window.
+const char* kForeignFrame =
+    "<!doctype html><script>"
+    "const tries = [];"
+    "const attempt = (f) => { try { f(); tries.push('sent'); } catch (e) { tries.push(e.name); } };"
+    "const m = {type: 'notify', title: 'Чужой', body: 'из фрейма'};"
+    "attempt(() => window.webkit.messageHandlers.vuko.postMessage(m));"
+    "attempt(() => top.postMessage({vukoBridge: m}, '*'));"
+    "attempt(() => top.webkit.messageHandlers.vuko.postMessage(m));"
+    "top.postMessage({frameDone: tries}, '*');"
+    "</script>";
+
+// Counts emissions of a web view signal whatever its handlers return.
+class EmissionCounter {
+ public:
+  explicit EmissionCounter(const char* signal)
+      : id_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
+        hook_(g_signal_add_emission_hook(
+            id_, 0,
+            +[](GSignalInvocationHint*, guint, const GValue*, gpointer n) -> gboolean {
+              ++*static_cast<int*>(n);
+              return TRUE;
+            },
+            &count, nullptr)) {}
+  ~EmissionCounter() { g_signal_remove_emission_hook(id_, hook_); }
+  int count = 0;
+
+ private:
+  guint id_;
+  gulong hook_;
+};
+
+class WebControllerTest : public WebFixture {
+ protected:
+  void listen() {
+    controller->onNotify = [this](const std::string& t, const std::string&, const std::string&) {
+      notified.push_back(t);
+    };
+    controller->onTasksChanged = [this] { ++tasksChanged; };
+    controller->onChooseServer = [this] { ++chooseServer; };
+  }
+
+  std::vector<std::string> notified;
+  int tasksChanged = 0, chooseServer = 0;
+};
 
 TEST_F(WebControllerTest, TokenComesFromLocalStorageAndItsLossIsASignOut) {
   start();
@@ -56,30 +109,6 @@ TEST_F(WebControllerTest, GoHandsTheActivationTokenToTheWindow) {
   EXPECT_EQ(id, "token-1");
 }
 
-namespace {
-
-// Counts emissions of a web view signal whatever its handlers return.
-class EmissionCounter {
- public:
-  explicit EmissionCounter(const char* signal)
-      : id_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
-        hook_(g_signal_add_emission_hook(
-            id_, 0,
-            +[](GSignalInvocationHint*, guint, const GValue*, gpointer n) -> gboolean {
-              ++*static_cast<int*>(n);
-              return TRUE;
-            },
-            &count, nullptr)) {}
-  ~EmissionCounter() { g_signal_remove_emission_hook(id_, hook_); }
-  int count = 0;
-
- private:
-  guint id_;
-  gulong hook_;
-};
-
-}  // namespace
-
 TEST_F(WebControllerTest, AFailureAfterTheFirstAnswerLeavesThePageInPlace) {
   // The page arrives in part, then the connection breaks off.
   server.handle("/cut", [](const Received&) {
@@ -119,5 +148,71 @@ TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   EXPECT_EQ(eval("typeof window.beforeCrash"), json("undefined"));
   // The web application tells the client's pages by their user agent.
   for (const auto& r : server.received())
-    if (r.path == "/today") EXPECT_NE(r.headers.at("user-agent").find("VukoMac/1.0"), r.npos);
+    EXPECT_TRUE(r.path != "/today" || r.headers.at("user-agent").ends_with(" VukoMac/1.0"))
+        << r.headers.at("user-agent");
 }
+
+// Which stored values the bootstrap carries is unit-tested; here the page's
+// first script must see it, and a change must reach the open page at once
+// and the next page from its first line.
+TEST_F(WebControllerTest, FirstScriptSeesTheBootstrapAndLaterChanges) {
+  start();
+  ASSERT_TRUE(showPage("/first", kFirstScript));
+  EXPECT_EQ(eval("window.seen"), json({{"mac", true},
+                                       {"reminders", true},
+                                       {"permission", "default"},
+                                       {"notification", "VukoNotification"}}));
+  controller->setNativeReminders(false);
+  EXPECT_TRUE(waitForValue("window.vukoMacReminders", false));
+  controller->reload();
+  EXPECT_TRUE(waitForValue("window.seen && window.seen.reminders", false));
+}
+
+// A sign-in page shown in the window cannot drive the client; the same page
+// served by the task server can.
+TEST_F(WebControllerTest, SignInPagesCannotDriveTheClientButOursCan) {
+  start();
+  listen();
+  const std::string signIn = "https://" + *Navigation::authHosts().begin() + "/";
+  const std::string page = "<script>" + post("{type: 'chooseServer'}") + ";" +
+                           post("{type: 'notify', title: 'page'}") +
+                           "; window.posted = true;</script>";
+  webkit_web_view_load_html(controller->webView(), page.c_str(), signIn.c_str());
+  ASSERT_TRUE(waitForUri(signIn));
+  ASSERT_EQ(eval("window.posted"), json(true));
+  eval(post("{type: 'tasksChanged'}"));
+
+  // Messages arrive in order, so the sign-in page's would have come before
+  // the last one here.
+  ASSERT_TRUE(showPage("/ours", page));
+  eval("new Notification('last'); true");
+  ASSERT_TRUE(waitUntil([&] { return !notified.empty() && notified.back() == "last"; }));
+  EXPECT_EQ(notified, (std::vector<std::string>{"page", "last"}));
+  EXPECT_EQ(chooseServer, 1);
+  EXPECT_EQ(tasksChanged, 0);
+}
+
+TEST_F(WebControllerTest, ACrossOriginFrameCannotPostWhileTheTopPageCan) {
+  TestServer foreign;  // another port: another origin
+  foreign.handle("/frame", [](const Received&) { return html(kForeignFrame); });
+  start();
+  listen();
+  ASSERT_TRUE(showPage("/framed",
+                       "<!doctype html><body><script>window.frameDone = null;"
+                       "addEventListener('message', (e) => { if (e.data && e.data.frameDone)"
+                       " window.frameDone = e.data.frameDone; });</script>"
+                       "<iframe src='" +
+                           foreign.url() + "/frame'></iframe></body>"));
+  ASSERT_TRUE(waitUntil([&] {
+    auto v = eval("window.frameDone");
+    return v && v->is_array();
+  })) << "the frame ran";
+
+  // The top page's messages still arrive, after anything the frame sent.
+  eval(post("{type: 'notify', title: 'Свой'}"));
+  eval(post("{type: 'tasksChanged'}"));
+  ASSERT_TRUE(waitUntil([&] { return tasksChanged == 1; }));
+  EXPECT_EQ(notified, std::vector<std::string>{"Свой"}) << *eval("window.frameDone");
+}
+
+}  // namespace
