@@ -1,7 +1,7 @@
 // The main window's web view against a task server: the token, what the
-// engine does on failures and crashes, and the page bridge: what the page's
-// first script sees and which pages and frames may drive the client (what
-// each message does is unit-tested).
+// engine does on failures and crashes, and which pages and frames may drive
+// the client through the page bridge (what each message does is unit-tested,
+// what the bootstrap gives the page is in the end-to-end run).
 #include "support/WebFixture.h"
 #include "web/NavigationPolicy.h"
 
@@ -13,13 +13,6 @@ using namespace vuko::test;
 using nlohmann::json;
 
 namespace {
-
-// Records what the page's own first script sees of the bootstrap.
-const char* kFirstScript =
-    "<!doctype html><html><head><script>"
-    "window.seen = { mac: window.vukoMac, reminders: window.vukoMacReminders,"
-    " permission: Notification.permission, notification: Notification.name };"
-    "</script></head><body><p>first</p></body></html>";
 
 // Everything a foreign frame could try: the handler as pages use it, a
 // message shaped like the shim's own, and the same through the top window.
@@ -150,22 +143,6 @@ TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   for (const auto& r : server.received())
     EXPECT_TRUE(r.path != "/today" || r.headers.at("user-agent").ends_with(" VukoMac/1.0"))
         << r.headers.at("user-agent");
-}
-
-// Which stored values the bootstrap carries is unit-tested; here the page's
-// first script must see it, and a change must reach the open page at once
-// and the next page from its first line.
-TEST_F(WebControllerTest, FirstScriptSeesTheBootstrapAndLaterChanges) {
-  start();
-  ASSERT_TRUE(showPage("/first", kFirstScript));
-  EXPECT_EQ(eval("window.seen"), json({{"mac", true},
-                                       {"reminders", true},
-                                       {"permission", "default"},
-                                       {"notification", "VukoNotification"}}));
-  controller->setNativeReminders(false);
-  EXPECT_TRUE(waitForValue("window.vukoMacReminders", false));
-  controller->reload();
-  EXPECT_TRUE(waitForValue("window.seen && window.seen.reminders", false));
 }
 
 // A sign-in page shown in the window cannot drive the client; the same page

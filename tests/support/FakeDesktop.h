@@ -1,6 +1,6 @@
 // Desktop services of tests/support/fake_desktop.py on the session bus (a
-// notification server, a file manager, a session manager, a status-item
-// watcher), with what they were asked; and a private session bus for one test.
+// notification server, a file manager, a status-item watcher), with what
+// they were asked; and a private session bus for one test.
 #pragma once
 
 #include <gio/gio.h>
