@@ -1,22 +1,17 @@
-// Wake reports from a login manager on a private system bus, and keep-awake
-// through a session manager on the session bus.
+// Wake reports from a login manager on a private system bus.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "platform/Activity.h"
 #include "platform/Wake.h"
-#include "support/FakeDesktop.h"
 #include "support/Wait.h"
 
 namespace vuko::test {
 namespace {
 
 using namespace std::chrono_literals;
-using nlohmann::json;
 
 TEST(Wake, PrepareForSleepFalseIsAWake) {
   // A second message bus, made the system bus of this process.
@@ -55,28 +50,6 @@ TEST(Wake, PrepareForSleepFalseIsAWake) {
   g_object_unref(login);
   g_test_dbus_stop(system);
   g_object_unref(system);
-}
-
-// GTK 3 asks org.gnome.SessionManager to keep the machine awake when that
-// name has an owner at start-up, and the desktop portal only otherwise.
-TEST(KeepAwake, HoldsAreCountedAndOnlyTheFirstAsksTheDesktop) {
-  if (!gdk_display_get_default() || !std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-    GTEST_SKIP() << "needs a display and a session bus";
-  FakeDesktop manager({"session"});
-  GtkApplication* app = gtk_application_new("app.vuko.KeepAwakeTest", G_APPLICATION_NON_UNIQUE);
-  ASSERT_TRUE(g_application_register(G_APPLICATION(app), nullptr, nullptr));
-  for (const char* reason : {"a", "b"}) Activity::current().hold(reason);
-  for (int i = 0; i < 3; ++i) Activity::current().release();  // one too many: nothing to undo
-  ASSERT_TRUE(waitUntil([&] { return manager.calls("Uninhibit").size() == 1; }));
-  // A hold that asks again after them is the sentinel that no other call came.
-  Activity::current().hold("c");
-  ASSERT_TRUE(waitUntil([&] { return manager.calls("Inhibit").size() == 2; }));
-  const json flags = GTK_APPLICATION_INHIBIT_SUSPEND;
-  EXPECT_EQ(manager.calls("Inhibit"),
-            (std::vector<json>{json::array({flags, "a"}), json::array({flags, "c"})}));
-  EXPECT_EQ(manager.calls("Uninhibit"), std::vector<json>{json::array({1})});
-  Activity::current().release();
-  g_object_unref(app);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// The main window's web view against a task server: loading, the offline
-// page, the token, and what the engine does on failures and crashes.
+// The main window's web view against a task server: the token, what the
+// engine does on failures and crashes, and which pages and frames may drive
+// the client through the page bridge (what each message does is unit-tested,
+// what the bootstrap gives the page is in the end-to-end run).
 #include "support/WebFixture.h"
+#include "web/NavigationPolicy.h"
 
 // After the test headers: the X11 headers define None and Status.
 #include <gdk/gdkx.h>
@@ -11,30 +14,52 @@ using nlohmann::json;
 
 namespace {
 
-class WebControllerTest : public WebFixture {};
+// Everything a foreign frame could try: the handler as pages use it, a
+// message shaped like the shim's own, and the same through the top window.
+const char* kForeignFrame =
+    "<!doctype html><script>"
+    "const tries = [];"
+    "const attempt = (f) => { try { f(); tries.push('sent'); } catch (e) { tries.push(e.name); } };"
+    "const m = {type: 'notify', title: 'Чужой', body: 'из фрейма'};"
+    "attempt(() => window.webkit.messageHandlers.vuko.postMessage(m));"
+    "attempt(() => top.postMessage({vukoBridge: m}, '*'));"
+    "attempt(() => top.webkit.messageHandlers.vuko.postMessage(m));"
+    "top.postMessage({frameDone: tries}, '*');"
+    "</script>";
 
-}  // namespace
+// Counts emissions of a web view signal whatever its handlers return.
+class EmissionCounter {
+ public:
+  explicit EmissionCounter(const char* signal)
+      : id_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
+        hook_(g_signal_add_emission_hook(
+            id_, 0,
+            +[](GSignalInvocationHint*, guint, const GValue*, gpointer n) -> gboolean {
+              ++*static_cast<int*>(n);
+              return TRUE;
+            },
+            &count, nullptr)) {}
+  ~EmissionCounter() { g_signal_remove_emission_hook(id_, hook_); }
+  int count = 0;
 
-TEST_F(WebControllerTest, ProbesThenLoadsTodayWithoutTokenAndWithUserAgent) {
-  start();
-  ASSERT_GE(server.received().size(), 2u);
-  const auto& probe = server.received()[0];
-  EXPECT_EQ(probe.path, "/api/health");
-  EXPECT_EQ(probe.headers.count("authorization"), 0u);
-  EXPECT_EQ(server.received()[1].path, "/today");
-  EXPECT_NE(server.received()[1].headers.at("user-agent").find("VukoMac/1.0"), std::string::npos);
-  EXPECT_FALSE(controller->offline());
+ private:
+  guint id_;
+  gulong hook_;
+};
 
-  GtkWindow* w = controller->window();
-  EXPECT_STREQ(gtk_window_get_title(w), "Vuko");
-  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(w)));  // shown by its owner
-  controller->show();
-  EXPECT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(w)); }));
-  int width = 0, height = 0;
-  gtk_window_get_size(w, &width, &height);
-  EXPECT_EQ(width, 1280);
-  EXPECT_EQ(height, 820);
-}
+class WebControllerTest : public WebFixture {
+ protected:
+  void listen() {
+    controller->onNotify = [this](const std::string& t, const std::string&, const std::string&) {
+      notified.push_back(t);
+    };
+    controller->onTasksChanged = [this] { ++tasksChanged; };
+    controller->onChooseServer = [this] { ++chooseServer; };
+  }
+
+  std::vector<std::string> notified;
+  int tasksChanged = 0, chooseServer = 0;
+};
 
 TEST_F(WebControllerTest, TokenComesFromLocalStorageAndItsLossIsASignOut) {
   start();
@@ -77,30 +102,6 @@ TEST_F(WebControllerTest, GoHandsTheActivationTokenToTheWindow) {
   EXPECT_EQ(id, "token-1");
 }
 
-namespace {
-
-// Counts emissions of a web view signal whatever its handlers return.
-class EmissionCounter {
- public:
-  explicit EmissionCounter(const char* signal)
-      : id_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
-        hook_(g_signal_add_emission_hook(
-            id_, 0,
-            +[](GSignalInvocationHint*, guint, const GValue*, gpointer n) -> gboolean {
-              ++*static_cast<int*>(n);
-              return TRUE;
-            },
-            &count, nullptr)) {}
-  ~EmissionCounter() { g_signal_remove_emission_hook(id_, hook_); }
-  int count = 0;
-
- private:
-  guint id_;
-  gulong hook_;
-};
-
-}  // namespace
-
 TEST_F(WebControllerTest, AFailureAfterTheFirstAnswerLeavesThePageInPlace) {
   // The page arrives in part, then the connection breaks off.
   server.handle("/cut", [](const Received&) {
@@ -129,37 +130,6 @@ TEST_F(WebControllerTest, AFailureAfterTheFirstAnswerLeavesThePageInPlace) {
   EXPECT_FALSE(controller->offline());
 }
 
-TEST_F(WebControllerTest, APageLoadFailingAfterAPassingProbeShowsTheOfflinePage) {
-  auto down = std::make_shared<bool>(true);
-  server.handle("/today", [down](const Received&) {
-    Reply r = html(todayPage());
-    if (*down) r.raw = "";  // the connection closes without an answer
-    return r;
-  });
-  controller = std::make_unique<WebController>(true);
-  ASSERT_TRUE(
-      waitForValue("document.querySelector('h1') && document.querySelector('h1').textContent",
-                   "Нет связи с сервером"));
-  EXPECT_TRUE(controller->offline());
-  EXPECT_EQ(requestCount("/api/health"), 1u);
-  EXPECT_EQ(run(controller->token()), std::nullopt);
-  auto why = eval("document.querySelector('.why').textContent");
-  ASSERT_TRUE(why && why->is_string());
-  EXPECT_FALSE(why->get<std::string>().empty());
-
-  // The offline page's buttons reach the client: "Другой сервер…" the owner,
-  // "Повторить" a new probe and today's page.
-  int asked = 0;
-  controller->onChooseServer = [&] { ++asked; };
-  eval("document.querySelector('button.sec').click(); true");
-  EXPECT_TRUE(waitUntil([&] { return asked == 1; }));
-  *down = false;
-  eval("document.querySelector('button').click(); true");
-  EXPECT_TRUE(waitForUri(server.url() + "/today")) << uri();
-  EXPECT_EQ(requestCount("/api/health"), 2u);
-  EXPECT_FALSE(controller->offline());
-}
-
 TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   start();
   eval("window.beforeCrash = true; true");
@@ -169,4 +139,57 @@ TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   ASSERT_TRUE(waitForUri(server.url() + "/today"));
   EXPECT_TRUE(waitForValue("window.marker", "kept"));
   EXPECT_EQ(eval("typeof window.beforeCrash"), json("undefined"));
+  // The web application tells the client's pages by their user agent.
+  for (const auto& r : server.received())
+    EXPECT_TRUE(r.path != "/today" || r.headers.at("user-agent").ends_with(" VukoMac/1.0"))
+        << r.headers.at("user-agent");
 }
+
+// A sign-in page shown in the window cannot drive the client; the same page
+// served by the task server can.
+TEST_F(WebControllerTest, SignInPagesCannotDriveTheClientButOursCan) {
+  start();
+  listen();
+  const std::string signIn = "https://" + *Navigation::authHosts().begin() + "/";
+  const std::string page = "<script>" + post("{type: 'chooseServer'}") + ";" +
+                           post("{type: 'notify', title: 'page'}") +
+                           "; window.posted = true;</script>";
+  webkit_web_view_load_html(controller->webView(), page.c_str(), signIn.c_str());
+  ASSERT_TRUE(waitForUri(signIn));
+  ASSERT_EQ(eval("window.posted"), json(true));
+  eval(post("{type: 'tasksChanged'}"));
+
+  // Messages arrive in order, so the sign-in page's would have come before
+  // the last one here.
+  ASSERT_TRUE(showPage("/ours", page));
+  eval("new Notification('last'); true");
+  ASSERT_TRUE(waitUntil([&] { return !notified.empty() && notified.back() == "last"; }));
+  EXPECT_EQ(notified, (std::vector<std::string>{"page", "last"}));
+  EXPECT_EQ(chooseServer, 1);
+  EXPECT_EQ(tasksChanged, 0);
+}
+
+TEST_F(WebControllerTest, ACrossOriginFrameCannotPostWhileTheTopPageCan) {
+  TestServer foreign;  // another port: another origin
+  foreign.handle("/frame", [](const Received&) { return html(kForeignFrame); });
+  start();
+  listen();
+  ASSERT_TRUE(showPage("/framed",
+                       "<!doctype html><body><script>window.frameDone = null;"
+                       "addEventListener('message', (e) => { if (e.data && e.data.frameDone)"
+                       " window.frameDone = e.data.frameDone; });</script>"
+                       "<iframe src='" +
+                           foreign.url() + "/frame'></iframe></body>"));
+  ASSERT_TRUE(waitUntil([&] {
+    auto v = eval("window.frameDone");
+    return v && v->is_array();
+  })) << "the frame ran";
+
+  // The top page's messages still arrive, after anything the frame sent.
+  eval(post("{type: 'notify', title: 'Свой'}"));
+  eval(post("{type: 'tasksChanged'}"));
+  ASSERT_TRUE(waitUntil([&] { return tasksChanged == 1; }));
+  EXPECT_EQ(notified, std::vector<std::string>{"Свой"}) << *eval("window.frameDone");
+}
+
+}  // namespace

@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -95,12 +94,11 @@ class ClientProcess {
       g_subprocess_launcher_setenv(launcher_, name, value.c_str(), TRUE);
   }
   ~ClientProcess() {
-    for (auto& r : runs_) {
-      if (!r.process) continue;
-      if (!r.done) g_subprocess_send_signal(r.process, SIGTERM);
-      if (!waitUntil([&] { return r.done; })) g_subprocess_force_exit(r.process);
-      waitUntil([&] { return r.done; });
-      g_object_unref(r.process);
+    if (main_) {
+      if (!done_) g_subprocess_send_signal(main_, SIGTERM);
+      if (!waitUntil([&] { return done_; })) g_subprocess_force_exit(main_);
+      waitUntil([&] { return done_; });  // the wait's callback writes done_
+      g_object_unref(main_);
     }
     g_object_unref(launcher_);
   }
@@ -108,51 +106,40 @@ class ClientProcess {
   ClientProcess& operator=(const ClientProcess&) = delete;
 
   // Starts the long-running client.
-  void start(const std::vector<std::string>& args = {}) { main_ = &spawn(args); }
-  bool exited() const { return main_ && main_->done; }
+  void start(const std::vector<std::string>& args = {}) {
+    main_ = spawn(args);
+    ASSERT_TRUE(main_) << "vuko did not start";
+    g_subprocess_wait_async(
+        main_, nullptr,
+        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &done_);
+  }
+  bool exited() const { return done_; }
   // Waits for the client's end; whether it ended with status 0.
   bool exitsCleanly(std::chrono::milliseconds timeout) {
-    return waitUntil([&] { return exited(); }, timeout) && succeeded(*main_);
+    return waitUntil([&] { return done_; }, timeout) && g_subprocess_get_successful(main_);
   }
-  // Runs another `vuko` with args to its end; whether it ended with status 0.
+  // Runs another `vuko` with args to its end (it only talks to the first);
+  // whether it ended with status 0.
   bool runOnce(const std::vector<std::string>& args) {
-    Run& r = spawn(args);
-    EXPECT_TRUE(waitUntil([&] { return r.done; }, std::chrono::seconds(30))) << "still running";
-    return succeeded(r);
+    GSubprocess* p = spawn(args);
+    bool ok = p && g_subprocess_wait(p, nullptr, nullptr) && g_subprocess_get_successful(p);
+    if (p) g_object_unref(p);
+    return ok;
   }
   std::string configDir() const { return home_ + "/config/vuko"; }
 
  private:
-  struct Run {
-    GSubprocess* process = nullptr;
-    bool done = false;
-  };
-
-  static bool succeeded(const Run& r) {
-    return r.done && r.process && g_subprocess_get_successful(r.process);
-  }
-
-  Run& spawn(const std::vector<std::string>& args) {
+  GSubprocess* spawn(const std::vector<std::string>& args) {
     std::vector<const char*> argv{VUKO_BINARY};
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
-    Run& r = runs_.emplace_back();
-    r.process = g_subprocess_launcher_spawnv(launcher_, argv.data(), nullptr);
-    if (!r.process) {
-      ADD_FAILURE() << "vuko did not start";
-      r.done = true;
-      return r;
-    }
-    g_subprocess_wait_async(
-        r.process, nullptr,
-        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &r.done);
-    return r;
+    return g_subprocess_launcher_spawnv(launcher_, argv.data(), nullptr);
   }
 
   std::string home_;
   GSubprocessLauncher* launcher_;
-  std::list<Run> runs_;  // stable addresses for the waits
-  Run* main_ = nullptr;
+  GSubprocess* main_ = nullptr;
+  bool done_ = false;
 };
 
 }  // namespace vuko::test

@@ -1,6 +1,6 @@
 // Desktop services of tests/support/fake_desktop.py on the session bus (a
-// notification server, a file manager, a session manager, a status-item
-// watcher), with what they were asked; and a private session bus for one test.
+// notification server, a file manager, a status-item watcher), with what
+// they were asked; and a private session bus for one test.
 #pragma once
 
 #include <gio/gio.h>
@@ -18,14 +18,16 @@ namespace vuko::test {
 class FakeDesktop {
  public:
   // role and its arguments, as fake_desktop.py takes them.
-  explicit FakeDesktop(std::vector<std::string> args) : log_(tempDir("fake") + "/log") {
+  explicit FakeDesktop(const std::string& role, const std::vector<std::string>& args = {})
+      : log_(tempDir("fake") + "/log") {
     std::vector<const char*> argv{"/usr/bin/python3",
-                                  VUKO_SOURCE_DIR "/tests/support/fake_desktop.py", log_.c_str()};
+                                  VUKO_SOURCE_DIR "/tests/support/fake_desktop.py", log_.c_str(),
+                                  role.c_str()};
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     process_ = g_subprocess_newv(argv.data(), G_SUBPROCESS_FLAGS_NONE, nullptr);
     EXPECT_TRUE(waitUntil([&] { return !lines().empty(); }, std::chrono::seconds(30)))
-        << "the fake " << args[0] << " did not start";
+        << "the fake " << role << " did not start";
   }
   ~FakeDesktop() {
     if (!process_) return;

@@ -54,14 +54,15 @@ int main(int argc, char** argv) {
   if (!listing) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vuko-tests-XXXXXX").string();
     vuko::test::root() = g_mkdtemp(tmpl.data());
-    for (const char* sub : {"config", "data", "cache", "home", "downloads", "state"})
+    for (auto [var, sub] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                            {"XDG_DATA_HOME", "data"},
+                            {"XDG_CACHE_HOME", "cache"},
+                            {"XDG_STATE_HOME", "state"},
+                            {"HOME", "home"},
+                            {"XDG_DOWNLOAD_DIR", "downloads"}}) {
       std::filesystem::create_directories(vuko::test::root() / sub);
-    setenv("XDG_CONFIG_HOME", (vuko::test::root() / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (vuko::test::root() / "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (vuko::test::root() / "cache").c_str(), 1);
-    setenv("XDG_STATE_HOME", (vuko::test::root() / "state").c_str(), 1);
-    setenv("HOME", (vuko::test::root() / "home").c_str(), 1);
-    setenv("XDG_DOWNLOAD_DIR", (vuko::test::root() / "downloads").c_str(), 1);
+      setenv(var, (vuko::test::root() / sub).c_str(), 1);
+    }
     unsetenv("VUKO_TEST_SERVER");
     unsetenv("VUKO_TEST_DIR");
     vuko::Defaults::setStandard(std::make_shared<vuko::MemoryDefaults>());

@@ -88,7 +88,7 @@ TestServer::TestServer(int port) : impl_(std::make_unique<Impl>()) {
 TestServer::~TestServer() {
   for (GIOStream* io : impl_->rawHeld) g_object_unref(io);
   for (SoupServerMessage* msg : impl_->held) g_object_unref(msg);
-  stop();
+  soup_server_disconnect(impl_->server);
   g_object_unref(impl_->server);
 }
 
@@ -114,10 +114,6 @@ void TestServer::handle(const std::string& path, Handler h) {
 
 std::string TestServer::url() const {
   return "http://127.0.0.1:" + std::to_string(port_);
-}
-
-void TestServer::stop() {
-  soup_server_disconnect(impl_->server);
 }
 
 int TestServer::closedPort() {

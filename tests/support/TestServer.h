@@ -65,9 +65,6 @@ class TestServer {
   std::string url() const;
   int port() const { return port_; }
   const std::vector<Received>& received() const { return received_; }
-  void clear() { received_.clear(); }
-  // Stops listening; later connections are refused.
-  void stop();
   // Answers every request that is being held.
   void answerHeld(const Reply& reply);
   size_t heldCount() const;

@@ -7,7 +7,6 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,8 +25,6 @@ class WebFixture : public testing::Test {
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     scope.emplace(server.url());
-    downloads = tempDir("downloads");
-    setenv("XDG_DOWNLOAD_DIR", downloads.c_str(), 1);
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
     server.handle("/api/health", [](const Received&) { return healthy(); });
     server.handle("/today", [](const Received&) { return html(todayPage()); });
@@ -69,9 +66,9 @@ class WebFixture : public testing::Test {
     return waitUntil([&] { return eval(script, view) == std::optional<nlohmann::json>(expected); });
   }
 
-  size_t requestCount(const std::string& path, const TestServer* from = nullptr) const {
+  size_t requestCount(const std::string& path) const {
     size_t n = 0;
-    for (const auto& r : (from ? *from : server).received()) n += r.path == path;
+    for (const auto& r : server.received()) n += r.path == path;
     return n;
   }
 
@@ -96,7 +93,6 @@ class WebFixture : public testing::Test {
   std::optional<SettingsScope> scope;
   std::unique_ptr<WebController> controller;
   std::vector<std::string> opened;
-  std::filesystem::path downloads;
 };
 
 }  // namespace vuko::test

@@ -5,7 +5,6 @@
 #   notifications [capability...]  the notification server; Invoke(id, key,
 #                                  token) on test.Fake is a user's click
 #   filemanager [fail]             ShowItems, answered with an error on "fail"
-#   session                        the session manager's Inhibit/Uninhibit
 #   shell                          a status-item watcher; the launcher badges
 #                                  heard on the bus are logged too
 import json
@@ -80,20 +79,6 @@ class FileManager(dbus.service.Object):
             raise dbus.exceptions.DBusException("cannot show", name="org.freedesktop.DBus.Error.Failed")
 
 
-class SessionManager(dbus.service.Object):
-    cookie = 0
-
-    @dbus.service.method("org.gnome.SessionManager", in_signature="susu", out_signature="u")
-    def Inhibit(self, app_id, xid, reason, flags):
-        self.cookie += 1
-        log("Inhibit", flags, reason)
-        return self.cookie
-
-    @dbus.service.method("org.gnome.SessionManager", in_signature="u")
-    def Uninhibit(self, cookie):
-        log("Uninhibit", cookie)
-
-
 class Watcher(dbus.service.Object):
     items = []
 
@@ -126,7 +111,6 @@ bus = dbus.SessionBus()
 name, path, service = {
     "notifications": (N, "/org/freedesktop/Notifications", Notifications),
     "filemanager": ("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", FileManager),
-    "session": ("org.gnome.SessionManager", "/org/gnome/SessionManager", SessionManager),
     "shell": (W, "/StatusNotifierWatcher", Watcher),
 }[role]
 kept = service(bus, path)
