@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "server/ServerChoice.h"
 #include "settings/SettingsLines.h"
@@ -34,15 +33,6 @@ TEST(SettingsLinesTest, HotkeyLineInItsFixedOrder) {
   EXPECT_EQ(none.find("Ctrl"), std::string::npos) << none;
   EXPECT_EQ(std::count(none.begin(), none.end(), ':'), 3) << none;
   EXPECT_EQ(SettingsLines::hotkeys(nullptr), "");
-}
-
-TEST(SettingsLinesTest, NotifyLineDiffersForEachDeliveryMode) {
-  enum class Mode { unknown, system, own, off };
-  const std::set<std::string> lines{
-      SettingsLines::notify(Mode::unknown), SettingsLines::notify(Mode::system),
-      SettingsLines::notify(Mode::own), SettingsLines::notify(Mode::off)};
-  EXPECT_EQ(lines.size(), 4u);
-  EXPECT_EQ(SettingsLines::notify(Mode::unknown), SettingsLines::kChecking);
 }
 
 // The desktops run from the most specific name to the one it builds on; the
