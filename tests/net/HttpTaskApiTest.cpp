@@ -1,10 +1,8 @@
 // The task API's HTTP client against a server on 127.0.0.1: what goes on the
 // wire, how answers and statuses are decoded, time-outs, transport failures
 // and cancellation by the owner.
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <stdexcept>
 
 #include "server/HttpTaskApi.h"
@@ -81,19 +79,6 @@ TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndSendsNoToken) {
         << status << body;
   }
   EXPECT_EQ(server.received().back().headers.count("authorization"), 0u);
-}
-
-// The sentence is shown after "Не удалось подключиться: " too.
-TEST(NetworkFailureTextTest, NamesTheCauseRatherThanRepeatingThePrefix) {
-  const std::tuple<std::uint32_t, int, const char*> cases[] = {
-      {G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND, "не найден"},
-      {G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE, "сертификат"},
-  };
-  for (const auto& [domain, code, cause] : cases) {
-    std::string text = networkFailureText(networkErrorKind(domain, code));
-    EXPECT_NE(text.find(cause), std::string::npos) << text;
-    EXPECT_EQ(text.find("подключиться"), std::string::npos) << text;
-  }
 }
 
 TEST_F(HttpTaskApiTest, StatusesBecomeResultsOrTheUsersSentence) {

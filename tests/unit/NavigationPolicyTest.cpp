@@ -47,7 +47,6 @@ TEST_F(NavigationPolicyTest, OurPagesAreThoseOfTheServerInUse) {
       {"http://127.0.0.1:5300", "http://127.0.0.1/login/", false, true, false},
       {"http://127.0.0.1:5300", "http://127.0.0.1:5300/Login", true, true, false},
       {"https://T.example:443", "http://t.example/login", true, true, true},
-      {"http://127.0.0.1:80", "http://127.0.0.1/today", true, true, false},
       {"https://t.example:80", "https://t.example/today", false, true, false},
   };
   for (const auto& c : cases) {

@@ -47,11 +47,16 @@ TEST_F(SettingsTest, NormalizeTurnsTypedTextIntoTheEngineFormOfARealHost) {
   }
 }
 
-TEST_F(SettingsTest, ServerDefaultsToPublicAndIgnoresUnparsableStoredValue) {
+// Values of the wrong form are read as the defaults and left in place.
+TEST_F(SettingsTest, DefaultsForMissingOrUnreadableStoredValues) {
   EXPECT_TRUE(Settings::isPublic());
   store->setString("server", "not a url");
+  store->setString("dockBadge", "no");
   EXPECT_EQ(Settings::server(), Settings::publicServer());
-  EXPECT_EQ(store->string("server"), "not a url");  // left in place
+  EXPECT_EQ(store->string("server"), "not a url");
+  EXPECT_TRUE(Settings::dockBadge());
+  Settings::setDockBadge(false);
+  EXPECT_FALSE(Settings::dockBadge());
 }
 
 TEST_F(SettingsTest, RecentIsNewestFirstWithoutDuplicatesCappedAtEight) {
@@ -84,11 +89,4 @@ TEST_F(SettingsTest, TestServerOverridesWithoutTouchingStoredKey) {
   EXPECT_EQ(Settings::server().str(), "http://127.0.0.1:5999");
   Settings::useTestServer(std::nullopt);
   EXPECT_EQ(Settings::server().str(), "https://stored.example");
-}
-
-TEST_F(SettingsTest, DockBadgeIsOnUnlessStoredFalse) {
-  store->setString("dockBadge", "no");
-  EXPECT_TRUE(Settings::dockBadge());
-  Settings::setDockBadge(false);
-  EXPECT_FALSE(Settings::dockBadge());
 }
