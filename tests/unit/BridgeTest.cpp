@@ -89,14 +89,13 @@ TEST(BridgeHotkeys, ListHasEveryIdWithNullOrItsMembersTitleAndRegistration) {
 
 TEST(BridgeStored, PermissionAndRemindersDefaults) {
   MemoryDefaults d;
+  d.setValue("nativeReminders", "false");  // of the wrong type: the default
   EXPECT_EQ(Bridge::storedPermission(d), "default");
   EXPECT_TRUE(Bridge::storedNativeReminders(d));
   d.setString("notifyPermission", "granted");
   d.setBool("nativeReminders", false);
   EXPECT_EQ(Bridge::storedPermission(d), "granted");
   EXPECT_FALSE(Bridge::storedNativeReminders(d));
-  d.setValue("nativeReminders", "false");
-  EXPECT_TRUE(Bridge::storedNativeReminders(d));
 }
 
 // The messages pages post, as the window's controller routes them: handlers
