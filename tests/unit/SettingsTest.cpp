@@ -26,10 +26,7 @@ TEST_F(SettingsTest, NormalizeTurnsTypedTextIntoTheEngineFormOfARealHost) {
       {"localhost:5300", "http://localhost:5300"},
       {"  tasks.company.example//  \n", "https://tasks.company.example"},
       {"192.168.1.20:8080/app/today?x=1", "http://192.168.1.20:8080"},
-      {"10.0.0.5", "http://10.0.0.5"},
-      {"127.0.0.1:5300", "http://127.0.0.1:5300"},
       {"nas.local", "http://nas.local"},
-      {"nas.local:8443", "http://nas.local:8443"},
       {"https://user:pw@nas.local:8443/x#y", "https://nas.local:8443"},
       {"http://", "https://http"},  // the slashes go first, leaving a bare word
       {"https://Tasks.Company.Example:443/today", "https://tasks.company.example"},
@@ -38,16 +35,11 @@ TEST_F(SettingsTest, NormalizeTurnsTypedTextIntoTheEngineFormOfARealHost) {
       {"http://[::1]:5300", "http://[::1]:5300"},
       {"задачи.пример.рф", "https://xn--80aalki3g.xn--e1afmkfd.xn--p1ai"},
       {"\u2003\u3000tasks.company.example/\u202f\r\n", "https://tasks.company.example"},
-      {"\ufeff\u00a0tasks.company.example", "https://tasks.company.example"},
       {"ftp://files.company.example", nullptr},
       {"HTTPS://tasks.company.example", nullptr},
       {"   ", nullptr},
-      {"///", nullptr},
-      {"\u00a0", nullptr},
       {"http://a<b>.example", nullptr},
-      {"http://a%20b.example", nullptr},
       {"https://tasks..example", nullptr},
-      {"https://-tasks.example", nullptr},
   };
   for (const auto& [typed, expected] : cases) {
     auto got = Settings::normalize(typed);
@@ -55,11 +47,16 @@ TEST_F(SettingsTest, NormalizeTurnsTypedTextIntoTheEngineFormOfARealHost) {
   }
 }
 
-TEST_F(SettingsTest, ServerDefaultsToPublicAndIgnoresUnparsableStoredValue) {
+// Values of the wrong form are read as the defaults and left in place.
+TEST_F(SettingsTest, DefaultsForMissingOrUnreadableStoredValues) {
   EXPECT_TRUE(Settings::isPublic());
   store->setString("server", "not a url");
+  store->setString("dockBadge", "no");
   EXPECT_EQ(Settings::server(), Settings::publicServer());
-  EXPECT_EQ(store->string("server"), "not a url");  // left in place
+  EXPECT_EQ(store->string("server"), "not a url");
+  EXPECT_TRUE(Settings::dockBadge());
+  Settings::setDockBadge(false);
+  EXPECT_FALSE(Settings::dockBadge());
 }
 
 TEST_F(SettingsTest, RecentIsNewestFirstWithoutDuplicatesCappedAtEight) {
@@ -92,11 +89,4 @@ TEST_F(SettingsTest, TestServerOverridesWithoutTouchingStoredKey) {
   EXPECT_EQ(Settings::server().str(), "http://127.0.0.1:5999");
   Settings::useTestServer(std::nullopt);
   EXPECT_EQ(Settings::server().str(), "https://stored.example");
-}
-
-TEST_F(SettingsTest, DockBadgeIsOnUnlessStoredFalse) {
-  store->setString("dockBadge", "no");
-  EXPECT_TRUE(Settings::dockBadge());
-  Settings::setDockBadge(false);
-  EXPECT_FALSE(Settings::dockBadge());
 }
