@@ -3,10 +3,8 @@
 // which cancels it as the HTTP client does).
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,7 +18,7 @@ namespace vuko::test {
 class FakeTaskApi final : public TaskApi {
  public:
   struct Call {
-    // probe, parse, create, counts, request, upcoming, fired, complete
+    // parse, create, counts, request, upcoming, fired, complete
     std::string name;
     std::string token;
     // What the HTTP client would send for it (path under "/api").
@@ -42,27 +40,16 @@ class FakeTaskApi final : public TaskApi {
     bool hold = false;
   };
 
-  static Answer reply(nlohmann::json json, int status = 200) {
-    return {std::move(json), status, std::nullopt, false};
-  }
-  static Answer failing(Failure failure) {
-    return {nlohmann::json::object(), 200, std::move(failure), false};
-  }
-  static Answer held() { return {nlohmann::json::object(), 200, std::nullopt, true}; }
+  static Answer reply(nlohmann::json json) { return {std::move(json), 200, std::nullopt, false}; }
+  static Answer failing(Failure failure) { return {{}, 200, std::move(failure), false}; }
+  static Answer held() { return {{}, 200, std::nullopt, true}; }
 
   // Answers each call; the default answer when empty.
   std::function<Answer(const Call&)> respond;
   std::vector<Call> calls;
 
-  std::vector<Call> callsTo(const std::string& name) const {
-    std::vector<Call> out;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-                 [&](const Call& c) { return c.name == name; });
-    return out;
-  }
   std::size_t heldCount() const { return held_.size(); }
   // Answers the oldest held call.
-  void release() { release(reply(nlohmann::json::object())); }
   void release(Answer answer) {
     if (held_.empty()) return;
     auto resolve = held_.front().second;
@@ -82,9 +69,7 @@ class FakeTaskApi final : public TaskApi {
 
   // (Each call is built before the co_await: g++ 12 cannot keep a string
   // literal's temporary in a coroutine frame.)
-  Task<std::optional<std::string>> probe(Url server, Lifetime::Guard owner = {}) override {
-    Call call{"probe", "", "GET", server.str(), nullptr};
-    co_await answer(std::move(call), owner);
+  Task<std::optional<std::string>> probe(Url, Lifetime::Guard = {}) override {
     co_return std::nullopt;
   }
   Task<nlohmann::json> parse(std::string token, std::string text,

@@ -2,6 +2,7 @@
 // application rules asked of them, with window state a test sets.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ namespace vuko::test {
 
 class RecordingAppWindows final : public AppWindows, public WindowCommands, public QuickCommands {
  public:
-  // Each call as one line: "showMain 42", "go /today", "edit cut".
+  // Each call as one line: "showMain 42", "go /today", "edit 0".
   std::vector<std::string> calls;
 
   bool isLaunched = true;
@@ -47,17 +48,12 @@ class RecordingAppWindows final : public AppWindows, public WindowCommands, publ
 
   void newTask() override { calls.push_back("newTask"); }
   void palette() override { calls.push_back("palette"); }
-  void zoom(Zoom step) override {
-    calls.push_back(step == Zoom::in ? "zoom in" : step == Zoom::out ? "zoom out" : "zoom reset");
-  }
+  void zoom(Zoom step) override { calls.push_back("zoom " + std::to_string(int(step))); }
   void back() override { calls.push_back("back"); }
   void forward() override { calls.push_back("forward"); }
   void reload() override { calls.push_back("reload"); }
   void go(const std::string& path) override { calls.push_back("go " + path); }
-  void edit(Edit command) override {
-    static const char* const names[] = {"cut", "copy", "paste", "selectAll", "undo", "redo"};
-    calls.push_back(std::string("edit ") + names[static_cast<int>(command)]);
-  }
+  void edit(Edit command) override { calls.push_back("edit " + std::to_string(int(command))); }
   void hideAll() override { calls.push_back("hideAll"); }
   void toggleFullScreen() override { calls.push_back("toggleFullScreen"); }
   void minimize() override { calls.push_back("minimize"); }
@@ -76,9 +72,7 @@ class RecordingSettingsLauncher final : public SettingsLauncher {
 
   std::string desktops() const override { return names; }
   bool installed(const std::string& program) const override {
-    for (const auto& p : programs)
-      if (p == program) return true;
-    return false;
+    return std::ranges::find(programs, program) != programs.end();
   }
   bool run(const std::vector<std::string>& argv) override {
     started.push_back(argv);

@@ -13,17 +13,14 @@ namespace vuko::test {
 
 class RecordingHotkeyService final : public HotkeyService {
  public:
-  struct Entry {
-    std::uint32_t keyCode, modifiers, signature, number;
-  };
+  // A registration as (number, key code, modifiers).
   using Key = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
 
-  Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                              std::uint32_t signature, std::uint32_t number) override {
+  Registration registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t,
+                              std::uint32_t number) override {
     if (refused.count({keyCode, modifiers})) return {eventHotKeyExistsErr, 0};
-    Ref ref = next_++;
-    live[ref] = Entry{keyCode, modifiers, signature, number};
-    return {noErr, ref};
+    live[next_] = Key{number, keyCode, modifiers};
+    return {noErr, next_++};
   }
 
   OSStatus unregisterHotKey(Ref ref) override {
@@ -38,19 +35,18 @@ class RecordingHotkeyService final : public HotkeyService {
     if (handler) handler(number, eventTime);
   }
 
-  std::multiset<std::uint32_t> numbers() const {
-    std::multiset<std::uint32_t> out;
-    for (const auto& [ref, e] : live) out.insert(e.number);
-    return out;
-  }
-  // Each live registration as (number, key code, modifiers).
   std::multiset<Key> keys() const {
     std::multiset<Key> out;
-    for (const auto& [ref, e] : live) out.emplace(e.number, e.keyCode, e.modifiers);
+    for (const auto& [ref, key] : live) out.insert(key);
+    return out;
+  }
+  std::multiset<std::uint32_t> numbers() const {
+    std::multiset<std::uint32_t> out;
+    for (const auto& [ref, key] : live) out.insert(std::get<0>(key));
     return out;
   }
 
-  std::map<Ref, Entry> live;
+  std::map<Ref, Key> live;
   // (key code, modifiers) pairs that another program holds.
   std::set<std::pair<std::uint32_t, std::uint32_t>> refused;
   Handler handler;
