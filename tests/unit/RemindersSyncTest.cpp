@@ -37,7 +37,7 @@ TEST_F(RemindersSync, StatusTextFollowsTheServersAnswer) {
   }
 }
 
-TEST_F(RemindersSync, OnlyModesThatDeliverPoll) {
+TEST_F(RemindersSync, OnlyModesThatDeliverPollAndCountAsAllowed) {
   make();
   EXPECT_EQ(sync(), "ждём ответа системы о разрешении");
   start(Mode::off);
@@ -51,12 +51,28 @@ TEST_F(RemindersSync, OnlyModesThatDeliverPoll) {
   ASSERT_EQ(center.categories.size(), 2u);
   EXPECT_EQ(center.categories[0].actions.size(), 2u);
   EXPECT_TRUE(center.categories[1].actions.empty());
+  // Refused while own banners stand in counts as allowed.
+  using Refusal = NotificationAuthorization::Refusal;
+  EXPECT_TRUE(Reminders::permissionAllowed({true, Refusal::none}, Mode::system));
+  EXPECT_TRUE(Reminders::permissionAllowed({false, Refusal::notAllowed}, Mode::own));
+  for (auto mode : {Mode::unknown, Mode::system, Mode::off})
+    EXPECT_FALSE(Reminders::permissionAllowed({false, Refusal::other}, mode));
 }
 
-// A poll asked for during a poll runs once more a second after it; one still
-// running when the engine goes is cancelled.
-TEST_F(RemindersSync, APollInFlight) {
+// A burst of requests for a poll is one poll; one asked for during a poll
+// runs once more a second after it; one still running when the engine goes
+// is cancelled.
+TEST_F(RemindersSync, PollsAreCollapsed) {
   start(Mode::system);
+  sent.clear();
+  for (int i = 0; i < 3; ++i) {
+    r->soon();
+    clock.advance(1s);
+  }
+  clock.advance(1s);
+  EXPECT_EQ(count("/upcoming"), 1u);
+  clock.advance(300s);
+  EXPECT_EQ(count("/upcoming"), 2u);
   sent.clear();
   api.respond = [](const FakeTaskApi::Call&) { return FakeTaskApi::held(); };
   auto first = r->sync();
@@ -71,19 +87,6 @@ TEST_F(RemindersSync, APollInFlight) {
   r.reset();
   EXPECT_TRUE(sent[1].cancelled);
   EXPECT_EQ(api.heldCount(), 0u);
-}
-
-TEST_F(RemindersSync, SoonCollapsesABurstIntoOnePoll) {
-  start(Mode::system);
-  sent.clear();
-  for (int i = 0; i < 3; ++i) {
-    r->soon();
-    clock.advance(1s);
-  }
-  clock.advance(1s);
-  EXPECT_EQ(count("/upcoming"), 1u);
-  clock.advance(300s);
-  EXPECT_EQ(count("/upcoming"), 2u);
 }
 
 TEST_F(RemindersSync, DueAtOneSecondFutureAtOneAndAHalf) {
