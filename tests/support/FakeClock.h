@@ -16,29 +16,28 @@ namespace vuko::test {
 class FakeClock final : public Clock {
  public:
   explicit FakeClock(TimePoint start = TimePoint(std::chrono::seconds(1'800'000'000)))
-      : now_(start), state_(std::make_shared<State>()) {}
+      : now_(start) {}
 
   TimePoint now() const override { return now_; }
-
   Timer schedule(Duration delay, Callback fn, bool repeat = false) override {
-    return add({now_ + delay, delay, std::move(fn), repeat, std::nullopt});
+    return add(
+        {now_ + delay, repeat ? std::max(delay, Duration(1)) : Duration(0), std::move(fn), {}});
   }
 
   // Moves time forward, firing due timers in order of due time.
   void advance(Duration d) {
     TimePoint end = now_ + d;
+    auto& timers = state_->timers;
     for (;;) {
-      auto due = state_->timers.end();
-      for (auto it = state_->timers.begin(); it != state_->timers.end(); ++it)
-        if (it->second.at <= end && (due == state_->timers.end() || it->second.at < due->second.at))
-          due = it;
-      if (due == state_->timers.end()) break;
+      auto due = std::min_element(timers.begin(), timers.end(),
+                                  [](auto& a, auto& b) { return a.second.at < b.second.at; });
+      if (due == timers.end() || due->second.at > end) break;
       now_ = std::max(now_, due->second.at);
       auto fn = due->second.fn;
-      if (due->second.repeat)
-        due->second.at += std::max(due->second.every, Duration(1));
+      if (due->second.every > Duration(0))
+        due->second.at += due->second.every;
       else
-        state_->timers.erase(due);
+        timers.erase(due);
       fn();
     }
     now_ = end;
@@ -52,7 +51,7 @@ class FakeClock final : public Clock {
     explicit Wall(FakeClock& c) : c_(c) {}
     TimePoint now() const override { return c_.now_ + c_.state_->offset; }
     Timer at(TimePoint when, Callback fn) override {
-      return c_.add({c_.placed(when), {}, std::move(fn), false, when});
+      return c_.add({c_.placed(when), Duration(0), std::move(fn), when});
     }
     // The machine slept for d: only the wall clock moved. Unless noticed is
     // false, appointments whose moment passed fire at once, as the system's
@@ -75,9 +74,8 @@ class FakeClock final : public Clock {
  private:
   struct Entry {
     TimePoint at;
-    Duration every;
+    Duration every;  // zero: once
     Callback fn;
-    bool repeat;
     std::optional<TimePoint> when;  // an appointment's moment on the wall clock
   };
   struct State {
@@ -89,8 +87,7 @@ class FakeClock final : public Clock {
   Timer add(Entry e) {
     auto id = state_->next++;
     state_->timers[id] = std::move(e);
-    std::weak_ptr<State> weak = state_;
-    return Timer([weak, id] {
+    return Timer([weak = std::weak_ptr<State>(state_), id] {
       if (auto s = weak.lock()) s->timers.erase(id);
     });
   }
@@ -98,7 +95,7 @@ class FakeClock final : public Clock {
   TimePoint placed(TimePoint when) const { return std::max(now_, when - state_->offset); }
 
   TimePoint now_;
-  std::shared_ptr<State> state_;
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace vuko::test

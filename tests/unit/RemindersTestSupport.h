@@ -6,69 +6,117 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Defaults.h"
 #include "reminders/Reminders.h"
 #include "support/FakeClock.h"
 #include "support/FakeTaskApi.h"
-#include "support/RecordingNotificationCenter.h"
 
 namespace vuko::test {
 
-class FakeBannerHost;
+template <typename T>
+Future<T> resolved(T value) {
+  Future<T> f;
+  f.resolver()(std::move(value));
+  return f;
+}
+
+// Requests for later fall due at their moment like the desktop's: they leave
+// the pending list, are shown and reach onDelivered.
+class RecordingNotificationCenter final : public NotificationCenter {
+ public:
+  explicit RecordingNotificationCenter(FakeClock& c) : clock_(c) {}
+
+  NotificationAuthorization answer;
+  // A window of the client has the focus: what is shown is then presented
+  // through onWillPresent.
+  bool active = false;
+  std::vector<NotificationCategory> categories;
+  std::vector<NotificationRequest> shown;
+  std::map<std::string, NotificationRequest> pendingById;
+
+  Future<NotificationAuthorization> requestAuthorization() override { return resolved(answer); }
+  void setCategories(std::vector<NotificationCategory> c) override { categories = std::move(c); }
+  void add(NotificationRequest r) override {
+    pendingById.erase(r.id);
+    if (r.trigger.kind == NotificationTrigger::Kind::none) return show(r);
+    pendingById[r.id] = r;
+    auto at = r.trigger.kind == NotificationTrigger::Kind::interval
+                  ? clock_.wall.now() + r.trigger.interval
+                  : r.trigger.date;
+    timers_[r.id] = clock_.wall.at(at, [this, id = r.id] {
+      auto it = pendingById.find(id);
+      if (it == pendingById.end()) return;
+      auto request = it->second;
+      pendingById.erase(it);
+      if (onDelivered) onDelivered(request);
+      show(request);
+    });
+  }
+  Future<std::vector<NotificationRequest>> pending() override {
+    std::vector<NotificationRequest> list;
+    for (const auto& [id, r] : pendingById) list.push_back(r);
+    return resolved(std::move(list));
+  }
+  void removePending(const std::vector<std::string>& ids) override {
+    for (const auto& id : ids) pendingById.erase(id);
+  }
+  size_t shownCount(const std::string& id) const {
+    return std::count_if(shown.begin(), shown.end(), [&](const auto& r) { return r.id == id; });
+  }
+
+ private:
+  void show(const NotificationRequest& r) {
+    shown.push_back(r);
+    // Told on a later turn of the loop, never inside the caller's add.
+    if (active)
+      clock_.defer([this, r] {
+        if (onWillPresent) onWillPresent(r);
+      });
+  }
+
+  FakeClock& clock_;
+  std::map<std::string, Timer> timers_;
+};
 
 class FakeBannerView final : public BannerView {
  public:
-  FakeBannerView(FakeBannerHost& host, BannerContent c);
-  ~FakeBannerView() override;
+  FakeBannerView(BannerContent c, int& alive) : content(std::move(c)), alive_(alive) { ++alive_; }
+  ~FakeBannerView() override { --alive_; }
   int width() const override { return 340; }
   int height() const override { return content.buttons ? 96 : 64; }
-  void moveTo(int nx, int ny) override {
-    x = nx;
-    y = ny;
-  }
-  void appear() override { onScreen = true; }
-  void hide() override { onScreen = false; }
+  void moveTo(int nx, int ny) override { std::tie(x, y) = std::tie(nx, ny); }
+  void appear() override {}
+  void hide() override {}
   void press(std::optional<std::string> action) { onInput(std::move(action)); }
 
-  FakeBannerHost& host;
   BannerContent content;
   int x = -1, y = -1;
-  bool onScreen = false;
+
+ private:
+  int& alive_;
 };
 
 class FakeBannerHost final : public BannerHost {
  public:
   std::unique_ptr<BannerView> make(const BannerContent& c) override {
     ++made;
-    return std::make_unique<FakeBannerView>(*this, c);
+    return std::make_unique<FakeBannerView>(c, alive);
   }
   std::optional<WorkArea> workArea() const override { return WorkArea{0, 30, 1920, 1050}; }
-  void playSound() override { ++sounds; }
+  void playSound() override {}
 
-  std::vector<FakeBannerView*> views;  // alive, in order of making
-  int made = 0, sounds = 0;
+  int made = 0, alive = 0;
 };
-
-inline FakeBannerView::FakeBannerView(FakeBannerHost& h, BannerContent c)
-    : host(h), content(std::move(c)) {
-  host.views.push_back(this);
-}
-inline FakeBannerView::~FakeBannerView() {
-  std::erase(host.views, this);
-}
 
 class CountingActivity final : public Activity {
  public:
-  void hold(const std::string& why) override {
-    ++holds;
-    reason = why;
-  }
+  void hold(const std::string&) override { ++holds; }
   void release() override { ++releases; }
   bool held() const { return holds > releases; }
   int holds = 0, releases = 0;
-  std::string reason;
 };
 
 class RemindersFixture : public testing::Test {
@@ -77,17 +125,16 @@ class RemindersFixture : public testing::Test {
 
   FakeClock clock;
   FakeClock::Wall& wall = clock.wall;
-  RecordingNotificationCenter center{clock, &wall};
+  RecordingNotificationCenter center{clock};
   MemoryDefaults defaults;
   CountingActivity activity;
   FakeBannerHost host;
   FakeTaskApi api;
-  // Every call the engine made, in order.
-  std::vector<FakeTaskApi::Call>& sent = api.calls;
+  std::vector<FakeTaskApi::Call>& sent = api.calls;  // in order
 
   // The API's answers: the page's token, the upcoming list (not an array:
   // an answer without a usable list) with its status (0: no answer), and
-  // the status of a task's completion.
+  // the status of the other calls (a task's completion).
   std::optional<std::string> token = "tok";
   nlohmann::json upcoming = nlohmann::json::array();
   int upcomingStatus = 200;
@@ -98,32 +145,17 @@ class RemindersFixture : public testing::Test {
   std::vector<bool> native;
   std::vector<Mode> modes;
   std::unique_ptr<Reminders> r;
-  // The process-wide keep-awake instead of the counting one.
-  bool realActivity = false;
 
-  // The engine on the fakes; the API answers from the fields above.
   void make(bool testMode = true) {
-    api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
-      co_return token;
-    });
+    r.reset();
+    api.setTokenSource([this]() -> Task<std::optional<std::string>> { co_return token; });
     api.respond = [this](const FakeTaskApi::Call& call) {
       FakeTaskApi::Answer a;
-      if (call.name == "upcoming") {
-        a.status = upcomingStatus;
-        a.json = upcoming;
-      } else if (call.name == "complete") {
-        a.status = putStatus;
-      }
+      if (call.name == "upcoming") a.json = upcoming;
+      a.status = call.name == "upcoming" ? upcomingStatus : putStatus;
       return a;
     };
-    ReminderServices s;
-    s.clock = &clock;
-    s.wall = &wall;
-    s.center = &center;
-    s.defaults = &defaults;
-    s.activity = realActivity ? nullptr : &activity;
-    s.banners = &host;
-    s.testMode = testMode;
+    ReminderServices s{&clock, &wall, &center, &defaults, &activity, &host, testMode};
     r = std::make_unique<Reminders>(api, s);
     r->onOpen = [this](const std::string& p, const std::string& a) {
       opened.push_back(a.empty() ? p : p + " " + a);
@@ -133,13 +165,13 @@ class RemindersFixture : public testing::Test {
     r->onMode = [this](Mode m) { modes.push_back(m); };
   }
 
-  // Starts the engine with the centre answering for mode m; the first poll runs.
+  // Starts a new engine with the centre answering for mode m; the first poll runs.
   void start(Mode m, bool testMode = true) {
     using Refusal = NotificationAuthorization::Refusal;
     center.answer = m == Mode::system ? NotificationAuthorization{true, Refusal::none}
                     : m == Mode::own  ? NotificationAuthorization{false, Refusal::notAllowed}
                                       : NotificationAuthorization{false, Refusal::other};
-    if (!r) make(testMode);
+    make(testMode);
     r->start();
     clock.flush();
   }
@@ -162,10 +194,14 @@ class RemindersFixture : public testing::Test {
     r->handle(ReminderAnswer{action, {"1", task, "task", "t", "", {}}, {}});
   }
 
-  size_t count(const std::string& fragment, const std::string& method = "") const {
+  // The engine's banner i from the top.
+  FakeBannerView& banner(size_t i) {
+    return static_cast<FakeBannerView&>(*r->banners().at(i)->view());
+  }
+
+  size_t count(const std::string& fragment) const {
     return std::count_if(sent.begin(), sent.end(), [&](const auto& s) {
-      return ("/api" + s.path).find(fragment) != std::string::npos &&
-             (method.empty() || s.method == method);
+      return ("/api" + s.path).find(fragment) != std::string::npos;
     });
   }
 };

@@ -16,21 +16,17 @@ Task<int> failAfter(Future<int> gate) {
 }
 
 // A failure of detached work is logged once, whether it finished before or
-// after the detach; one awaited reaches the awaiter instead.
+// after the detach; one awaited reaches the awaiter and is not logged.
 TEST(TaskTest, FailuresAreLoggedOnlyWhenNoOneAwaitsThem) {
-  for (int v : {-1, 1}) {
-    for (bool finishFirst : {false, true}) {
-      test::LogCapture log;
-      Future<int> gate;
-      auto task = failAfter(gate);
-      if (finishFirst) gate.resolver()(v);
-      task.detach();
-      if (!finishFirst) gate.resolver()(v);
-      ASSERT_EQ(log.messages.size(), v < 0 ? 1u : 0u) << finishFirst;
-      if (v < 0) {
-        EXPECT_NE(log.messages[0].find("negative -1"), std::string::npos);
-      }
-    }
+  for (bool finishFirst : {false, true}) {
+    test::LogCapture log;
+    Future<int> gate;
+    auto task = failAfter(gate);
+    if (finishFirst) gate.resolver()(-1);
+    task.detach();
+    if (!finishFirst) gate.resolver()(-1);
+    ASSERT_EQ(log.messages.size(), 1u) << finishFirst;
+    EXPECT_NE(log.messages[0].find("negative -1"), std::string::npos);
   }
   test::LogCapture log;
   Future<int> gate;
