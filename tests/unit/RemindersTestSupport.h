@@ -148,7 +148,9 @@ class RemindersFixture : public testing::Test {
 
   void make(bool testMode = true) {
     r.reset();
-    api.setTokenSource([this]() -> Task<std::optional<std::string>> { co_return token; });
+    api.setTokenSource([this]() -> Task<std::optional<std::string>> {  // lives with its owner
+      co_return token;
+    });
     api.respond = [this](const FakeTaskApi::Call& call) {
       FakeTaskApi::Answer a;
       if (call.name == "upcoming") a.json = upcoming;

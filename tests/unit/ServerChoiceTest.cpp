@@ -33,7 +33,8 @@ TEST_F(ServerChoiceTest, ProbeTriesPlainHttpOnlyForAnOwnServerTypedWithoutScheme
   };
   for (const auto& [own, typed, answering, probes] : cases) {
     asked.clear();
-    auto check = [&](Url u) -> Task<std::optional<std::string>> {  // awaited below
+    // The probe ends before the loop body does, so the captures stay valid.
+    auto check = [&](Url u) -> Task<std::optional<std::string>> {  // lives with its owner
       asked.push_back(u.str());
       if (int(asked.size()) - 1 == answering) co_return std::nullopt;
       co_return "failed " + u.str();
