@@ -109,17 +109,3 @@ TEST(ReportTest, AnUnwritableFolderLosesNoLines) {
   EXPECT_EQ(report.lines(), (std::vector<std::string>{"одна", "две"}));
   EXPECT_EQ(slurp(blocker), "x");
 }
-
-TEST(ReportTextTest, ScriptResultsAsText) {
-  using nlohmann::json;
-  const std::pair<std::optional<json>, std::string> cases[] = {
-      {json(2.5), "2.5"},
-      {json(4.0), "4"},
-      {json::array({1, "a"}), "[1,\"a\"]"},
-      {std::nullopt, "MISSING"},
-  };
-  for (const auto& [value, text] : cases) EXPECT_EQ(ReportText::result(value, "MISSING"), text);
-  EXPECT_FALSE(ReportText::isTrue(json("true")));
-  EXPECT_EQ(ReportText::list({}), "-");
-  EXPECT_EQ(ReportText::list({"rem1", "rem2"}), "rem1, rem2");
-}
