@@ -119,47 +119,10 @@ start_server main main_url
 start_server switch switch_url
 
 # A notification server on the private bus that records what it is asked.
-/usr/bin/python3 - "$work/notifications.log" "$work/notifications.ready" <<'PY' &
-import json, sys
-import dbus, dbus.service, dbus.mainloop.glib
-from gi.repository import GLib
-dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-log = open(sys.argv[1], 'a', buffering=1)
-bus = dbus.SessionBus()
-IFACE = 'org.freedesktop.Notifications'
-class Server(dbus.service.Object):
-    def __init__(self):
-        super().__init__(bus, '/org/freedesktop/Notifications')
-        self.last = 0
-    @dbus.service.method(IFACE, in_signature='susssasa{sv}i', out_signature='u')
-    def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
-        self.last += 1
-        log.write(json.dumps({'id': self.last, 'summary': str(summary), 'body': str(body),
-                              'actions': [str(a) for a in actions]}, ensure_ascii=False) + '\n')
-        return replaces or self.last
-    @dbus.service.method(IFACE, in_signature='u', out_signature='')
-    def CloseNotification(self, nid):
-        self.NotificationClosed(nid, 3)
-    @dbus.service.method(IFACE, in_signature='', out_signature='as')
-    def GetCapabilities(self):
-        return ['actions', 'body']
-    @dbus.service.method(IFACE, in_signature='', out_signature='ssss')
-    def GetServerInformation(self):
-        return ('e2e', 'vuko', '1.0', '1.2')
-    @dbus.service.signal(IFACE, signature='uu')
-    def NotificationClosed(self, nid, reason):
-        pass
-    @dbus.service.signal(IFACE, signature='us')
-    def ActionInvoked(self, nid, key):
-        pass
-name = dbus.service.BusName(IFACE, bus, do_not_queue=True)
-server = Server()
-open(sys.argv[2], 'w').write('ready')
-GLib.MainLoop().run()
-PY
+/usr/bin/python3 tests/support/fake_desktop.py "$work/notifications.log" notifications actions body &
 pids+=($!)
-for _ in $(seq 200); do [ -s "$work/notifications.ready" ] && break; sleep 0.05; done
-[ -s "$work/notifications.ready" ] || { echo "e2e: the notification server did not start"; exit 1; }
+for _ in $(seq 200); do grep -qs '^\["ready"\]' "$work/notifications.log" && break; sleep 0.05; done
+grep -qs '^\["ready"\]' "$work/notifications.log" || { echo "e2e: the notification server did not start"; exit 1; }
 
 # Today's count on the server the run signs in to, before the run adds tasks.
 token=$(curl -sf -H 'Content-Type: application/json' \
