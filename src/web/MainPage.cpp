@@ -1,5 +1,8 @@
 #include "web/MainPage.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "server/Settings.h"
 #include "web/NavigationPolicy.h"
 #include "web/OfflinePage.h"
@@ -11,24 +14,30 @@ MainPage::MainPage(WebView& view, Probe probe, std::string timedOutMessage)
 
 void MainPage::open(const std::string& path) {
   offline_ = false;
+  retryTimer_.cancel();
   openRoutine(Settings::server(), path).detach();
 }
 
 Task<> MainPage::openRoutine(Url server, std::string path) {
   auto alive = life_.guard();
+  ++probing_;
   auto message = co_await probe_(server);
   if (!alive) co_return;
+  --probing_;
   // The user may have switched servers while the probe ran: its result
   // belongs to the old server and must not replace the new server's page.
   if (!(server == Settings::server())) co_return;
-  if (message)
+  if (message) {
     showOffline(*message);
-  else
+  } else {
+    retries_ = 0;
     load(path);
+  }
 }
 
 void MainPage::load(const std::string& path) {
   offline_ = false;
+  retryTimer_.cancel();
   view_.loadUrl(Settings::url(path));
 }
 
@@ -55,15 +64,51 @@ Task<> MainPage::route(std::string script, std::string path) {
 
 void MainPage::reload() {
   if (offline_)
-    open("/today");
+    retry();
   else
     view_.reload();
 }
 
+void MainPage::retry() {
+  // The running probe's answer is the retry's answer.
+  if (probing_ > 0) return;
+  open("/today");
+}
+
 void MainPage::showOffline(const std::string& message) {
   offline_ = true;
+  offlineMessage_ = message;
   loadTimer_.cancel();
-  view_.loadHtml(offlinePage(message, Settings::server().str()));
+  scheduleRetry();
+}
+
+void MainPage::scheduleRetry() {
+  std::optional<int> in;
+  retryTimer_.cancel();
+  if (visible_) {
+    auto delay = kRetryDelays[std::min(retries_, std::size(kRetryDelays) - 1)];
+    in = int(delay.count());
+    retryTimer_ = Clock::main().schedule(delay, [this] {
+      ++retries_;
+      retry();
+    });
+  }
+  view_.loadHtml(offlinePage(offlineMessage_, Settings::server().str(), in));
+}
+
+void MainPage::setVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  if (!visible) {
+    // The countdown on the hidden page runs out unseen; showing it retries.
+    retryTimer_.cancel();
+  } else if (offline_) {
+    retry();
+  }
+}
+
+void MainPage::networkChanged(bool available) {
+  if (available && offline_ && visible_) retry();
 }
 
 void MainPage::loadStarted() {

@@ -1,6 +1,7 @@
 // How the main window's page is loaded: a probe of the server before the
 // first page, the offline page while the server cannot be reached, the
-// page's own router for in-app navigation, and the load time limit.
+// page's own router for in-app navigation, the load time limit, and retries
+// of the offline page without a click.
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,11 @@ class MainPage {
 
   // The engine has no request time limit of its own.
   static constexpr std::chrono::seconds kLoadTimeout{60};
+  // The waits before each automatic retry of the offline page; the last one
+  // repeats.
+  static constexpr std::chrono::seconds kRetryDelays[] = {
+      std::chrono::seconds(5), std::chrono::seconds(15), std::chrono::seconds(30),
+      std::chrono::seconds(60)};
 
   // How a load ended without a page.
   enum class Failure {
@@ -46,7 +52,14 @@ class MainPage {
   void go(const std::string& path);
   // Reloads the page, or probes again and opens today's page when offline.
   void reload();
+  // Probes again and opens today's page, unless a probe is running already.
+  void retry();
   void showOffline(const std::string& message);
+  // Retries run only while the window is on screen; showing it again retries
+  // at once.
+  void setVisible(bool visible);
+  // The desktop's network came back (or went): back means a retry now.
+  void networkChanged(bool available);
 
   // Events of the view's loads.
   void loadStarted();
@@ -60,12 +73,20 @@ class MainPage {
  private:
   Task<> openRoutine(Url server, std::string path);
   Task<> route(std::string script, std::string path);
+  void scheduleRetry();
 
   WebView& view_;
   Probe probe_;
   std::string timedOutMessage_;
   bool offline_ = false;
+  bool visible_ = true;
+  // Probes running (another server's may still be on its way).
+  int probing_ = 0;
+  // Automatic retries since the server last answered.
+  std::size_t retries_ = 0;
+  std::string offlineMessage_;
   Timer loadTimer_;
+  Timer retryTimer_;
   Lifetime life_;
 };
 

@@ -63,7 +63,8 @@ std::string escapeHtml(const std::string& text) {
 
 }  // namespace
 
-std::string offlinePage(const std::string& reason, const std::string& server) {
+std::string offlinePage(const std::string& reason, const std::string& server,
+                        std::optional<int> retryIn) {
   std::string html;
   html += "<!doctype html><html lang=\"ru\"><head><meta charset=\"utf-8\"><style>";
   html += kStyle;
@@ -76,6 +77,15 @@ std::string offlinePage(const std::string& reason, const std::string& server) {
   html += "<p>Не удаётся открыть <code>" + escapeHtml(server) +
           "</code>. Проверьте интернет — или подключитесь к другому серверу.</p>";
   html += "<p class=\"why\">" + escapeAngle(reason) + "</p>";
+  if (retryIn) {
+    const std::string n = std::to_string(*retryIn);
+    html +=
+        "<p class=\"why\" id=\"auto\">Повторим автоматически через <span id=\"n\">" + n +
+        "</span> с</p><script>{let n=" + n +
+        ";const t=setInterval(()=>{if(--n>0){document.getElementById('n').textContent=n;return;}"
+        "clearInterval(t);document.getElementById('auto').textContent='Проверяем связь…';},"
+        "1000);}</script>";
+  }
   html +=
       "<button onclick=\"window.webkit.messageHandlers.vuko.postMessage({type:'retry'})\">"
       "Повторить</button>";

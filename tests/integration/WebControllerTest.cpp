@@ -130,6 +130,24 @@ TEST_F(WebControllerTest, AFailureAfterTheFirstAnswerLeavesThePageInPlace) {
   EXPECT_FALSE(controller->offline());
 }
 
+// The offline page counts down in the engine and, once the server is back,
+// gives way to the server's page without a click.
+TEST_F(WebControllerTest, TheOfflinePageComesBackByItselfWhenTheServerDoes) {
+  const int port = TestServer::closedPort();
+  Settings::setServer(*Url::parse("http://127.0.0.1:" + std::to_string(port)));
+  controller = std::make_unique<WebController>(true);
+  ASSERT_TRUE(waitUntil([&] { return controller->offline(); }));
+  const std::string left = "(document.getElementById('n') || {}).textContent";
+  ASSERT_TRUE(waitForValue(left, "5"));
+  ASSERT_TRUE(waitForValue(left, "4"));
+  TestServer back(port);
+  back.handle("/api/health", [](const Received&) { return healthy(); });
+  back.handle("/today", [](const Received&) { return html(todayPage()); });
+  EXPECT_TRUE(waitForUri(back.url() + "/today"));
+  EXPECT_FALSE(controller->offline());
+  controller.reset();
+}
+
 TEST_F(WebControllerTest, AWebProcessCrashReloadsThePage) {
   start();
   eval("window.beforeCrash = true; true");

@@ -181,6 +181,7 @@ TEST_F(MainPageTest, ALoadWithoutAFirstAnswerInSixtySecondsShowsTheOfflinePage) 
       {[this] { page->loadFailed(true, {}, Failure::cancelled, ""); }, false},
       {[this] { page->showOffline("down"); }, false},
   };
+  page->setVisible(false);  // the offline page's retries wait
   int row = 0;
   for (const auto& [then, timesOut] : cases) {
     SCOPED_TRACE(++row);
@@ -195,6 +196,40 @@ TEST_F(MainPageTest, ALoadWithoutAFirstAnswerInSixtySecondsShowsTheOfflinePage) 
     EXPECT_TRUE(!timesOut || (page->offline() && shows(kTimedOut)));
     EXPECT_EQ(clock->pending(), 0u);
   }
+}
+
+// Each failed retry waits longer, the last wait repeating; never two probes
+// at once; nothing while the window is hidden; an answer starts afresh.
+TEST_F(MainPageTest, TheOfflinePageRetriesByItselfWhileSeen) {
+  auto countdown = [&](int s) { return shows("через <span id=\"n\">" + std::to_string(s) + "<"); };
+  onOfflinePage();
+  for (int wait : {5, 15, 30, 60, 60}) {
+    SCOPED_TRACE(wait);
+    EXPECT_TRUE(countdown(wait));
+    const auto before = probes.size();
+    clock->advance(seconds(wait - 1));
+    page->networkChanged(false);
+    EXPECT_EQ(probes.size(), before);
+    clock->advance(seconds(1));
+    page->reload();
+    page->networkChanged(true);
+    ASSERT_EQ(probes.size(), before + 1);
+    probes.back()("Сервер не отвечает");
+  }
+  page->setVisible(false);
+  EXPECT_EQ(clock->pending(), 0u);
+  page->showOffline("down");
+  EXPECT_FALSE(shows("Повторим"));
+  page->networkChanged(true);
+  const auto hidden = probes.size();
+  page->setVisible(true);
+  ASSERT_EQ(probes.size(), hidden + 1);
+  probes.back()(std::nullopt);
+  EXPECT_EQ(view.calls.back(), at("/today"));
+  page->showOffline("down");
+  EXPECT_TRUE(countdown(5));
+  page->networkChanged(true);
+  EXPECT_EQ(probes.size(), hidden + 2);
 }
 
 TEST_F(MainPageTest, OnlyFailuresBeforeTheFirstAnswerOfOurPagesShowTheOfflinePage) {

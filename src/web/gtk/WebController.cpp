@@ -58,6 +58,7 @@ WebController::~WebController() {
   downloads_.reset();
   dialogs_.reset();
   g_signal_handlers_disconnect_by_data(context_.get(), this);
+  g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) gtk_widget_destroy(window_);
 }
@@ -158,6 +159,20 @@ void WebController::setUpWindow() {
                      webkit_web_view_reload(v);
                    }),
                    nullptr);
+  // The offline page retries by itself only while it can be seen.
+  g_signal_connect(window_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebController*>(self)->page_.setVisible(true);
+                   }),
+                   this);
+  g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebController*>(self)->page_.setVisible(false);
+                   }),
+                   this);
+  g_signal_connect(g_network_monitor_get_default(), "network-changed",
+                   G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
+                     static_cast<WebController*>(self)->page_.networkChanged(available);
+                   }),
+                   this);
 }
 
 std::optional<Url> WebController::pageUrl(WebKitWebView* view) {

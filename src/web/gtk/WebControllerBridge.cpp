@@ -46,7 +46,7 @@ PageMessages::Handlers WebController::messageHandlers() {
   h.tasksChanged = [this] {
     if (onTasksChanged) onTasksChanged();
   };
-  h.retry = [this] { page_.open("/today"); };
+  h.retry = [this] { page_.retry(); };
   h.chooseServer = [this] {
     if (onChooseServer) onChooseServer();
   };
