@@ -66,6 +66,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
         pending(wall, options.store) {
     // On the wall clock's own turn: the request is recorded as it is shown.
     pending.onDue = [this](NotificationRequest request) {
+      if (owner->onDue && owner->onDue(request)) return;
       if (owner->onDelivered) owner->onDelivered(request);
       deliver(std::move(request));
     };

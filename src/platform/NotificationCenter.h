@@ -95,6 +95,9 @@ class NotificationCenter {
   virtual Future<std::vector<NotificationRequest>> pending() = 0;
   virtual void removePending(const std::vector<std::string>& ids) = 0;
 
+  // A pending request fell due. A client that takes it (returns true) shows
+  // it its own way; the centre then neither shows it nor reports it delivered.
+  std::function<bool(const NotificationRequest&)> onDue;
   // A pending request fell due and went on to be shown; the client records it.
   std::function<void(const NotificationRequest&)> onDelivered;
   // A request is shown while a window of the client has the focus.

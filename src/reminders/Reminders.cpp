@@ -35,6 +35,7 @@ Reminders::Reminders(TaskApi& api, Services s)
 Reminders::~Reminders() {
   if (activity_) activitySvc_.release();
   if (center_.onUndelivered) center_.onUndelivered = nullptr;
+  if (center_.onDue) center_.onDue = nullptr;
   if (center_.onDelivered) center_.onDelivered = nullptr;
   if (center_.onWillPresent) center_.onWillPresent = nullptr;
   if (center_.onDidReceive) center_.onDidReceive = nullptr;
@@ -55,6 +56,9 @@ void Reminders::start() {
   // A request the desktop would not take still reaches the user.
   center_.onUndelivered = [this, alive](const NotificationRequest& r) {
     if (alive) showBanner(*itemOf(r));
+  };
+  center_.onDue = [this, alive](const NotificationRequest& r) {
+    return alive && takeLate(r, From::desktop);
   };
   center_.onDelivered = [this, alive](const NotificationRequest& r) {
     if (alive) delivered(r);
@@ -193,7 +197,10 @@ Task<std::string> Reminders::syncSteps() {
       // (the poll can come before its timer after a wake).
       if (sched == scheduled.end() || sched->second > now || pendingIds.count(key)) {
         centre.removePending({key});
-        present(item);
+        if (now - item.at > kLateAfter)
+          gatherLate({item, {}, From::poll});
+        else
+          present(item);
       }
     }
     shown[key] = now;
@@ -219,6 +226,8 @@ void Reminders::reset() {
   // Destroyed here rather than finished: no answer of theirs is wanted.
   auto shownBanners = std::move(banners_);
   banners_.clear();
+  late_.clear();
+  lateTimer_.cancel();
   clearScheduled();
 }
 

@@ -62,6 +62,14 @@ class Reminders {
   static constexpr const char* snoozeAction = "vuko.snooze";
   // The title of a notification's click action where the desktop shows one.
   static constexpr const char* openTitle = "Открыть";
+  // Reminders that fall due more than kLateAfter after their moment (after a
+  // sleep, or while the client was not running) are gathered for a moment;
+  // more than kMostOneByOne of them come as one notification.
+  static constexpr auto kLateAfter = std::chrono::minutes(10);
+  static constexpr std::size_t kMostOneByOne = 3;
+  static constexpr const char* missedTitle = "Пропущенные напоминания";
+  // "5 напоминаний, пока компьютер спал: «a», «b» и ещё 3".
+  static std::string missedBody(const std::vector<std::string>& titles);
   // Why the machine is kept awake, as the desktop may show it.
   static constexpr const char* keepAwakeReason = "Vuko ждёт напоминания";
 
@@ -147,6 +155,17 @@ class Reminders {
   void snooze(const Item& item);
   static std::optional<Item> itemOf(const NotificationRequest& request);
 
+  // Late reminders, by where they fell due.
+  enum class From { desktop, own, poll };
+  struct Late {
+    Item item;
+    NotificationRequest request;
+    From from;
+  };
+  bool takeLate(const NotificationRequest& request, From from);
+  void gatherLate(Late late);
+  void showLate();
+
   TaskApi& api_;
   Clock& clock_;
   WallClock& wall_;
@@ -165,6 +184,8 @@ class Reminders {
   // From a reset until a poll succeeds with the next sign-in's token.
   bool signedOut_ = false;
   std::vector<std::unique_ptr<ReminderBanner>> banners_;
+  std::vector<Late> late_;
+  Timer lateTimer_;
   Timer activityCheck_;
   bool running_ = false;
   bool rerun_ = false;

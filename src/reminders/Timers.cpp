@@ -13,6 +13,7 @@ constexpr int gap = 8;
 void Reminders::ownDue(const NotificationRequest& request) {
   // A poll after a wake may have shown it before its timer came.
   bool reminder = request.id.rfind("rem", 0) == 0;
+  if (reminder && !shownMap().count(request.id) && takeLate(request, From::own)) return;
   if (!reminder || !shownMap().count(request.id)) {
     if (mode_ == Mode::own) showBanner(*itemOf(request));
     delivered(request);

@@ -98,6 +98,58 @@ TEST_F(RemindersDelivery, SuspendPastAReminderPresentsItOnce) {
   }
 }
 
+// After a long sleep (or a start) more than three reminders late by over ten
+// minutes come as one notification, fresher ones one by one; each is reported
+// fired once and none comes again after a restart.
+TEST_F(RemindersDelivery, ManyLateRemindersComeAsOne) {
+  for (auto mode : {Mode::system, Mode::own}) {
+    for (int late : {12, 3}) {
+      SCOPED_TRACE(testing::Message() << (mode == Mode::own ? "own " : "system ") << late);
+      defaults = MemoryDefaults();
+      center.shown.clear();
+      host.made = 0;
+      upcoming = nlohmann::json::array();
+      for (int i = 0; i < late + 2; ++i) {
+        auto at = i < late ? 1h + i * 1min : 2h + (18 + 2 * i - 2 * late) * 1min;
+        upcoming.push_back(reminder(std::to_string(i), at));
+        upcoming.back()["title"] = "задача " + std::to_string(i);
+      }
+      start(mode, false);
+      sent.clear();
+      wall.jump(2h + 25min);
+      clock.advance(1s);
+      const size_t shown = late > 3 ? 3 : late + 2;
+      EXPECT_EQ(center.shown.size() + host.made, shown);
+      EXPECT_EQ(count("/fired"), size_t(late + 2));
+      if (late > 3 && mode == Mode::system) {
+        // After the fresh ones, which need no gathering.
+        EXPECT_EQ(center.shown.back().content.title, Reminders::missedTitle);
+        EXPECT_EQ(center.shown.back().content.body,
+                  "12 напоминаний, пока компьютер спал: «задача 0», «задача 1» и ещё 10");
+      } else if (late > 3) {
+        EXPECT_EQ(banner(2).content.title, Reminders::missedTitle);
+        banner(2).press("open");
+      }
+      start(mode, false);
+      EXPECT_EQ(center.shown.size() + host.made, shown);
+    }
+  }
+  EXPECT_EQ(opened, std::vector<std::string>{"/today"});
+  // At a start the server's list brings what fell due while the client was off.
+  center.shown.clear();
+  upcoming = nlohmann::json::array();
+  for (int i = 0; i < 5; ++i) upcoming.push_back(reminder("s" + std::to_string(i), -1h));
+  start(Mode::system, false);
+  clock.advance(1s);
+  ASSERT_EQ(center.shown.size(), 1u);
+  EXPECT_EQ(center.shown[0].content.title, Reminders::missedTitle);
+  const std::pair<std::size_t, const char*> words[] = {
+      {1, "1 напоминание,"},   {4, "4 напоминания,"},   {11, "11 напоминаний,"},
+      {21, "21 напоминание,"}, {22, "22 напоминания,"}, {25, "25 напоминаний,"}};
+  for (const auto& [n, start] : words)
+    EXPECT_TRUE(Reminders::missedBody(std::vector<std::string>(n, "a")).starts_with(start)) << n;
+}
+
 TEST_F(RemindersDelivery, DoneCompletesTheTaskOrOpensIt) {
   start(Mode::system);
   sent.clear();

@@ -51,6 +51,7 @@ class RecordingNotificationCenter final : public NotificationCenter {
       if (it == pendingById.end()) return;
       auto request = it->second;
       pendingById.erase(it);
+      if (onDue && onDue(request)) return;
       if (onDelivered) onDelivered(request);
       show(request);
     });
