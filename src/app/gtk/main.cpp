@@ -7,6 +7,7 @@
 
 #include "app/gtk/AppDelegate.h"
 #include "hotkeys/HotkeyActions.h"
+#include "platform/AppId.h"
 
 namespace {
 
@@ -56,10 +57,13 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The name the desktop knows the client by (its vuko.desktop entry).
-  g_set_prgname("vuko");
-  gtk_window_set_default_icon_name("vuko");
-  GtkApplication* app = gtk_application_new("app.vuko.Vuko", G_APPLICATION_HANDLES_COMMAND_LINE);
+  // The toolkit gives Wayland windows the program name as their app_id, by
+  // which the desktop finds the client's entry; X11 windows keep the class
+  // they always had, which the entry names as StartupWMClass.
+  g_set_prgname(vuko::kAppId);
+  g_set_application_name("Vuko");
+  gtk_window_set_default_icon_name(vuko::kAppIcon);
+  GtkApplication* app = gtk_application_new(vuko::kAppId, G_APPLICATION_HANDLES_COMMAND_LINE);
   g_application_add_main_option_entries(G_APPLICATION(app), options().data());
   g_application_set_option_context_description(
       G_APPLICATION(app),
@@ -72,6 +76,12 @@ int main(int argc, char** argv) {
   // process. The delegate outlives the application's run, and with it both
   // handlers.
   g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
+  // The toolkit sets the class from the program name when it starts; this
+  // handler runs after it. No data.
+  g_signal_connect(app, "startup", G_CALLBACK(+[](GApplication*, gpointer) {
+                     gdk_set_program_class("Vuko");
+                   }),
+                   nullptr);
   g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
                      static_cast<vuko::AppDelegate*>(d)->controller().reopen();
                    }),
