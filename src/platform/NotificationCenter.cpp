@@ -292,8 +292,8 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     // task's text for broken markup.
     gchar* body =
         markupCapability ? g_markup_escape_text(c.body.c_str(), -1) : g_strdup(c.body.c_str());
-    GVariant* params = g_variant_new("(susssasa{sv}i)", "Vuko", replaces, kAppIcon,
-                                     c.title.c_str(), body, &actions, &hints, -1);
+    GVariant* params = g_variant_new("(susssasa{sv}i)", "Vuko", replaces, kAppIcon, c.title.c_str(),
+                                     body, &actions, &hints, -1);
     g_free(body);
     call("Notify", params, [this, request](GVariant* reply) {
       if (!reply || !g_variant_is_of_type(reply, G_VARIANT_TYPE("(u)"))) {

@@ -38,7 +38,8 @@ void expectActivation(const std::string& token) {
   // focus request of any of its windows.
   GdkDisplay* display = gdk_display_get_default();
   if (display && GDK_IS_WAYLAND_DISPLAY(display))
-    gdk_wayland_display_set_startup_notification_id(display, token.empty() ? nullptr : token.c_str());
+    gdk_wayland_display_set_startup_notification_id(display,
+                                                    token.empty() ? nullptr : token.c_str());
 #else
   (void)token;
 #endif

@@ -25,8 +25,8 @@ bool makeFloating(GtkWindow* window, const char* name, Level level, Keyboard key
   if (support() != Support::layers || gtk_widget_get_realized(GTK_WIDGET(window))) return false;
   gtk_layer_init_for_window(window);
   gtk_layer_set_namespace(window, name);
-  gtk_layer_set_layer(window,
-                      level == Level::overlay ? GTK_LAYER_SHELL_LAYER_OVERLAY : GTK_LAYER_SHELL_LAYER_TOP);
+  gtk_layer_set_layer(
+      window, level == Level::overlay ? GTK_LAYER_SHELL_LAYER_OVERLAY : GTK_LAYER_SHELL_LAYER_TOP);
   gtk_layer_set_keyboard_mode(window, keyboard == Keyboard::onDemand
                                           ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
                                           : GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);

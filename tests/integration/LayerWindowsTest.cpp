@@ -46,7 +46,8 @@ struct Screen {
     std::array<long, 3> sum{};
     for (int row = y; row < y + h; ++row)
       for (int col = x; col < x + w; ++col)
-        for (int c = 0; c < 3; ++c) sum[c] += static_cast<unsigned char>(pixels[(row * width + col) * 3 + c]);
+        for (int c = 0; c < 3; ++c)
+          sum[c] += static_cast<unsigned char>(pixels[(row * width + col) * 3 + c]);
     for (int c = 0; c < 3; ++c)
       if (std::abs(sum[c] / (w * h) - rgb[c]) > 12) return false;
     return true;

@@ -158,8 +158,9 @@ TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
   setenv("GSETTINGS_SCHEMA_DIR", dir.c_str(), 1);
   setenv("GSETTINGS_BACKEND", "memory", 1);
   Server s;
-  GSettings* app = g_settings_new_with_path("org.gnome.desktop.notifications.application",
-                                            "/org/gnome/desktop/notifications/application/app-vuko-vuko/");
+  GSettings* app =
+      g_settings_new_with_path("org.gnome.desktop.notifications.application",
+                               "/org/gnome/desktop/notifications/application/app-vuko-vuko/");
   g_settings_set_boolean(app, "enable", FALSE);
   auto answer = authorize(s.center);
   EXPECT_FALSE(answer.granted);

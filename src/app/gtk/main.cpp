@@ -96,9 +96,9 @@ int main(int argc, char** argv) {
   g_set_application_name("Vuko");
   gtk_window_set_default_icon_name(vuko::kAppIcon);
   // A later launch sends its environment along: its activation token is there.
-  auto* app = GTK_APPLICATION(g_object_new(
-      vuko_application_get_type(), "application-id", vuko::kAppId, "flags",
-      G_APPLICATION_HANDLES_COMMAND_LINE | G_APPLICATION_SEND_ENVIRONMENT, nullptr));
+  auto* app = GTK_APPLICATION(
+      g_object_new(vuko_application_get_type(), "application-id", vuko::kAppId, "flags",
+                   G_APPLICATION_HANDLES_COMMAND_LINE | G_APPLICATION_SEND_ENVIRONMENT, nullptr));
   g_application_add_main_option_entries(G_APPLICATION(app), options().data());
   g_application_set_option_context_description(
       G_APPLICATION(app),
@@ -113,9 +113,8 @@ int main(int argc, char** argv) {
   g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
   // The toolkit sets the class from the program name when it starts; this
   // handler runs after it. No data.
-  g_signal_connect(app, "startup", G_CALLBACK(+[](GApplication*, gpointer) {
-                     gdk_set_program_class("Vuko");
-                   }),
+  g_signal_connect(app, "startup",
+                   G_CALLBACK(+[](GApplication*, gpointer) { gdk_set_program_class("Vuko"); }),
                    nullptr);
   g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
                      static_cast<vuko::AppDelegate*>(d)->controller().reopen();
