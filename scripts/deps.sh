@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-format clang-tidy
-  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev nlohmann-json3-dev
+  libgtk-3-dev libgtk-layer-shell-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev nlohmann-json3-dev
   libayatana-appindicator3-dev libcanberra-dev libx11-dev libsqlite3-dev
   libgtest-dev libgmock-dev
   libsodium-dev clang-14 libclang-rt-14-dev

@@ -41,7 +41,7 @@ dpkg-deb --extract "$deb" "$work/root"
 root=$work/root/usr/share
 
 echo "---- desktop entry, software-centre entry, manual pages"
-desktop-file-validate "$root/applications/vuko.desktop" || fail "desktop-file-validate"
+desktop-file-validate "$root/applications/app.vuko.Vuko.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/metainfo/app.vuko.Vuko.metainfo.xml" || fail "appstreamcli validate"
 for page in "$root"/man/man1/*.1.gz; do
   # .so pages point into the manual tree, so man reads them from its root.

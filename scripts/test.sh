@@ -25,6 +25,8 @@ scripts/fuzz.sh 20 || status=1
 # One at a time: these share one X display, its key grabs and its focus.
 echo "== tests with a display and a session bus"
 scripts/with-display.sh ctest --test-dir build -L integration --output-on-failure --timeout 180 || status=1
+echo "== the floating windows on a Wayland compositor with layer-shell"
+scripts/with-sway.sh build/tests/integration_tests --gtest_filter='LayerWindows.*' || status=1
 echo "== sanitizer build: hot-key service and web view with a display"
 scripts/with-display.sh ctest --test-dir build-asan -L integration --output-on-failure || status=1
 echo "== end-to-end: the client's self-test run against the stand-in server"

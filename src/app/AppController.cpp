@@ -61,6 +61,10 @@ AppController::Outcome AppController::commandLine(const CommandLine& line) {
   if (line.extraArguments > 0)
     return {1, "vuko: лишние аргументы; программа принимает только --quick, --show и --focus\n"};
   const std::uint32_t time = startupTime(line.startupId);
+  // Wayland desktops hand the token over as XDG_ACTIVATION_TOKEN, some also
+  // as the startup id; it is good for this launch's window only.
+  const std::string& token = line.activationToken.empty() ? line.startupId : line.activationToken;
+  if (!token.empty()) windows_.expectActivation(token);
   bool any = false;
   for (const auto& row : kHotkeyActions) {
     if (std::find(line.options.begin(), line.options.end(), row.id) == line.options.end()) continue;
@@ -68,6 +72,7 @@ AppController::Outcome AppController::commandLine(const CommandLine& line) {
     run(row.action, time);
   }
   if (!any) reopen(time);
+  if (!token.empty()) windows_.expectActivation({});
   return {};
 }
 

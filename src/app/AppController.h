@@ -38,6 +38,9 @@ class AppWindows {
   // Brings the main window forward without showing it anew.
   virtual void raiseMain(std::uint32_t eventTime) = 0;
   virtual void hideMain() = 0;
+  // The desktop's activation token of the request being handled, for the
+  // window it shows; empty once the request is done.
+  virtual void expectActivation(const std::string& token) = 0;
   virtual void toggleMini() = 0;
   virtual void about() = 0;
   virtual void openSettings() = 0;
@@ -94,11 +97,13 @@ class AppController {
   Hotkeys::Actions hotkeyActions();
 
   // One launch's command line: the options given (long names), arguments
-  // beyond the program's name, and the desktop's startup id.
+  // beyond the program's name, the desktop's startup id and the activation
+  // token the launching desktop gave it (either may be empty).
   struct CommandLine {
     std::vector<std::string> options;
     std::size_t extraArguments = 0;
     std::string startupId;
+    std::string activationToken;
   };
   struct Outcome {
     int status = 0;

@@ -15,8 +15,8 @@ class DockTile {
   // The last label set (none before the first).
   static const std::optional<std::string>& badgeLabel();
 
-  // The desktop entry the launcher knows the client by.
-  static constexpr const char* kAppUri = "application://vuko.desktop";
+  // The desktop entry the launcher knows the client by (kAppId).
+  static constexpr const char* kAppUri = "application://app.vuko.Vuko.desktop";
 };
 
 }  // namespace vuko

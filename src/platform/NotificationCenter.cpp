@@ -214,8 +214,12 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     bool off = false;
     if (g_settings_schema_has_key(schema, "enable")) {
       std::string path = "/org/gnome/desktop/notifications/application/" + options.desktopId + "/";
+      // The desktop keeps the id lower-case, its dots as dashes.
       for (auto& ch : path)
-        if (ch == '.') ch = '-';
+        if (ch == '.')
+          ch = '-';
+        else
+          ch = static_cast<char>(g_ascii_tolower(ch));
       GSettings* settings = g_settings_new_full(schema, nullptr, path.c_str());
       off = !g_settings_get_boolean(settings, "enable");
       g_object_unref(settings);
@@ -289,8 +293,8 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
     // task's text for broken markup.
     gchar* body =
         markupCapability ? g_markup_escape_text(c.body.c_str(), -1) : g_strdup(c.body.c_str());
-    GVariant* params = g_variant_new("(susssasa{sv}i)", "Vuko", replaces, options.desktopId.c_str(),
-                                     c.title.c_str(), body, &actions, &hints, -1);
+    GVariant* params = g_variant_new("(susssasa{sv}i)", "Vuko", replaces, kAppIcon, c.title.c_str(),
+                                     body, &actions, &hints, -1);
     g_free(body);
     call("Notify", params, [this, request](GVariant* reply) {
       if (!reply || !g_variant_is_of_type(reply, G_VARIANT_TYPE("(u)"))) {
@@ -311,7 +315,7 @@ struct DesktopNotificationCenter::Impl : std::enable_shared_from_this<Impl> {
 };
 
 DesktopNotificationCenter::DesktopNotificationCenter()
-    : DesktopNotificationCenter(Options{defaultStore(), nullptr, "vuko"}) {}
+    : DesktopNotificationCenter(Options{defaultStore(), nullptr, kAppId}) {}
 
 DesktopNotificationCenter::DesktopNotificationCenter(Options options)
     : impl_(std::make_shared<Impl>(this, std::move(options))) {

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/AppId.h"
 #include "platform/Task.h"
 
 namespace vuko {
@@ -127,7 +128,7 @@ class DesktopNotificationCenter final : public NotificationCenter {
     std::optional<std::filesystem::path> store;
     WallClock* wall = nullptr;
     // The client's desktop entry, without ".desktop".
-    std::string desktopId = "vuko";
+    std::string desktopId = kAppId;
     // Where the callbacks are posted; none is the main-loop clock.
     Clock* loop = nullptr;
   };

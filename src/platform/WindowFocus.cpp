@@ -4,6 +4,9 @@
 
 // After GTK: the X11 headers define None and Status.
 #include <gdk/gdkx.h>
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/gdkwayland.h>
+#endif
 
 namespace vuko::WindowFocus {
 
@@ -27,6 +30,32 @@ bool has(GtkWindow* window) {
     focus = parent;
   }
   return focus == target;
+}
+
+void expectActivation(const std::string& token) {
+#ifdef GDK_WINDOWING_WAYLAND
+  // The toolkit keeps one token for the display and spends it on the next
+  // focus request of any of its windows.
+  GdkDisplay* display = gdk_display_get_default();
+  if (display && GDK_IS_WAYLAND_DISPLAY(display))
+    gdk_wayland_display_set_startup_notification_id(display,
+                                                    token.empty() ? nullptr : token.c_str());
+#else
+  (void)token;
+#endif
+}
+
+void present(GtkWindow* window, const std::string& token) {
+#ifdef GDK_WINDOWING_WAYLAND
+  if (GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(GTK_WIDGET(window)))) {
+    expectActivation(token);
+    gtk_window_present(window);
+    return;
+  }
+#endif
+  // X11 window managers read the token as the window's startup id.
+  gtk_window_set_startup_id(window, token.c_str());
+  gtk_window_present(window);
 }
 
 }  // namespace vuko::WindowFocus

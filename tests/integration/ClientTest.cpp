@@ -167,7 +167,8 @@ TEST_F(ClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
 
   // The first refresh comes a few seconds after start with the page's token.
   ASSERT_TRUE(waitUntil([&] { return !shell.calls("Badge").empty(); }, std::chrono::seconds(20)));
-  EXPECT_EQ(shell.calls("Badge").back(), nlohmann::json({"application://vuko.desktop", 7}));
+  EXPECT_EQ(shell.calls("Badge").back(),
+            nlohmann::json({"application://app.vuko.Vuko.desktop", 7}));
   EXPECT_EQ(itemProperty("XAyatanaLabel"), "7");
 
   // Closing the window leaves the client running; the status menu brings

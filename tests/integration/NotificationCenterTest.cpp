@@ -70,7 +70,7 @@ TEST(NotificationCenter, NotificationCarriesButtonsAndHints) {
   EXPECT_EQ(calls[0][4],
             json({"default", "Открыть", "vuko.done", "Готово", "vuko.snooze", "Позже"}));
   EXPECT_EQ(calls[0][5]["sound-name"], "message-new-instant");
-  EXPECT_EQ(calls[0][5]["desktop-entry"], "vuko");
+  EXPECT_EQ(calls[0][5]["desktop-entry"], "app.vuko.Vuko");
   EXPECT_EQ(calls[1][4], json({"default", "Открыть"}));
   // One more round trip on the same connection: the answers to both Notify
   // calls, with their ids, have arrived once it is back.
@@ -158,8 +158,9 @@ TEST(NotificationCenter, SwitchedOffForTheClientMeansOff) {
   setenv("GSETTINGS_SCHEMA_DIR", dir.c_str(), 1);
   setenv("GSETTINGS_BACKEND", "memory", 1);
   Server s;
-  GSettings* app = g_settings_new_with_path("org.gnome.desktop.notifications.application",
-                                            "/org/gnome/desktop/notifications/application/vuko/");
+  GSettings* app =
+      g_settings_new_with_path("org.gnome.desktop.notifications.application",
+                               "/org/gnome/desktop/notifications/application/app-vuko-vuko/");
   g_settings_set_boolean(app, "enable", FALSE);
   auto answer = authorize(s.center);
   EXPECT_FALSE(answer.granted);

@@ -33,6 +33,7 @@ class RecordingAppWindows final : public AppWindows, public WindowCommands, publ
   void showMain(std::uint32_t t) override { calls.push_back("showMain " + std::to_string(t)); }
   void raiseMain(std::uint32_t t) override { calls.push_back("raiseMain " + std::to_string(t)); }
   void hideMain() override { calls.push_back("hideMain"); }
+  void expectActivation(const std::string& token) override { calls.push_back("token " + token); }
   void togglePanel(std::uint32_t t) override {
     calls.push_back("toggleQuick " + std::to_string(t));
   }

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     unsetenv("VUKO_TEST_SERVER");
     unsetenv("VUKO_TEST_DIR");
     vuko::Defaults::setStandard(std::make_shared<vuko::MemoryDefaults>());
-    if (std::getenv("DISPLAY")) gtk_init(nullptr, nullptr);
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) gtk_init(nullptr, nullptr);
   }
   int rc = RUN_ALL_TESTS();
   if (!listing) {

@@ -23,7 +23,7 @@ namespace vuko::test {
 class WebFixture : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+    if (!gdk_display_get_default()) GTEST_SKIP() << "needs a display";
     scope.emplace(server.url());
     Workspace::setOpener([this](const std::string& uri) { opened.push_back(uri); });
     server.handle("/api/health", [](const Received&) { return healthy(); });

@@ -69,19 +69,27 @@ TEST_F(AppControllerTest, AKeyPressLaunchesFirstAndReachesItsActionWithThePressT
 
 // Options run as their hot keys do, in the table's order, at the startup time.
 TEST_F(AppControllerTest, CommandLineOptionsRunTheirHotKeyActionsAndNoneReopens) {
-  auto outcome = controller.commandLine({{"focus", "show", "quick"}, 0, "desk-1234_TIME777"});
+  auto outcome = controller.commandLine({{"focus", "show", "quick"}, 0, "desk-1234_TIME777", ""});
   EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(windows.calls, (Calls{"toggleQuick 777", "showMain 777", "toggleMini"}));
+  EXPECT_EQ(windows.calls, (Calls{"token desk-1234_TIME777", "toggleQuick 777", "showMain 777",
+                                  "toggleMini", "token "}));
   windows.calls.clear();
-  controller.commandLine({{}, 0, "_TIME55"});
-  EXPECT_EQ(windows.calls, Calls{"showMain 55"});
+  controller.commandLine({{}, 0, "_TIME55", ""});
+  EXPECT_EQ(windows.calls, (Calls{"token _TIME55", "showMain 55", "token "}));
 
   windows.calls.clear();
-  outcome = controller.commandLine({{"quick"}, 1, ""});
+  outcome = controller.commandLine({{"quick"}, 1, "", ""});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.error,
             "vuko: лишние аргументы; программа принимает только --quick, --show и --focus\n");
   EXPECT_TRUE(windows.calls.empty());
+}
+
+// The launch's own activation token goes before its startup id, and only to
+// the windows this launch shows.
+TEST_F(AppControllerTest, ALaunchsActivationTokenServesItsWindowsOnly) {
+  controller.commandLine({{"show"}, 0, "desk-1_TIME5", "wl-token"});
+  EXPECT_EQ(windows.calls, (Calls{"token wl-token", "showMain 5", "token "}));
 }
 
 TEST_F(AppControllerTest, StartupTimesAreReadOnlyFromAWholeTimeField) {

@@ -145,6 +145,10 @@ void AppDelegate::hideMain() {
   gtk_widget_hide(GTK_WIDGET(main_->window()));
 }
 
+void AppDelegate::expectActivation(const std::string& token) {
+  WindowFocus::expectActivation(token);
+}
+
 void AppDelegate::toggleMini() {
   mini_->toggle();
 }

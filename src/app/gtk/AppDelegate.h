@@ -78,6 +78,7 @@ class AppDelegate final : public AppWindows {
   void showMain(std::uint32_t eventTime) override;
   void raiseMain(std::uint32_t eventTime) override;
   void hideMain() override;
+  void expectActivation(const std::string& token) override;
   void toggleMini() override;
   void about() override;
   // Creates the settings window on first use and shows it.

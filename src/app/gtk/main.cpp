@@ -7,6 +7,8 @@
 
 #include "app/gtk/AppDelegate.h"
 #include "hotkeys/HotkeyActions.h"
+#include "platform/AppId.h"
+#include "platform/WindowFocus.h"
 
 namespace {
 
@@ -24,15 +26,45 @@ const std::vector<GOptionEntry>& options() {
   return entries;
 }
 
-// The desktop's startup id of a launch, empty when it sent none.
-std::string startupId(GApplicationCommandLine* line) {
-  std::string id;
-  GVariant* data = g_application_command_line_get_platform_data(line);
-  if (!data) return id;
-  const char* value = nullptr;
-  if (g_variant_lookup(data, "desktop-startup-id", "&s", &value) && value) id = value;
-  g_variant_unref(data);
-  return id;
+// A launch's platform data entry, or else its environment variable; empty
+// when the desktop sent neither.
+std::string launchValue(GApplicationCommandLine* line, const char* key, const char* variable) {
+  std::string value;
+  if (GVariant* data = g_application_command_line_get_platform_data(line)) {
+    const char* given = nullptr;
+    if (g_variant_lookup(data, key, "&s", &given) && given) value = given;
+    g_variant_unref(data);
+  }
+  if (value.empty())
+    if (const char* given = g_application_command_line_getenv(line, variable)) value = given;
+  return value;
+}
+
+// The application object is the toolkit's, which hands a launch's startup id
+// to the display; launchers that activate the client instead of running it
+// may send a Wayland activation token, which it would drop.
+struct VukoApplication {
+  GtkApplication parent;
+};
+struct VukoApplicationClass {
+  GtkApplicationClass parent;
+};
+G_DEFINE_TYPE(VukoApplication, vuko_application, GTK_TYPE_APPLICATION)
+
+void vuko_application_init(VukoApplication*) {}
+
+void vuko_application_class_init(VukoApplicationClass* type) {
+  auto* app = G_APPLICATION_CLASS(type);
+  app->before_emit = [](GApplication* self, GVariant* data) {
+    G_APPLICATION_CLASS(vuko_application_parent_class)->before_emit(self, data);
+    const char* token = nullptr;
+    if (g_variant_lookup(data, "activation-token", "&s", &token) && token && *token)
+      vuko::WindowFocus::expectActivation(token);
+  };
+  app->after_emit = [](GApplication* self, GVariant* data) {
+    vuko::WindowFocus::expectActivation({});
+    G_APPLICATION_CLASS(vuko_application_parent_class)->after_emit(self, data);
+  };
 }
 
 // Runs in the first instance, for its own launch and for every later one.
@@ -46,7 +78,8 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
   GVariantDict* given = g_application_command_line_get_options_dict(line);
   for (const auto& row : vuko::kHotkeyActions)
     if (g_variant_dict_contains(given, row.id)) launch.options.push_back(row.id);
-  launch.startupId = startupId(line);
+  launch.startupId = launchValue(line, "desktop-startup-id", "DESKTOP_STARTUP_ID");
+  launch.activationToken = launchValue(line, "activation-token", "XDG_ACTIVATION_TOKEN");
   auto outcome = delegate->controller().commandLine(launch);
   if (!outcome.error.empty())
     g_application_command_line_printerr(line, "%s", outcome.error.c_str());
@@ -56,10 +89,16 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The name the desktop knows the client by (its vuko.desktop entry).
-  g_set_prgname("vuko");
-  gtk_window_set_default_icon_name("vuko");
-  GtkApplication* app = gtk_application_new("app.vuko.Vuko", G_APPLICATION_HANDLES_COMMAND_LINE);
+  // The toolkit gives Wayland windows the program name as their app_id, by
+  // which the desktop finds the client's entry; X11 windows keep the class
+  // they always had, which the entry names as StartupWMClass.
+  g_set_prgname(vuko::kAppId);
+  g_set_application_name("Vuko");
+  gtk_window_set_default_icon_name(vuko::kAppIcon);
+  // A later launch sends its environment along: its activation token is there.
+  auto* app = GTK_APPLICATION(
+      g_object_new(vuko_application_get_type(), "application-id", vuko::kAppId, "flags",
+                   G_APPLICATION_HANDLES_COMMAND_LINE | G_APPLICATION_SEND_ENVIRONMENT, nullptr));
   g_application_add_main_option_entries(G_APPLICATION(app), options().data());
   g_application_set_option_context_description(
       G_APPLICATION(app),
@@ -72,6 +111,11 @@ int main(int argc, char** argv) {
   // process. The delegate outlives the application's run, and with it both
   // handlers.
   g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
+  // The toolkit sets the class from the program name when it starts; this
+  // handler runs after it. No data.
+  g_signal_connect(app, "startup",
+                   G_CALLBACK(+[](GApplication*, gpointer) { gdk_set_program_class("Vuko"); }),
+                   nullptr);
   g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
                      static_cast<vuko::AppDelegate*>(d)->controller().reopen();
                    }),

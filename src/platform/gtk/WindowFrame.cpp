@@ -1,5 +1,6 @@
 #include "platform/gtk/WindowFrame.h"
 
+#include <gdk/gdkx.h>
 #include <nlohmann/json.hpp>
 
 #include "platform/Defaults.h"
@@ -20,6 +21,13 @@ void save(GtkWindow* window, const std::string& name) {
   gtk_window_get_position(window, &x, &y);
   gtk_window_get_size(window, &w, &h);
   if (w <= 0 || h <= 0) return;
+  // A Wayland client never learns where its window is: the place saved
+  // under X11 stays.
+  if (!GDK_IS_X11_DISPLAY(gtk_widget_get_display(GTK_WIDGET(window)))) {
+    auto old = Defaults::standard().dictionary("frame." + name);
+    x = old && old->contains("x") && (*old)["x"].is_number() ? (*old)["x"].get<int>() : 0;
+    y = old && old->contains("y") && (*old)["y"].is_number() ? (*old)["y"].get<int>() : 0;
+  }
   Defaults::standard().setDictionary("frame." + name, {{"x", x}, {"y", y}, {"w", w}, {"h", h}});
 }
 

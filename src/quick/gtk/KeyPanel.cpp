@@ -2,6 +2,8 @@
 
 #include <gdk/gdkx.h>
 
+#include "platform/WindowLayer.h"
+
 namespace vuko {
 
 KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
@@ -25,6 +27,11 @@ KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
   // Closing by the window manager only hides the panel; it is built once.
   // No data.
   g_signal_connect(window_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  // On Wayland, where the compositor allows, a surface above everything that
+  // has the keyboard while it is up: as an ordinary window it would get the
+  // compositor's title bar and place.
+  layered_ = WindowLayer::makeFloating(w, "vuko-quick", WindowLayer::Level::overlay,
+                                       WindowLayer::Keyboard::onDemand, false);
   // Realised now, so that showing it only has to place and map it; in a
   // window group of its own, so that the window manager judges it on the
   // user's action alone, not on whether the main window has the focus.
@@ -54,8 +61,10 @@ gboolean KeyPanel::keyPressed(GtkWidget*, GdkEventKey* event, gpointer self) {
 // Presses that reach the window itself fell on the background, not on a
 // control: they move the panel.
 gboolean KeyPanel::buttonPressed(GtkWidget*, GdkEventButton* event, gpointer self) {
-  if (event->button != GDK_BUTTON_PRIMARY || event->type != GDK_BUTTON_PRESS) return FALSE;
   auto* panel = static_cast<KeyPanel*>(self);
+  // A layer surface stays where it is anchored.
+  if (event->button != GDK_BUTTON_PRIMARY || event->type != GDK_BUTTON_PRESS || panel->layered_)
+    return FALSE;
   gtk_window_begin_move_drag(panel->window(), static_cast<gint>(event->button),
                              static_cast<gint>(event->x_root), static_cast<gint>(event->y_root),
                              event->time);
@@ -98,8 +107,11 @@ void KeyPanel::present(std::uint32_t eventTime) {
   if (!monitor) return;
   GdkRectangle area;
   gdk_monitor_get_workarea(monitor, &area);
-  gtk_window_move(window(), area.x + area.width / 2 - width_ / 2,
-                  area.y + area.height / 3 - height_ / 2);
+  if (layered_)
+    WindowLayer::place(window(), area.height / 3 - height_ / 2);
+  else
+    gtk_window_move(window(), area.x + area.width / 2 - width_ / 2,
+                    area.y + area.height / 3 - height_ / 2);
   std::uint32_t time = focusTime(eventTime);
   gtk_window_present_with_time(window(), time);
   // Mapping alone leaves the focus where it was under a window manager that

@@ -37,6 +37,7 @@ class KeyPanel {
 
   GtkWidget* window_ = nullptr;
   int width_, height_;
+  bool layered_ = false;
 };
 
 }  // namespace vuko

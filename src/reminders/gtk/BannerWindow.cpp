@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/WindowLayer.h"
+
 namespace vuko {
 
 namespace {
@@ -34,6 +36,17 @@ void installCss() {
   g_object_unref(provider);
 }
 
+std::optional<WorkArea> primaryArea() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return std::nullopt;
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return std::nullopt;
+  GdkRectangle r;
+  gdk_monitor_get_workarea(monitor, &r);
+  return WorkArea{r.x, r.y, r.width, r.height};
+}
+
 class GtkBannerView final : public BannerView {
  public:
   explicit GtkBannerView(const BannerContent& c) {
@@ -50,6 +63,11 @@ class GtkBannerView final : public BannerView {
     gtk_window_stick(w);
     gtk_window_set_skip_taskbar_hint(w, TRUE);
     gtk_window_set_skip_pager_hint(w, TRUE);
+    // On Wayland, where the compositor allows, a surface above everything in
+    // the screen's top-right corner; an ordinary window there goes wherever
+    // the compositor puts it.
+    layered_ = WindowLayer::makeFloating(w, "vuko-banner", WindowLayer::Level::overlay,
+                                         WindowLayer::Keyboard::none, true);
     gtk_style_context_add_class(gtk_widget_get_style_context(window_), "vuko-banner-window");
     if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_)))
       gtk_widget_set_visual(window_, rgba);
@@ -135,7 +153,12 @@ class GtkBannerView final : public BannerView {
 
   int width() const override { return bannerWidth; }
   int height() const override { return height_; }
-  void moveTo(int x, int y) override { gtk_window_move(GTK_WINDOW(window_), x, y); }
+  void moveTo(int x, int y) override {
+    if (!layered_) return gtk_window_move(GTK_WINDOW(window_), x, y);
+    // A layer surface keeps its distance from the corner instead.
+    if (auto area = primaryArea())
+      WindowLayer::place(GTK_WINDOW(window_), y - area->y, area->x + area->width - x - bannerWidth);
+  }
 
   void appear() override {
     gtk_widget_set_opacity(window_, 0);
@@ -190,6 +213,7 @@ class GtkBannerView final : public BannerView {
   }
 
   GtkWidget* window_ = nullptr;
+  bool layered_ = false;
   int height_ = minHeight;
   guint tick_ = 0;
   gint64 start_ = 0;
@@ -217,14 +241,7 @@ std::unique_ptr<BannerView> GtkBannerHost::make(const BannerContent& content) {
 }
 
 std::optional<WorkArea> GtkBannerHost::workArea() const {
-  GdkDisplay* display = gdk_display_get_default();
-  if (!display) return std::nullopt;
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
-  if (!monitor) return std::nullopt;
-  GdkRectangle r;
-  gdk_monitor_get_workarea(monitor, &r);
-  return WorkArea{r.x, r.y, r.width, r.height};
+  return primaryArea();
 }
 
 void GtkBannerHost::playSound() {

@@ -1,5 +1,6 @@
 #include "web/gtk/MiniFocus.h"
 
+#include "platform/WindowLayer.h"
 #include "platform/gtk/WindowFrame.h"
 #include "server/Settings.h"
 #include "web/NavigationPolicy.h"
@@ -26,11 +27,21 @@ MiniFocus::MiniFocus(const WebConfig& configuration) {
   // A floating helper must not pull the focus away from the user's work as
   // it appears; a click into it gives it the keyboard for its timer and form.
   gtk_window_set_focus_on_map(window(), FALSE);
-  if (!WindowFrame::restore(window(), "VukoMiniFocus")) {
-    GdkRectangle area = WindowFrame::workArea();
-    gtk_window_move(window(), area.x + area.width - kRightInset, area.y + kTopInset);
+  // Wayland gives an ordinary window no way to stay above the others: a
+  // layer surface in the top-right corner does, where the compositor offers
+  // one. Elsewhere the desktop decides, and the window says so.
+  if (WindowLayer::makeFloating(window(), "vuko-pomodoro", WindowLayer::Level::top,
+                                WindowLayer::Keyboard::onDemand, true)) {
+    WindowLayer::place(window(), kTopInset, kRightInset - kWidth);
+  } else {
+    if (WindowLayer::support() == WindowLayer::Support::none)
+      gtk_widget_set_tooltip_text(window_, "Будет ли окно поверх других, решает рабочий стол");
+    if (!WindowFrame::restore(window(), "VukoMiniFocus")) {
+      GdkRectangle area = WindowFrame::workArea();
+      gtk_window_move(window(), area.x + area.width - kRightInset, area.y + kTopInset);
+    }
+    WindowFrame::keep(window(), "VukoMiniFocus");
   }
-  WindowFrame::keep(window(), "VukoMiniFocus");
   // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
                      gtk_widget_hide(w);

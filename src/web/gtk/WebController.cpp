@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/Http.h"
+#include "platform/WindowFocus.h"
 #include "platform/gtk/WindowFrame.h"
 #include "server/HttpTaskApi.h"
 #include "server/NetworkText.h"
@@ -204,11 +205,8 @@ void WebController::show(std::uint32_t eventTime) {
 void WebController::present(const std::string& activationToken) {
   GtkWindow* w = window();
   if (!activationToken.empty()) {
-    // The desktop grants the focus for the request it handed this token
-    // with: X11 window managers through the startup id, Wayland through
-    // activation.
-    gtk_window_set_startup_id(w, activationToken.c_str());
-    gtk_window_present(w);
+    // The desktop grants the focus for the request it handed this token with.
+    WindowFocus::present(w, activationToken);
     return;
   }
   // "Now" is refused by focus-stealing prevention; the time of the user's
