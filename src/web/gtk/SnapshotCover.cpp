@@ -61,9 +61,11 @@ struct SnapshotCover::Saving {
     if (gdk_pixbuf_save_to_buffer(pixbuf, &data, &size, "png", nullptr, kServerKey, server.c_str(),
                                   nullptr)) {
       g_mkdir_with_parents(path.parent_path().c_str(), 0700);
-      // Written to a temporary file and renamed: a half-written picture is
-      // never what the next start finds.
-      g_file_set_contents(path.c_str(), data, static_cast<gssize>(size), nullptr);
+      // Written to a temporary file and renamed, so that a half-written
+      // picture is never what the next start finds; for the user's eyes
+      // only, as it shows their tasks.
+      g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size),
+                               G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
     }
     g_free(data);
     g_object_unref(pixbuf);
@@ -78,18 +80,19 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
   gtk_widget_show(overlay);
 
   const Url server = Settings::server();
-  const auto path = file(server);
-  if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
-  int width = 0, height = 0;
-  gtk_window_get_size(window, &width, &height);
-  const int scale = gtk_widget_get_scale_factor(GTK_WIDGET(window));
+  path_ = file(server);
+  if (!g_file_test(path_.c_str(), G_FILE_TEST_EXISTS)) return;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path_.c_str(), nullptr);
   const char* stored = pixbuf ? gdk_pixbuf_get_option(pixbuf, kServerKey) : nullptr;
-  if (!pixbuf || !Snapshot::fits(stored ? stored : "", server, gdk_pixbuf_get_width(pixbuf),
-                                 gdk_pixbuf_get_height(pixbuf), width, height, scale)) {
+  const int scale = gtk_widget_get_scale_factor(GTK_WIDGET(window));
+  // The view's size is only known once it is allocated; until then the
+  // picture is checked against itself.
+  if (!pixbuf ||
+      !Snapshot::fits(stored ? stored : "", server, gdk_pixbuf_get_width(pixbuf),
+                      gdk_pixbuf_get_height(pixbuf), gdk_pixbuf_get_width(pixbuf) / scale,
+                      gdk_pixbuf_get_height(pixbuf) / scale, scale)) {
     if (pixbuf) g_object_unref(pixbuf);
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
+    discard();
     return;
   }
   cairo_surface_t* picture = gdk_cairo_surface_create_from_pixbuf(pixbuf, scale, nullptr);
@@ -99,6 +102,31 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
   // stack: an unmapped web view draws nothing, so its first frame would only
   // come after the swap.
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), cover_);
+  // The first allocation comes before the first frame is drawn.
+  g_signal_connect(cover_, "size-allocate",
+                   G_CALLBACK(+[](GtkWidget*, GdkRectangle* area, gpointer self) {
+                     static_cast<SnapshotCover*>(self)->allocated(area->width, area->height);
+                   }),
+                   this);
+}
+
+void SnapshotCover::allocated(int width, int height) {
+  // Only the first size counts: the user may resize the window later.
+  if (std::exchange(sized_, true)) return;
+  double sx = 1, sy = 1;
+  cairo_surface_get_device_scale(picture_, &sx, &sy);
+  const int scale = static_cast<int>(sx);
+  const int w = cairo_image_surface_get_width(picture_);
+  const int h = cairo_image_surface_get_height(picture_);
+  if (Snapshot::fits(Settings::server().str(), Settings::server(), w, h, width, height, scale))
+    return;
+  uncover();
+  discard();
+}
+
+void SnapshotCover::discard() {
+  std::error_code ec;
+  std::filesystem::remove(path_, ec);
 }
 
 SnapshotCover::~SnapshotCover() {
@@ -109,12 +137,14 @@ SnapshotCover::~SnapshotCover() {
 
 void SnapshotCover::showPicture(cairo_surface_t* picture) {
   GtkWidget* area = gtk_drawing_area_new();
+  picture_ = picture;
   g_object_set_data_full(G_OBJECT(area), "picture", picture,
                          reinterpret_cast<GDestroyNotify>(cairo_surface_destroy));
   // No data: the picture travels with the widget.
   g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer) {
                      auto* p =
                          static_cast<cairo_surface_t*>(g_object_get_data(G_OBJECT(w), "picture"));
+                     if (!p) return FALSE;
                      cairo_set_source_surface(cr, p, 0, 0);
                      cairo_paint(cr);
                      // Slightly faded: the page shown is not yet the live one.
@@ -124,7 +154,14 @@ void SnapshotCover::showPicture(cairo_surface_t* picture) {
                    }),
                    nullptr);
   GtkWidget* note = LabelStyle::label("Обновляется…", 12);
-  gtk_style_context_add_class(gtk_widget_get_style_context(note), "osd");
+  GtkStyleContext* style = gtk_widget_get_style_context(note);
+  gtk_style_context_add_class(style, "osd");
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, "label { padding: 3px 12px; border-radius: 11px; }", -1,
+                                  nullptr);
+  gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(css),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
   gtk_widget_set_halign(note, GTK_ALIGN_CENTER);
   gtk_widget_set_valign(note, GTK_ALIGN_START);
   gtk_widget_set_margin_top(note, 12);
@@ -137,6 +174,7 @@ void SnapshotCover::showPicture(cairo_surface_t* picture) {
 void SnapshotCover::uncover() {
   paintLimit_.cancel();
   // The picture's memory goes with it.
+  picture_ = nullptr;
   if (GtkWidget* c = std::exchange(cover_, nullptr)) gtk_widget_destroy(c);
 }
 

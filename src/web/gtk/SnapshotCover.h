@@ -39,9 +39,16 @@ class SnapshotCover {
  private:
   struct Saving;
   void showPicture(cairo_surface_t* picture);
+  // The cover got its size: a picture of another size is not shown.
+  void allocated(int width, int height);
+  void discard();
 
   WebKitWebView* view_;
+  std::filesystem::path path_;
+  bool sized_ = false;
   GtkWidget* cover_ = nullptr;
+  // The cover's picture; it goes with the cover.
+  cairo_surface_t* picture_ = nullptr;
   GObjectPtr<GCancellable> cancellable_;
   Timer paintLimit_;
 };
