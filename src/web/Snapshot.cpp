@@ -23,10 +23,11 @@ std::string fileName(const Url& server) {
   return name + ".png";
 }
 
-bool worthKeeping(const std::optional<Url>& page, bool offline, bool loading) {
-  if (offline || loading || !page) return false;
-  if (page->scheme() != "http" && page->scheme() != "https") return false;
-  return Navigation::isOurs(page) && !Navigation::isSignInPage(page, offline);
+Keeping onLeave(const std::optional<Url>& page, bool offline, bool loading) {
+  if (Navigation::isSignInPage(page, offline)) return Keeping::forget;
+  if (offline || loading || !page) return Keeping::leave;
+  if (page->scheme() != "http" && page->scheme() != "https") return Keeping::leave;
+  return Navigation::isOurs(page) ? Keeping::save : Keeping::leave;
 }
 
 bool fits(const std::string& storedServer, const Url& server, int imageWidth, int imageHeight,

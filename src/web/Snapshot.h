@@ -13,9 +13,12 @@ namespace vuko::Snapshot {
 // The picture's file name for a server (one per scheme, host and port).
 std::string fileName(const Url& server);
 
-// Whether the page now shown may be kept: a loaded page of the server in use,
-// neither the offline page nor the sign-in page.
-bool worthKeeping(const std::optional<Url>& page, bool offline, bool loading);
+// What becomes of the server's picture when the window hides or the client
+// quits: only a loaded page of the server in use is kept (neither the
+// offline page nor the sign-in page); after a sign-out the old picture goes,
+// as it shows what the signed-out user left behind.
+enum class Keeping { save, leave, forget };
+Keeping onLeave(const std::optional<Url>& page, bool offline, bool loading);
 
 // Whether a stored picture may stand in for the page: it was taken of the
 // server in use (storedServer: the address saved with it) and it covers the

@@ -21,17 +21,18 @@ TEST(SnapshotTest, OneFilePerServer) {
   EXPECT_EQ(Snapshot::fileName(url("http://127.0.0.1:8080")), "snapshot-http___127.0.0.1_8080.png");
 }
 
-TEST(SnapshotTest, OnlyALoadedPageOfTheServerInUseIsKept) {
+TEST(SnapshotTest, OnlyALoadedPageOfTheServerInUseIsKeptAndASignOutForgetsIt) {
+  using enum Snapshot::Keeping;
   test::SettingsScope scope{"https://tasks.example"};
   const std::string auth = "https://" + *Navigation::authHosts().begin() + "/";
-  EXPECT_TRUE(Snapshot::worthKeeping(Url::parse("https://tasks.example/today"), false, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse("https://tasks.example/today"), true, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse("https://tasks.example/today"), false, true));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse("https://tasks.example/login"), false, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse("https://other.example/today"), false, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse(auth), false, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(Url::parse("about:blank"), false, false));
-  EXPECT_FALSE(Snapshot::worthKeeping(std::nullopt, false, false));
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("https://tasks.example/today"), false, false), save);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("https://tasks.example/today"), true, false), leave);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("https://tasks.example/today"), false, true), leave);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("https://tasks.example/login"), false, false), forget);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("https://other.example/today"), false, false), leave);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse(auth), false, false), leave);
+  EXPECT_EQ(Snapshot::onLeave(Url::parse("about:blank"), false, false), leave);
+  EXPECT_EQ(Snapshot::onLeave(std::nullopt, false, false), leave);
 }
 
 TEST(SnapshotTest, APictureFitsOnlyItsServerAndTheWindowAtItsScale) {

@@ -219,6 +219,11 @@ void SnapshotCover::save(std::function<void()> done) {
       new std::shared_ptr<Saving>(saving));
 }
 
+void SnapshotCover::forget() {
+  std::error_code ec;
+  std::filesystem::remove(file(Settings::server()), ec);
+}
+
 std::filesystem::path SnapshotCover::file(const Url& server) {
   return std::filesystem::path(g_get_user_cache_dir()) / "vuko" / Snapshot::fileName(server);
 }

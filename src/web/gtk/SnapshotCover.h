@@ -32,6 +32,8 @@ class SnapshotCover {
   // Keeps a picture of what the view shows for the server in use; done runs
   // once, when it is written, has failed or took too long.
   void save(std::function<void()> done);
+  // Deletes the picture of the server in use.
+  void forget();
 
   // Where the picture of a server is kept.
   static std::filesystem::path file(const Url& server);

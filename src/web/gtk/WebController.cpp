@@ -217,12 +217,14 @@ void WebController::present(const std::string& activationToken) {
 }
 
 void WebController::keepSnapshot(std::function<void()> done) {
-  if (cover_->covering() ||
-      !Snapshot::worthKeeping(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_))) {
-    done();
+  const auto keeping =
+      Snapshot::onLeave(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_));
+  if (keeping == Snapshot::Keeping::save && !cover_->covering()) {
+    cover_->save(std::move(done));
     return;
   }
-  cover_->save(std::move(done));
+  if (keeping == Snapshot::Keeping::forget) cover_->forget();
+  done();
 }
 
 bool WebController::showsSnapshot() const {
