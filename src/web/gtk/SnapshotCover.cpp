@@ -31,6 +31,8 @@ constexpr Clock::Duration kPaintLimit{3000};
 // Quitting waits no longer than this for the picture.
 constexpr Clock::Duration kSaveLimit{1500};
 
+constexpr int kLargest = 16384;
+
 constexpr const char* kServerKey = "tEXt::vuko-server";
 
 bool cancelled(GError* error) {
@@ -82,7 +84,12 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
   const Url server = Settings::server();
   path_ = file(server);
   if (!g_file_test(path_.c_str(), G_FILE_TEST_EXISTS)) return;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path_.c_str(), nullptr);
+  // A picture no screen could show is not even decoded.
+  int width = 0, height = 0;
+  gdk_pixbuf_get_file_info(path_.c_str(), &width, &height);
+  GdkPixbuf* pixbuf = width > 0 && height > 0 && width <= kLargest && height <= kLargest
+                          ? gdk_pixbuf_new_from_file(path_.c_str(), nullptr)
+                          : nullptr;
   const char* stored = pixbuf ? gdk_pixbuf_get_option(pixbuf, kServerKey) : nullptr;
   const int scale = gtk_widget_get_scale_factor(GTK_WIDGET(window));
   // The view's size is only known once it is allocated; until then the
