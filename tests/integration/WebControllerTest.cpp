@@ -4,6 +4,10 @@
 // what the bootstrap gives the page is in the end-to-end run).
 #include "support/WebFixture.h"
 #include "web/NavigationPolicy.h"
+#include "web/gtk/SnapshotCover.h"
+
+#include <filesystem>
+#include <fstream>
 
 // After the test headers: the X11 headers define None and Status.
 #include <gdk/gdkx.h>
@@ -208,6 +212,43 @@ TEST_F(WebControllerTest, ACrossOriginFrameCannotPostWhileTheTopPageCan) {
   eval(post("{type: 'tasksChanged'}"));
   ASSERT_TRUE(waitUntil([&] { return tasksChanged == 1; }));
   EXPECT_EQ(notified, std::vector<std::string>{"Свой"}) << *eval("window.frameDone");
+}
+
+// The page as it was when the window hid is on screen at the next start
+// until the live page has painted.
+TEST_F(WebControllerTest, TheLastPageShowsAtOnceUntilTheLivePageHasPainted) {
+  start();
+  GtkWidget* w = GTK_WIDGET(controller->window());
+  controller->show();
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
+  const auto file = SnapshotCover::file(*Url::parse(server.url()));
+  gtk_widget_hide(w);
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(file); }));
+  controller.reset();
+
+  // The next start's page is held back: only the picture can be on screen.
+  server.handle("/today", [](const Received&) {
+    Reply r;
+    r.hold = true;
+    return r;
+  });
+  controller = std::make_unique<WebController>(true);
+  controller->show();
+  EXPECT_TRUE(controller->showsSnapshot());
+  ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1; }));
+  EXPECT_TRUE(controller->showsSnapshot());
+  server.answerHeld(html(todayPage()));
+  EXPECT_TRUE(waitUntil([&] { return !controller->showsSnapshot(); }));
+  EXPECT_EQ(eval("window.marker"), json("kept"));
+}
+
+TEST_F(WebControllerTest, AnUnreadablePictureIsDeleted) {
+  const auto file = SnapshotCover::file(*Url::parse(server.url()));
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file) << "not a picture";
+  start();
+  EXPECT_FALSE(controller->showsSnapshot());
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 }  // namespace

@@ -67,13 +67,7 @@ void AppDelegate::didFinishLaunching() {
   api_->setTokenSource(tokenProvider());
   startReminders();
 
-  // Built once, after the main page has started loading, so that the hot key
-  // only has to place and show it.
-  quick_ = std::make_unique<QuickPanel>(*api_);
-  controller_.setQuick(&quick_->commands());
-  quick_->onAdded = [this, alive = life_.guard()] {
-    if (alive) afterChange();
-  };
+  controller_.setQuick(&lazyQuick_);
 
   mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
   gtk_application_add_window(app_, mini_->window());
@@ -99,6 +93,18 @@ void AppDelegate::didFinishLaunching() {
     return;
   }
   startBadgeRefresh();
+}
+
+QuickPanel& AppDelegate::quickPanel() {
+  // Built on its first use (a few milliseconds): many never open it, and a
+  // window never opened should cost no memory.
+  if (!quick_) {
+    quick_ = std::make_unique<QuickPanel>(*api_);
+    quick_->onAdded = [this, alive = life_.guard()] {
+      if (alive) afterChange();
+    };
+  }
+  return *quick_;
 }
 
 void AppDelegate::reportSetAsideSettings() {
@@ -232,6 +238,14 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
     if (!alive || !reminders_) return std::string(SettingsLines::kChecking);
     return SettingsLines::notify(reminders_->mode());
   };
+}
+
+void AppDelegate::LazyQuick::showPanel(std::uint32_t eventTime) {
+  owner_.quickPanel().commands().showPanel(eventTime);
+}
+
+void AppDelegate::LazyQuick::togglePanel(std::uint32_t eventTime) {
+  owner_.quickPanel().commands().togglePanel(eventTime);
 }
 
 }  // namespace vuko

@@ -14,6 +14,7 @@
 #include "app/ServerChange.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
+#include "quick/QuickEntry.h"
 #include "selftest/TestVariables.h"
 
 namespace vuko {
@@ -62,7 +63,9 @@ class AppDelegate final : public AppWindows {
   Hotkeys* hotkeys() const { return hotkeys_.get(); }
   ServerSheet* serverSheet() const { return serverSheet_.get(); }
   SettingsWindow* settings() const { return settings_.get(); }
+  // None until the panel is first asked for.
   QuickPanel* quick() const { return quick_.get(); }
+  QuickPanel& quickPanel();
   Reminders* reminders() const { return reminders_.get(); }
 
   // Presents the server sheet over `over` (or on its own when that is not
@@ -124,6 +127,17 @@ class AppDelegate final : public AppWindows {
   std::unique_ptr<TaskApi> api_;
   std::unique_ptr<WebController> main_;
   std::unique_ptr<QuickPanel> quick_;
+  // What the rules call: it builds the panel when first asked.
+  class LazyQuick final : public QuickCommands {
+   public:
+    explicit LazyQuick(AppDelegate& owner) : owner_(owner) {}
+    void showPanel(std::uint32_t eventTime) override;
+    void togglePanel(std::uint32_t eventTime) override;
+
+   private:
+    AppDelegate& owner_;
+  };
+  LazyQuick lazyQuick_{*this};
   std::unique_ptr<Hotkeys> hotkeys_;
   std::unique_ptr<MiniFocus> mini_;
   std::unique_ptr<ServerSheet> serverSheet_;

@@ -69,7 +69,7 @@ TestHooks AppDelegate::selfTestHooks() {
     if (!alive) return std::string();
     return badgeLabel().value_or("");
   };
-  QuickPanel* quick = quick_.get();
+  QuickPanel* quick = &quickPanel();
   hooks.quickShow = [quick, alive] {
     if (alive) quick->show();
   };

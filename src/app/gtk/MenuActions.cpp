@@ -49,7 +49,13 @@ void MenuActions::go(const std::string& path) {
 }
 
 void MenuActions::quit() {
-  g_application_quit(G_APPLICATION(app_));
+  auto end = [app = app_] { g_application_quit(G_APPLICATION(app)); };
+  // A hidden window's page was kept when it hid; a shown one's is kept now,
+  // before the process ends (briefly: quitting never waits long).
+  if (gtk_widget_get_visible(GTK_WIDGET(main_.window())))
+    main_.keepSnapshot(end);
+  else
+    end();
 }
 
 void MenuActions::newTask() {

@@ -1,6 +1,7 @@
 #include "reminders/gtk/BannerWindow.h"
 
 #include <canberra.h>
+#include <gmodule.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -226,10 +227,29 @@ GtkWindow* bannerWindow(BannerView* view) {
   return v ? GTK_WINDOW(v->window()) : nullptr;
 }
 
+// The sound library and its theme are loaded on the first sound: most
+// banners come without one, and a library loaded costs memory all day.
 struct GtkBannerHost::Sound {
+  GModule* library = nullptr;
   ca_context* ctx = nullptr;
+  int (*destroy)(ca_context*) = nullptr;
+  int (*play)(ca_context*, uint32_t, ...) = nullptr;
+
+  bool open() {
+    if (ctx) return true;
+    if (!library) library = g_module_open("libcanberra.so.0", G_MODULE_BIND_LAZY);
+    int (*create)(ca_context**) = nullptr;
+    if (!library || !g_module_symbol(library, "ca_context_create", (gpointer*)&create) ||
+        !g_module_symbol(library, "ca_context_destroy", (gpointer*)&destroy) ||
+        !g_module_symbol(library, "ca_context_play", (gpointer*)&play))
+      return false;
+    if (create(&ctx) != CA_SUCCESS) ctx = nullptr;
+    return ctx != nullptr;
+  }
+
   ~Sound() {
-    if (ctx) ca_context_destroy(ctx);
+    if (ctx) destroy(ctx);
+    if (library) g_module_close(library);
   }
 };
 
@@ -247,10 +267,10 @@ std::optional<WorkArea> GtkBannerHost::workArea() const {
 void GtkBannerHost::playSound() {
   // The sound theme's event for an arriving message; without a sound server
   // the call fails at once, which is no reason to tell anyone.
-  if (!sound_->ctx && ca_context_create(&sound_->ctx) != CA_SUCCESS) sound_->ctx = nullptr;
-  if (sound_->ctx)
-    ca_context_play(sound_->ctx, 0, CA_PROP_EVENT_ID, "message-new-instant",
-                    CA_PROP_EVENT_DESCRIPTION, "Glass", nullptr);
+  // (Also when the library is missing.)
+  if (sound_->open())
+    sound_->play(sound_->ctx, 0, CA_PROP_EVENT_ID, "message-new-instant", CA_PROP_EVENT_DESCRIPTION,
+                 "Glass", nullptr);
 }
 
 }  // namespace vuko

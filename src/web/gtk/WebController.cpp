@@ -11,8 +11,10 @@
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
 #include "web/NavigationPolicy.h"
+#include "web/Snapshot.h"
 #include "web/gtk/Downloads.h"
 #include "web/gtk/PageDialogs.h"
+#include "web/gtk/SnapshotCover.h"
 
 // After the client's headers: the X11 headers define None and Status.
 #ifdef GDK_WINDOWING_X11
@@ -61,7 +63,10 @@ WebController::~WebController() {
   g_signal_handlers_disconnect_by_data(context_.get(), this);
   g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
-  if (window_) gtk_widget_destroy(window_);
+  if (window_) {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    gtk_widget_destroy(window_);
+  }
 }
 
 void WebController::setUpContext(bool inMemory) {
@@ -149,8 +154,13 @@ void WebController::setUpWindow() {
                    nullptr);
 
   webView_ = makeView(nullptr);
-  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(webView_));
+  cover_ = std::make_unique<SnapshotCover>(window(), webView_);
   gtk_widget_show(GTK_WIDGET(webView_));
+  // The page as the user left it is what the next start shows first.
+  g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebController*>(self)->keepSnapshot([] {});
+                   }),
+                   this);
   connectNavigation();
   dialogs_ = std::make_unique<PageDialogs>(webView_, window());
   downloads_ = std::make_unique<Downloads>(context_.get(), window());
@@ -219,6 +229,21 @@ void WebController::present(const std::string& activationToken) {
   gtk_window_present_with_time(w, time);
 }
 
+void WebController::keepSnapshot(std::function<void()> done) {
+  const auto keeping =
+      Snapshot::onLeave(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_));
+  if (keeping == Snapshot::Keeping::save && !cover_->covering()) {
+    cover_->save(std::move(done));
+    return;
+  }
+  if (keeping == Snapshot::Keeping::forget) cover_->forget();
+  done();
+}
+
+bool WebController::showsSnapshot() const {
+  return cover_->covering();
+}
+
 void WebController::reload() {
   page_.reload();
 }
@@ -285,6 +310,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       break;
     case WEBKIT_LOAD_COMMITTED:
       page_.loadCommitted();
+      cover_->pageCommitted();
       break;
     case WEBKIT_LOAD_FINISHED:
       if (page_.loadFinished()) {
@@ -328,6 +354,9 @@ void WebController::PageView::loadUrl(const Url& url) {
 }
 
 void WebController::PageView::loadHtml(const std::string& html) {
+  // Only the offline page is loaded from text; it replaces the old picture
+  // at once.
+  owner_.cover_->uncover();
   webkit_web_view_load_html(owner_.webView_, html.c_str(), nullptr);
 }
 

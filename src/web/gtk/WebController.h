@@ -27,6 +27,7 @@ namespace vuko {
 class Downloads;
 class Hotkeys;
 class PageDialogs;
+class SnapshotCover;
 class WebController;
 
 // What a second web view needs to share the main one's web process, data
@@ -67,6 +68,10 @@ class WebController {
   // the window (a hot-key press), or 0 for now.
   void show(std::uint32_t eventTime = GDK_CURRENT_TIME);
   void reload();
+  // Keeps a picture of the page for the next start when it is one worth
+  // showing again; done runs once, soon, whatever happens.
+  void keepSnapshot(std::function<void()> done);
+  bool showsSnapshot() const;
   // The signed-in user's bearer token from the page's local storage. A token
   // that has gone from the server's page is reported as a sign-out.
   Task<std::optional<std::string>> token();
@@ -125,6 +130,7 @@ class WebController {
   WebConfig sharedConfig_{this};
   std::unique_ptr<Downloads> downloads_;
   std::unique_ptr<PageDialogs> dialogs_;
+  std::unique_ptr<SnapshotCover> cover_;
   // Whether the last read of the page's token found one.
   bool hadToken_ = false;
   Lifetime life_;
