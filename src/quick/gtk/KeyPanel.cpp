@@ -2,6 +2,8 @@
 
 #include <gdk/gdkx.h>
 
+#include "platform/ActivationToken.h"
+
 namespace vuko {
 
 KeyPanel::KeyPanel(int width, int height) : width_(width), height_(height) {
@@ -101,6 +103,9 @@ void KeyPanel::present(std::uint32_t eventTime) {
   gtk_window_move(window(), area.x + area.width / 2 - width_ / 2,
                   area.y + area.height / 3 - height_ / 2);
   std::uint32_t time = focusTime(eventTime);
+  // A Wayland desktop gives the focus for the token its shortcut came with.
+  if (auto token = ActivationToken::take(); !token.empty())
+    gtk_window_set_startup_id(window(), token.c_str());
   gtk_window_present_with_time(window(), time);
   // Mapping alone leaves the focus where it was under a window manager that
   // prevents focus stealing: ask for it with the time of the user's action.
