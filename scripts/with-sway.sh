@@ -40,8 +40,11 @@ if [ "${1:-}" != "--inside" ]; then
     for d in "$here" "$here"/..; do chmod o+rx "$d" 2>/dev/null || true; done
     run=(setpriv --reuid=vukotest --regid=vukotest --init-groups)
   fi
+  # The caller's VUKO_* settings reach the command; nothing else does.
+  pass=()
+  while IFS= read -r name; do pass+=("$name=${!name}"); done < <(compgen -e | grep '^VUKO_' || true)
   status=0
-  env -i PATH="$PATH" LANG=C.UTF-8 HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" \
+  env -i "${pass[@]}" PATH="$PATH" LANG=C.UTF-8 HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" \
     XDG_CONFIG_HOME="$tmp/home/.config" XDG_DATA_HOME="$tmp/home/.local/share" \
     XDG_CACHE_HOME="$tmp/home/.cache" XDG_STATE_HOME="$tmp/home/.local/state" \
     VUKO_SWAY_SESSION="$tmp" VUKO_SWAY_FILES="$tmp/files" VUKO_SWAY_PORTAL="${VUKO_SWAY_PORTAL:-}" \
