@@ -8,6 +8,7 @@
 #                       shortcuts backend (tests/support/fake_portal.py)
 #   VUKO_SWAY_OUT=dir   copy what the command left in $VUKO_SWAY_FILES there
 # Inside, the command finds WAYLAND_DISPLAY, SWAYSOCK and VUKO_SWAY_FILES set.
+# What the bus's services and sway print goes to session.log among the files.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -48,7 +49,7 @@ if [ "${1:-}" != "--inside" ]; then
     XDG_CONFIG_HOME="$tmp/home/.config" XDG_DATA_HOME="$tmp/home/.local/share" \
     XDG_CACHE_HOME="$tmp/home/.cache" XDG_STATE_HOME="$tmp/home/.local/state" \
     VUKO_SWAY_SESSION="$tmp" VUKO_SWAY_FILES="$tmp/files" VUKO_SWAY_PORTAL="${VUKO_SWAY_PORTAL:-}" \
-    "${run[@]}" dbus-run-session -- "$0" --inside "$@" || status=$?
+    "${run[@]}" dbus-run-session -- "$0" --inside "$@" 5>&2 2>"$tmp/files/session.log" || status=$?
   exit $status
 fi
 
@@ -109,6 +110,6 @@ EOF
 fi
 
 status=0
-"$@" || status=$?
+"$@" 2>&5 || status=$?
 kill "$sway" 2>/dev/null || true
 exit $status

@@ -108,6 +108,25 @@ def api(method, path, body=None, token=None):
 
 
 env = dict(os.environ, VUKO_TEST_SERVER=url)
+# The client's own run reads the page's hot-key section for its report: the
+# keys the desktop bound (the backend words them as their triggers), or,
+# with no desktop shortcuts, the combinations marked as not registered.
+report_dir = os.path.join(files, 'selftest')
+os.makedirs(report_dir, exist_ok=True)
+run = subprocess.run([f'{build}/src/vuko'], timeout=240, env=dict(
+    env, VUKO_TEST_DIR=report_dir, VUKO_TEST_LOGIN='demo@vuko.local:demo'))
+lines = open(os.path.join(report_dir, 'report.txt')).read().splitlines()
+keys = next((l for l in lines if l.startswith('раздел «Горячие клавиши»')), '')
+print('wayland:', keys)
+if with_portal:
+    check(run.returncode == 0 and 'Помодоро поверх всех окон | CTRL+ALT+p | ' in keys,
+          'the page lists the keys the desktop bound')
+else:
+    check(run.returncode == 0 and 'Помодоро поверх всех окон | Ctrl+Alt+P — не зарегистрировано' in keys,
+          "without the desktop's shortcuts the page lists the keys as not registered")
+    server.terminate()
+    sys.exit(1 if failures else 0)
+
 client = subprocess.Popen([f'{build}/src/vuko'], env=env)
 try:
     main = wait(lambda: focused('Vuko'), 40)
