@@ -69,13 +69,27 @@ const std::map<std::string, std::string>& labels() {
 // Key-code names → keysym names, for the keys whose names differ.
 const std::map<std::string, std::string>& keysymNames() {
   static const std::map<std::string, std::string> table = {
-      {"Space", "space"},         {"Enter", "Return"},         {"Tab", "Tab"},
-      {"Escape", "Escape"},       {"Backspace", "BackSpace"},  {"Delete", "Delete"},
-      {"Slash", "slash"},         {"Backslash", "backslash"},  {"Period", "period"},
-      {"Comma", "comma"},         {"Semicolon", "semicolon"},  {"Quote", "apostrophe"},
-      {"BracketLeft", "bracketleft"}, {"BracketRight", "bracketright"}, {"Minus", "minus"},
-      {"Equal", "equal"},         {"Backquote", "grave"},      {"ArrowUp", "Up"},
-      {"ArrowDown", "Down"},      {"ArrowLeft", "Left"},       {"ArrowRight", "Right"},
+      {"Space", "space"},
+      {"Enter", "Return"},
+      {"Tab", "Tab"},
+      {"Escape", "Escape"},
+      {"Backspace", "BackSpace"},
+      {"Delete", "Delete"},
+      {"Slash", "slash"},
+      {"Backslash", "backslash"},
+      {"Period", "period"},
+      {"Comma", "comma"},
+      {"Semicolon", "semicolon"},
+      {"Quote", "apostrophe"},
+      {"BracketLeft", "bracketleft"},
+      {"BracketRight", "bracketright"},
+      {"Minus", "minus"},
+      {"Equal", "equal"},
+      {"Backquote", "grave"},
+      {"ArrowUp", "Up"},
+      {"ArrowDown", "Down"},
+      {"ArrowLeft", "Left"},
+      {"ArrowRight", "Right"},
   };
   return table;
 }

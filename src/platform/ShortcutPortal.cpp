@@ -158,8 +158,8 @@ struct DBusShortcutPortal::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void listen() {
-    signal("Activated", [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                           const gchar*, GVariant* params, gpointer p) {
+    signal("Activated", [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                           GVariant* params, gpointer p) {
       auto* self = static_cast<Impl*>(p);
       if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(osta{sv})"))) return;
       const char* handle = nullptr;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "hotkeys/Hotkeys.h"
@@ -17,7 +18,6 @@
 #include "platform/Defaults.h"
 #include "support/FakeClock.h"
 #include "support/RecordingHotkeyService.h"
-#include "support/RecordingShortcutPortal.h"
 
 namespace vuko {
 namespace {
@@ -249,17 +249,34 @@ TEST_F(HotkeysTest, WithoutADisplayNothingRegistersAndEverythingElseWorks) {
 }  // namespace vuko
 
 namespace vuko {
+
+bool operator==(const ShortcutPortal::Shortcut& a, const ShortcutPortal::Shortcut& b) {
+  return std::tie(a.id, a.description, a.preferredTrigger) ==
+         std::tie(b.id, b.description, b.preferredTrigger);
+}
+
 namespace {
+
+// Records the opening and the sets bound; the test answers for the desktop.
+struct RecordingPortal final : ShortcutPortal {
+  void open(const std::string& appId, Ready answer) override {
+    appIds.push_back(appId);
+    ready = std::move(answer);
+  }
+  void bind(const std::vector<Shortcut>& shortcuts) override { binds.push_back(shortcuts); }
+  std::vector<std::string> appIds;
+  Ready ready;
+  std::vector<std::vector<Shortcut>> binds;
+};
 
 // No key can be grabbed (a Wayland session): the desktop's portal binds the
 // actions, and what it bound is what counts as registered.
 TEST_F(HotkeysTest, WithoutGrabsThePortalBindsAndItsAnswerIsWhatIsRegistered) {
   for (const auto& combo : {quickDefault, focusDefault})
     service->refused.insert({*combo.carbonKey(), combo.carbonMods()});
-  auto portal = std::make_shared<test::RecordingShortcutPortal>();
-  Hotkeys::Actions actions{{"quick", [&](std::uint32_t) {
-                              ran.push_back("quick " + ActivationToken::take());
-                            }}};
+  auto portal = std::make_shared<RecordingPortal>();
+  Hotkeys::Actions actions{
+      {"quick", [&](std::uint32_t) { ran.push_back("quick " + ActivationToken::take()); }}};
   Hotkeys hk(actions, service, store, portal);
   int changes = 0;
   hk.onChange = [&] { ++changes; };
@@ -299,7 +316,7 @@ TEST_F(HotkeysTest, WithoutGrabsThePortalBindsAndItsAnswerIsWhatIsRegistered) {
 TEST_F(HotkeysTest, WithNeitherGrabsNorPortalOnlyCommandsRemain) {
   for (const auto& combo : {quickDefault, focusDefault})
     service->refused.insert({*combo.carbonKey(), combo.carbonMods()});
-  auto portal = std::make_shared<test::RecordingShortcutPortal>();
+  auto portal = std::make_shared<RecordingPortal>();
   Hotkeys hk({}, service, store, portal);
   portal->ready(false);
   EXPECT_TRUE(hk.commandsOnly());
