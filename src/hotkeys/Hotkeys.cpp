@@ -18,8 +18,8 @@ std::string offKey(const std::string& id) {
 
 // Runs the action of id on a later turn of the loop, never inside the
 // service's event dispatch; a window it presents takes the token.
-void later(std::weak_ptr<const Hotkeys::Actions> actions, std::string id, std::uint32_t eventTime,
-           std::string token = {}) {
+void later(const std::weak_ptr<const Hotkeys::Actions>& actions, std::string id,
+           std::uint32_t eventTime, std::string token = {}) {
   Clock::main().defer([actions, id = std::move(id), eventTime, token = std::move(token)] {
     auto live = actions.lock();
     if (!live) return;
