@@ -69,7 +69,9 @@ print('wayland:', keys.strip())
 row = 'Помодоро поверх всех окон | ' + ('CTRL+ALT+p | ' if with_portal else 'Ctrl+Alt+P — не зарегистрировано')
 check(run.returncode == 0 and row in keys, f'the page lists the focus key as «{row}»')
 
-client = subprocess.Popen([f'{build}/src/vuko'], env=env) if with_portal else None
+# The protocol log shows which activation token the client handed the compositor.
+wire = open(files + '/client-wayland.log', 'w')
+client = subprocess.Popen([f'{build}/src/vuko'], env=dict(env, WAYLAND_DEBUG='1'), stderr=wire) if with_portal else None
 try:
     if client:
         main = wait(lambda: window('Vuko', focused=True), 40)
@@ -100,6 +102,9 @@ try:
         backend('Activate', GLib.Variant('(ss)', ('quick', 'token-from-desktop')))
         panel = wait(lambda: window('Быстрая задача', focused=True))
         check(bool(panel), 'the "quick" shortcut shows the panel, focused')
+        wire.flush()
+        check('.activate("token-from-desktop", ' in open(wire.name).read(),
+              "the panel is presented with the desktop's activation token")
         time.sleep(0.5)
         panel = window('Быстрая задача')
         check(panel and panel.get('border') != 'normal', f"the panel's border: {panel and panel.get('border')}",
