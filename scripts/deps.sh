@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool openbox dbus dbus-x11 x11-apps x11-utils imagemagick
   fonts-dejavu-core curl python3 python3-dbus python3-gi
   libglib2.0-bin
+  sway grim wtype xdg-desktop-portal
   librsvg2-bin dpkg-dev file man-db lintian desktop-file-utils appstream
 )
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: unit and HTTP tests
 # in a normal and a sanitizer build, then the tests that need a display and a
-# session bus under Xvfb, and last the Debian package.
+# session bus under Xvfb, the Wayland session under sway, and last the Debian
+# package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -31,6 +32,14 @@ echo "== sanitizer build: hot-key service and web view with a display"
 scripts/with-display.sh ctest --test-dir build-asan -L integration --output-on-failure || status=1
 echo "== end-to-end: the client's self-test run against the stand-in server"
 scripts/e2e.sh || status=1
+echo "== Wayland session (sway): global shortcuts through the portal, and without it"
+# The panel's own surface without a title bar and the reverse-DNS app id come
+# with the layer-shell work; until then those two checks are reported, not failed.
+export VUKO_WAYLAND_PENDING=${VUKO_WAYLAND_PENDING-1}
+VUKO_SWAY_PORTAL=1 VUKO_SWAY_OUT=build/wayland/portal \
+  scripts/with-sway.sh tests/wayland/portal_scenario.py build || status=1
+VUKO_SWAY_OUT=build/wayland/none scripts/with-sway.sh tests/wayland/portal_scenario.py build ||
+  status=1
 echo "== Debian package: checks, install, the installed client's self-test, removal"
 scripts/package-test.sh || status=1
 exit $status

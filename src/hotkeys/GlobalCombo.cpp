@@ -66,6 +66,34 @@ const std::map<std::string, std::string>& labels() {
   return table;
 }
 
+// Key-code names → keysym names, for the keys whose names differ.
+const std::map<std::string, std::string>& keysymNames() {
+  static const std::map<std::string, std::string> table = {
+      {"Space", "space"},
+      {"Enter", "Return"},
+      {"Tab", "Tab"},
+      {"Escape", "Escape"},
+      {"Backspace", "BackSpace"},
+      {"Delete", "Delete"},
+      {"Slash", "slash"},
+      {"Backslash", "backslash"},
+      {"Period", "period"},
+      {"Comma", "comma"},
+      {"Semicolon", "semicolon"},
+      {"Quote", "apostrophe"},
+      {"BracketLeft", "bracketleft"},
+      {"BracketRight", "bracketright"},
+      {"Minus", "minus"},
+      {"Equal", "equal"},
+      {"Backquote", "grave"},
+      {"ArrowUp", "Up"},
+      {"ArrowDown", "Down"},
+      {"ArrowLeft", "Left"},
+      {"ArrowRight", "Right"},
+  };
+  return table;
+}
+
 // Decodes one UTF-8 sequence at i; a malformed byte counts as one character
 // on its own, so no input can stall or overrun the walk.
 char32_t decode(const std::string& s, std::size_t& i) {
@@ -146,6 +174,25 @@ std::string GlobalCombo::name(const std::string& code) {
   if (auto last = lastOfShape(code, "Digit", 6)) return *last;
   if (auto it = labels().find(code); it != labels().end()) return it->second;
   return code;
+}
+
+std::string GlobalCombo::shortcutTrigger() const {
+  if (!carbonKey()) return {};
+  std::string key;
+  if (auto it = keysymNames().find(code); it != keysymNames().end())
+    key = it->second;
+  else if (code.starts_with("Key"))
+    key = lowered(code.substr(3));
+  else if (code.starts_with("Digit"))
+    key = code.substr(5);
+  else
+    key = code;  // F1…F12
+  std::string out;
+  if (ctrl) out += "CTRL+";
+  if (alt) out += "ALT+";
+  if (shift) out += "SHIFT+";
+  if (meta) out += "LOGO+";
+  return out + key;
 }
 
 std::string GlobalCombo::title() const {

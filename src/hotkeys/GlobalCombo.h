@@ -52,6 +52,10 @@ class GlobalCombo {
   // Every code of the key table.
   static std::vector<std::string> codes();
   std::uint32_t carbonMods() const;
+  // The combination in the freedesktop shortcuts format the portal takes
+  // ("CTRL+ALT+space": modifiers, then the key's keysym name); empty for a
+  // key outside the key table.
+  std::string shortcutTrigger() const;
   // The combination as this desktop writes it, e.g. "Ctrl+Alt+Пробел".
   std::string title() const;
   // Pressed without Ctrl, Alt or Super, every key but a function key types

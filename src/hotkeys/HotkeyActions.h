@@ -17,12 +17,17 @@ struct HotkeyActionRow {
   std::uint32_t number;
   // The option's line in the command-line help.
   const char* help;
+  // The action's name in the page's hot-key settings, which the desktop shows
+  // when it binds the shortcut.
+  const char* title;
 };
 
 inline constexpr HotkeyActionRow kHotkeyActions[] = {
-    {HotkeyAction::quick, "quick", 1, "Открыть или закрыть панель быстрой задачи"},
-    {HotkeyAction::show, "show", 2, "Показать или спрятать главное окно"},
-    {HotkeyAction::focus, "focus", 3, "Открыть или закрыть окно помодоро"},
+    {HotkeyAction::quick, "quick", 1, "Открыть или закрыть панель быстрой задачи",
+     "Быстрая задача из любой программы"},
+    {HotkeyAction::show, "show", 2, "Показать или спрятать главное окно", "Показать окно Vuko"},
+    {HotkeyAction::focus, "focus", 3, "Открыть или закрыть окно помодоро",
+     "Помодоро поверх всех окон"},
 };
 
 // The row of an id, none for an id outside the table.

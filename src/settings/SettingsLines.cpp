@@ -11,8 +11,9 @@ std::string server() {
   return "Свой сервер — " + Settings::server().str();
 }
 
-std::string hotkeys(const ComboOf& comboOf) {
+std::string hotkeys(const ComboOf& comboOf, bool commandsOnly) {
   if (!comboOf) return {};
+  if (commandsOnly) return kCommandsOnly;
   auto part = [&](const char* label, const char* id, const char* none) {
     auto combo = comboOf(id);
     return std::string(label) + (combo ? combo->title() : std::string(none));

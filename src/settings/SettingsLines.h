@@ -29,8 +29,15 @@ std::string server();
 // The combination in force for a hot-key id, none when it is off.
 using ComboOf = std::function<std::optional<GlobalCombo>(const std::string& id)>;
 
+// Where neither a key grab nor the desktop's shortcut service works.
+inline constexpr const char* kCommandsOnly =
+    "Рабочий стол не даёт программам глобальных сочетаний: назначьте их в его настройках "
+    "клавиатуры на команды «vuko --quick» (быстрая задача), «vuko --show» (окно) и "
+    "«vuko --focus» (помодоро).";
+
 // "Быстрая задача: … · помодоро: … · окно: …"; empty without a registry.
-std::string hotkeys(const ComboOf& comboOf);
+// With commandsOnly, how to bind the command line instead.
+std::string hotkeys(const ComboOf& comboOf, bool commandsOnly = false);
 
 // The notification line for a reminder delivery mode: any enumeration with
 // the members unknown, system, own and off.

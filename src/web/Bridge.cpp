@@ -130,8 +130,10 @@ std::optional<Message> parse(const nlohmann::json& value) {
   return m;
 }
 
-nlohmann::json hotkeyList(const std::map<std::string, std::optional<GlobalCombo>>& all,
-                          const std::function<bool(const std::string& id)>& registered) {
+nlohmann::json hotkeyList(
+    const std::map<std::string, std::optional<GlobalCombo>>& all,
+    const std::function<bool(const std::string& id)>& registered,
+    const std::function<std::optional<std::string>(const std::string& id)>& desktopTitle) {
   nlohmann::json list = nlohmann::json::object();
   for (const auto& [id, combo] : all) {
     if (!combo) {
@@ -139,7 +141,8 @@ nlohmann::json hotkeyList(const std::map<std::string, std::optional<GlobalCombo>
       continue;
     }
     nlohmann::json entry = combo->toJson();
-    entry["title"] = combo->title();
+    auto chosen = desktopTitle ? desktopTitle(id) : std::nullopt;
+    entry["title"] = chosen ? *chosen : combo->title();
     entry["registered"] = registered && registered(id);
     list[id] = std::move(entry);
   }

@@ -68,9 +68,12 @@ std::optional<nlohmann::json> normalizeCombo(const nlohmann::json& value);
 // The hot-key list pushed to the page: each id with null, or its combination's
 // five members with "title", the combination as the client shows it, and
 // "registered", whether the system took it (a combination that takes typing
-// or that another program holds is kept but not registered).
-nlohmann::json hotkeyList(const std::map<std::string, std::optional<GlobalCombo>>& all,
-                          const std::function<bool(const std::string& id)>& registered);
+// or that another program holds is kept but not registered). Where the
+// desktop chose the keys, "title" is its own description of them.
+nlohmann::json hotkeyList(
+    const std::map<std::string, std::optional<GlobalCombo>>& all,
+    const std::function<bool(const std::string& id)>& registered,
+    const std::function<std::optional<std::string>(const std::string& id)>& desktopTitle = nullptr);
 
 // A script that shows text to the user as the page's own alert.
 std::string alertScript(const std::string& text);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hotkeys/Hotkeys.h"
+#include "platform/ActivationToken.h"
 #include "platform/Clock.h"
 #include "platform/Defaults.h"
 #include "support/FakeClock.h"
@@ -35,6 +36,9 @@ TEST(GlobalComboTest, EveryKeyOfTheTableHasItsOwnKeysymInTheHotkeyService) {
     ASSERT_TRUE(sym) << code;
     EXPECT_TRUE(carbon.insert(*key).second) << code << " shares its Carbon code";
     EXPECT_TRUE(keysyms.insert(*sym).second) << code << " shares its keysym";
+    // The portal's trigger names the same key by its keysym name.
+    const std::string trigger = GlobalCombo(code, true, true).shortcutTrigger();
+    EXPECT_EQ(gdk_keyval_from_name(trigger.substr(trigger.rfind('+') + 1).c_str()), *sym) << code;
 
     // A function key is its keysym's name; a one-character label is what the keysym types.
     const std::string label = GlobalCombo::name(code);
@@ -47,6 +51,9 @@ TEST(GlobalComboTest, EveryKeyOfTheTableHasItsOwnKeysymInTheHotkeyService) {
   // Letters, digits, the twelve function keys and the named keys.
   EXPECT_EQ(carbon.size(), 26u + 10u + 12u + 21u);
   EXPECT_EQ(GlobalCombo("F13", true, true).carbonKey(), std::nullopt);
+  EXPECT_EQ(GlobalCombo("Digit1", true, true, true, true).shortcutTrigger(),
+            "CTRL+ALT+SHIFT+LOGO+1");
+  EXPECT_EQ(GlobalCombo("F13", true, true).shortcutTrigger(), "");
 }
 
 TEST(GlobalComboTest, NamesFollowTheirRulesAndTitlesTheDesktopsOrder) {
@@ -235,6 +242,83 @@ TEST_F(HotkeysTest, WithoutADisplayNothingRegistersAndEverythingElseWorks) {
   hk.resume();
   EXPECT_EQ(hk.combo("show"), GlobalCombo("KeyS", true, false));
   EXPECT_FALSE(hk.registered("quick") || hk.registered("show"));
+}
+
+}  // namespace
+}  // namespace vuko
+
+namespace vuko {
+
+namespace {
+
+// Records the opening and each set bound as "id=trigger" lines; the test
+// answers for the desktop.
+struct RecordingPortal final : ShortcutPortal {
+  void open(const std::string& appId, Ready answer) override {
+    appIds.push_back(appId);
+    ready = std::move(answer);
+  }
+  void bind(const std::vector<Shortcut>& shortcuts) override {
+    std::string set;
+    for (const auto& s : shortcuts) set += s.id + "=" + s.preferredTrigger + " ";
+    binds.push_back(set);
+  }
+  std::vector<std::string> appIds, binds;
+  Ready ready;
+};
+
+void refuseDefaults(RecordingHotkeyService& service) {
+  for (const auto& combo : {quickDefault, focusDefault})
+    service.refused.insert({*combo.carbonKey(), combo.carbonMods()});
+}
+
+// No key can be grabbed (a Wayland session): the desktop's portal binds the
+// actions, and what it bound is what counts as registered.
+TEST_F(HotkeysTest, WithoutGrabsThePortalBindsAndItsAnswerIsWhatIsRegistered) {
+  refuseDefaults(*service);
+  auto portal = std::make_shared<RecordingPortal>();
+  Hotkeys::Actions actions{
+      {"quick", [&](std::uint32_t) { ran.push_back("quick " + ActivationToken::take()); }}};
+  Hotkeys hk(actions, service, store, portal);
+  int changes = 0;
+  hk.onChange = [&] { ++changes; };
+  ASSERT_EQ(portal->appIds, std::vector<std::string>{"app.vuko.Vuko"});
+  EXPECT_FALSE(hk.commandsOnly());
+
+  portal->ready(true);
+  EXPECT_EQ(portal->binds,
+            std::vector<std::string>{"quick=CTRL+ALT+space show= focus=CTRL+ALT+p "});
+  EXPECT_FALSE(hk.registered("quick"));
+  portal->onBound({{"quick", "Ctrl+Alt+Space"}, {"focus", ""}, {"other", "X"}});
+  EXPECT_TRUE(hk.registered("quick"));
+  EXPECT_FALSE(hk.registered("focus"));
+  EXPECT_EQ(hk.boundTrigger("quick"), "Ctrl+Alt+Space");
+  EXPECT_EQ(changes, 2);
+
+  // A change re-binds on the same session; resuming with nothing new asks nothing.
+  hk.pause();
+  hk.set("focus", std::nullopt);
+  hk.resume();
+  EXPECT_EQ(portal->binds.back(), "quick=CTRL+ALT+space show= ");
+  EXPECT_EQ(portal->binds.size(), 2u);
+  EXPECT_EQ(portal->appIds.size(), 1u);
+
+  portal->onActivated("quick", "token-1");
+  EXPECT_TRUE(ran.empty()) << "ran inside the portal's signal";
+  clock->flush();
+  EXPECT_EQ(ran, std::vector<std::string>{"quick token-1"});
+  EXPECT_EQ(ActivationToken::take(), "") << "the token outlived its action";
+}
+
+TEST_F(HotkeysTest, WithNeitherGrabsNorPortalOnlyCommandsRemain) {
+  refuseDefaults(*service);
+  auto portal = std::make_shared<RecordingPortal>();
+  Hotkeys hk({}, service, store, portal);
+  portal->ready(false);
+  EXPECT_TRUE(hk.commandsOnly());
+  EXPECT_TRUE(portal->binds.empty());
+  EXPECT_FALSE(Hotkeys({}, std::make_shared<RecordingHotkeyService>(), store).commandsOnly())
+      << "grabs work there";
 }
 
 }  // namespace

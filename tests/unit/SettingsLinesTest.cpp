@@ -30,6 +30,10 @@ TEST(SettingsLinesTest, HotkeyLineInItsFixedOrder) {
   EXPECT_TRUE(q < f && f < s && s != std::string::npos) << line;
   EXPECT_NE(SettingsLines::hotkeys([](auto&) { return std::optional<GlobalCombo>(); }), "");
   EXPECT_EQ(SettingsLines::hotkeys(nullptr), "");
+  // Where no key works, the line tells how to bind each command instead.
+  const std::string commands = SettingsLines::hotkeys(all, true);
+  for (const char* option : {"vuko --quick", "vuko --show", "vuko --focus"})
+    EXPECT_NE(commands.find(option), std::string::npos) << commands;
 }
 
 // The desktops run from the most specific name to the one it builds on; the

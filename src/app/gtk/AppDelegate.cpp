@@ -7,7 +7,9 @@
 #include "app/gtk/StatusItem.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
+#include "platform/HotkeyService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ShortcutPortal.h"
 #include "platform/Wake.h"
 #include "platform/WindowFocus.h"
 #include "quick/gtk/QuickPanel.h"
@@ -73,7 +75,8 @@ void AppDelegate::didFinishLaunching() {
   gtk_application_add_window(app_, mini_->window());
 
   auto alive = life_.guard();
-  hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions());
+  hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions(), HotkeyService::shared(),
+                                       Defaults::standard(), ShortcutPortal::sessionBus());
   main_->hotkeys = hotkeys_.get();
   main_->onChooseServer = [this, alive] {
     if (alive) chooseServer(main_->window());
@@ -223,7 +226,8 @@ void AppDelegate::joinSettings(SettingsWindow& window) {
   };
   window.hotkeysText = [this, alive] {
     if (!alive || !hotkeys_) return std::string();
-    return SettingsLines::hotkeys([this](const std::string& id) { return hotkeys_->combo(id); });
+    return SettingsLines::hotkeys([this](const std::string& id) { return hotkeys_->combo(id); },
+                                  hotkeys_->commandsOnly());
   };
   window.onBadge = [this, alive] {
     if (alive) updateBadge();

@@ -41,6 +41,8 @@ void AppDelegate::buildMenus() {
 void AppDelegate::updateHotkeyMenus() {
   if (menus_ && hotkeys_) menus_->followHotkeys(*hotkeys_);
   if (settings_) settings_->refresh();
+  // The desktop binds the portal's shortcuts later than the page asked.
+  if (main_) main_->sendHotkeys();
 }
 
 void AppDelegate::updateBadge() {

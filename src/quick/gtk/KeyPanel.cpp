@@ -2,6 +2,7 @@
 
 #include <gdk/gdkx.h>
 
+#include "platform/ActivationToken.h"
 #include "platform/WindowLayer.h"
 
 namespace vuko {
@@ -113,6 +114,9 @@ void KeyPanel::present(std::uint32_t eventTime) {
     gtk_window_move(window(), area.x + area.width / 2 - width_ / 2,
                     area.y + area.height / 3 - height_ / 2);
   std::uint32_t time = focusTime(eventTime);
+  // A Wayland desktop gives the focus for the token its shortcut came with.
+  if (auto token = ActivationToken::take(); !token.empty())
+    gtk_window_set_startup_id(window(), token.c_str());
   gtk_window_present_with_time(window(), time);
   // Mapping alone leaves the focus where it was under a window manager that
   // prevents focus stealing: ask for it with the time of the user's action.

@@ -108,13 +108,27 @@ void QuickPanel::build() {
   field_ = place(content_, gtk_entry_new(), kField);
   gtk_entry_set_placeholder_text(GTK_ENTRY(field_), kPlaceholder);
   gtk_entry_set_has_frame(GTK_ENTRY(field_), FALSE);
-  // Both disconnected by the destructor (by data).
+  // All three disconnected by the destructor (by data).
   g_signal_connect_swapped(field_, "changed", G_CALLBACK(+[](QuickPanel* self) {
                              if (!self->writing_) self->entry_.textChanged();
                            }),
                            this);
   g_signal_connect_swapped(field_, "activate",
                            G_CALLBACK(+[](QuickPanel* self) { self->entry_.submit(); }), this);
+  // Enter from a virtual keyboard (on-screen keyboards, remote input on
+  // Wayland) comes with a keymap of its own that the entry's key bindings do
+  // not match, so it reaches here unhandled; Enter the entry took never does.
+  g_signal_connect_after(
+      field_, "key-press-event",
+      G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, QuickPanel* self) -> gboolean {
+        const auto mods = key->state & gtk_accelerator_get_default_mod_mask();
+        const bool enter = key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter ||
+                           key->keyval == GDK_KEY_ISO_Enter;
+        if (!enter || mods != 0) return FALSE;
+        self->entry_.submit();
+        return TRUE;
+      }),
+      this);
 
   preview_ = place(content_, label("", "preview"), kPreview);
   setPreviewTint(Tint::blue);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/ActivationToken.h"
 #include "platform/Http.h"
 #include "platform/WindowFocus.h"
 #include "platform/gtk/WindowFrame.h"
@@ -208,7 +209,10 @@ void WebController::go(const std::string& path, const std::string& activationTok
 void WebController::show(std::uint32_t eventTime) {
   // A hidden window is mapped with the time as its user time, a shown one is
   // activated with it: either way the window manager sees that the user has
-  // just asked for it and lets it take the focus.
+  // just asked for it and lets it take the focus. A Wayland desktop gives the
+  // focus for the token its shortcut came with instead.
+  if (auto token = ActivationToken::take(); !token.empty())
+    gtk_window_set_startup_id(window(), token.c_str());
   gtk_window_present_with_time(window(), eventTime);
 }
 

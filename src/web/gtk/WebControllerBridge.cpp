@@ -77,8 +77,9 @@ void WebController::setNativeReminders(bool on) {
 
 void WebController::sendHotkeys() {
   if (!hotkeys) return;
-  auto list = Bridge::hotkeyList(hotkeys->all(),
-                                 [this](const std::string& id) { return hotkeys->registered(id); });
+  auto list = Bridge::hotkeyList(
+      hotkeys->all(), [this](const std::string& id) { return hotkeys->registered(id); },
+      [this](const std::string& id) { return hotkeys->boundTrigger(id); });
   if (auto script = Bridge::hotkeysScript(list)) evaluate(*script);
 }
 
