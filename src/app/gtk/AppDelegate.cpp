@@ -73,6 +73,15 @@ void AppDelegate::didFinishLaunching() {
 
   mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
   gtk_application_add_window(app_, mini_->window());
+  // The pomodoro page lives in the main page's web process.
+  g_signal_connect(mini_->window(), "show", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                     static_cast<WebController*>(main)->setPomodoroOpen(true);
+                   }),
+                   main_.get());
+  g_signal_connect(mini_->window(), "hide", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                     static_cast<WebController*>(main)->setPomodoroOpen(false);
+                   }),
+                   main_.get());
 
   auto alive = life_.guard();
   hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions(), HotkeyService::shared(),

@@ -80,7 +80,17 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
   gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
   gtk_container_add(GTK_CONTAINER(window), overlay);
   gtk_widget_show(overlay);
+  overlay_ = overlay;
+  window_ = window;
+  showStored();
+}
 
+void SnapshotCover::coverAgain() {
+  if (!cover_) showStored();
+}
+
+void SnapshotCover::showStored() {
+  sized_ = false;
   const Url server = Settings::server();
   path_ = file(server);
   if (!g_file_test(path_.c_str(), G_FILE_TEST_EXISTS)) return;
@@ -91,7 +101,7 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
                           ? gdk_pixbuf_new_from_file(path_.c_str(), nullptr)
                           : nullptr;
   const char* stored = pixbuf ? gdk_pixbuf_get_option(pixbuf, kServerKey) : nullptr;
-  const int scale = gtk_widget_get_scale_factor(GTK_WIDGET(window));
+  const int scale = gtk_widget_get_scale_factor(GTK_WIDGET(window_));
   // The view's size is only known once it is allocated; until then the
   // picture is checked against itself.
   if (!pixbuf ||
@@ -108,7 +118,7 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
   // The overlay sits on top of the live view rather than beside it in a
   // stack: an unmapped web view draws nothing, so its first frame would only
   // come after the swap.
-  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), cover_);
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), cover_);
   // The first allocation comes before the first frame is drawn.
   g_signal_connect(cover_, "size-allocate",
                    G_CALLBACK(+[](GtkWidget*, GdkRectangle* area, gpointer self) {

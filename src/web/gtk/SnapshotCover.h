@@ -27,6 +27,8 @@ class SnapshotCover {
   bool covering() const { return cover_ != nullptr; }
   // Shows the live view for good.
   void uncover();
+  // Puts the stored picture in front of the view again, as at a start.
+  void coverAgain();
   // A page was committed in the view: the cover leaves once it has painted.
   void pageCommitted();
   // Keeps a picture of what the view shows for the server in use; done runs
@@ -40,11 +42,14 @@ class SnapshotCover {
 
  private:
   struct Saving;
+  void showStored();
   void showPicture(cairo_surface_t* picture);
   // The cover got its size: a picture of another size is not shown.
   void allocated(int width, int height);
   void discard();
 
+  GtkWindow* window_ = nullptr;
+  GtkWidget* overlay_ = nullptr;
   WebKitWebView* view_;
   std::filesystem::path path_;
   bool sized_ = false;

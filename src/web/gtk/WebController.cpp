@@ -165,12 +165,14 @@ void WebController::setUpWindow() {
   connectNavigation();
   dialogs_ = std::make_unique<PageDialogs>(webView_, window());
   downloads_ = std::make_unique<Downloads>(context_.get(), window());
-  // No data: only the view itself is touched.
-  g_signal_connect(webView_, "web-process-terminated",
-                   G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer) {
-                     webkit_web_view_reload(v);
-                   }),
-                   nullptr);
+  // A crash reloads the page; an ended sleep waits for the window.
+  g_signal_connect(
+      webView_, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
+        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
+      }),
+      this);
+  setUpHibernation();
   // The offline page retries by itself only while it can be seen.
   g_signal_connect(window_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->page_.setVisible(true);
@@ -254,21 +256,24 @@ void WebController::reload() {
 
 Task<std::optional<std::string>> WebController::token() {
   auto alive = life_.guard();
+  if (hibernated()) co_return lastToken_;
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
   if (value && value->is_string() && !value->get<std::string>().empty()) {
-    if (alive) hadToken_ = true;
+    if (alive) lastToken_ = value->get<std::string>();
     co_return value->get<std::string>();
   }
   // A page may sign out without loading the sign-in page. Only an answer of
   // the server's own page counts: a failed read or a foreign page says nothing.
-  if (value && alive && hadToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
-    hadToken_ = false;
+  if (value && alive && lastToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
+    lastToken_.reset();
     if (onLoggedOut) onLoggedOut();
   }
   co_return std::nullopt;
 }
 
 void WebController::evaluate(const std::string& script) {
+  // An ended page gets the client's state afresh when it loads again.
+  if (ended_) return;
   webkit_web_view_evaluate_javascript(webView_, script.c_str(), -1, nullptr, nullptr, nullptr,
                                       nullptr, nullptr);
 }
@@ -318,7 +323,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       break;
     case WEBKIT_LOAD_FINISHED:
       if (page_.loadFinished()) {
-        hadToken_ = false;
+        lastToken_.reset();
         if (onLoggedOut) onLoggedOut();
       }
       break;
@@ -332,7 +337,7 @@ void WebController::uriChanged() {
   // a load is told when it finishes.
   if (webkit_web_view_is_loading(webView_)) return;
   if (Navigation::isSignInPage(pageUrl(webView_), offline())) {
-    hadToken_ = false;
+    lastToken_.reset();
     if (onLoggedOut) onLoggedOut();
   }
 }

@@ -18,6 +18,7 @@
 #include "platform/Task.h"
 #include "platform/Url.h"
 #include "platform/gtk/GObjectPtr.h"
+#include "web/Hibernation.h"
 #include "web/MainPage.h"
 #include "web/PageMessages.h"
 #include "web/WebView.h"
@@ -73,8 +74,13 @@ class WebController {
   void keepSnapshot(std::function<void()> done);
   bool showsSnapshot() const;
   // The signed-in user's bearer token from the page's local storage. A token
-  // that has gone from the server's page is reported as a sign-out.
+  // that has gone from the server's page is reported as a sign-out. While the
+  // page sleeps, the one last read is given; it is kept in memory only.
   Task<std::optional<std::string>> token();
+  // The pomodoro window shows a page of the main page's web process.
+  void setPomodoroOpen(bool open);
+  // Whether the web process has been ended until the window shows again.
+  bool hibernated() const { return hibernation_.asleep(); }
 
   void setNotifyPermission(const std::string& permission, bool answer = false);
   void setNativeReminders(bool on);
@@ -104,6 +110,9 @@ class WebController {
   void present(const std::string& activationToken);
   void setUpContext(bool inMemory);
   void setUpWindow();
+  void setUpHibernation();
+  void sleep();
+  void wake();
   WebKitWebView* makeView(WebKitWebView* related);
   void installBridge();
   void connectNavigation();
@@ -131,8 +140,12 @@ class WebController {
   std::unique_ptr<Downloads> downloads_;
   std::unique_ptr<PageDialogs> dialogs_;
   std::unique_ptr<SnapshotCover> cover_;
-  // Whether the last read of the page's token found one.
-  bool hadToken_ = false;
+  // What the last read of the page's token found.
+  std::optional<std::string> lastToken_;
+  Hibernation hibernation_{Clock::main()};
+  // The web process has been ended; the address it showed.
+  bool ended_ = false;
+  std::optional<Url> sleptAt_;
   Lifetime life_;
 
   // The main view as the page-loading rules see it.

@@ -73,6 +73,7 @@ void WebController::setNativeReminders(bool on) {
   Defaults::standard().setBool(Bridge::kNativeRemindersKey, on);
   installBridge();
   evaluate(Bridge::nativeRemindersScript(on));
+  hibernation_.remindersNative(on);
 }
 
 void WebController::sendHotkeys() {

@@ -1,0 +1,49 @@
+// The main page's sleep: its web process ends while nothing needs the page,
+// and the page comes back behind its picture when the window shows.
+#include "platform/Defaults.h"
+#include "web/gtk/SnapshotCover.h"
+#include "web/gtk/WebController.h"
+
+namespace vuko {
+
+void WebController::setUpHibernation() {
+  hibernation_.delaySource = [] { return Hibernation::delay(Defaults::standard()); };
+  hibernation_.onSleep = [this] { sleep(); };
+  hibernation_.onWake = [this] { wake(); };
+  g_signal_connect(window_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebController*>(self)->hibernation_.windowShown(true);
+                   }),
+                   this);
+  g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebController*>(self)->hibernation_.windowShown(false);
+                   }),
+                   this);
+  // A client started in the background has a window that was never shown.
+  hibernation_.windowShown(gtk_widget_get_visible(window_));
+}
+
+void WebController::setPomodoroOpen(bool open) {
+  hibernation_.pomodoroOpen(open);
+}
+
+void WebController::sleep() {
+  auto alive = life_.guard();
+  keepSnapshot([this, alive] {
+    // The window may have shown while the picture was taken.
+    if (!alive || !hibernated() || ended_) return;
+    sleptAt_ = pageUrl(webView_);
+    ended_ = true;
+    webkit_web_view_terminate_web_process(webView_);
+  });
+}
+
+void WebController::wake() {
+  if (!std::exchange(ended_, false)) return;
+  cover_->coverAgain();
+  if (sleptAt_ && !offline())
+    pageView_.loadUrl(*sleptAt_);
+  else
+    page_.open("/today");
+}
+
+}  // namespace vuko
