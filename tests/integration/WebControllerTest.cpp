@@ -252,3 +252,31 @@ TEST_F(WebControllerTest, AnUnreadablePictureIsDeleted) {
 }
 
 }  // namespace
+
+// Hidden long enough, the page's web process ends and the page comes back
+// when the window shows; its token stays readable meanwhile.
+TEST_F(WebControllerTest, AHiddenPageSleepsAndWakesOnShow) {
+  scope->store->setNumber(Hibernation::kDelayKey, 1);
+  start();
+  EmissionCounter ended("web-process-terminated");
+  eval("localStorage.setItem('token', 'abc123'); true");
+  ASSERT_EQ(run(controller->token()), std::optional<std::string>("abc123"));
+  controller->setNativeReminders(true);
+  controller->show();
+  GtkWidget* w = GTK_WIDGET(controller->window());
+  ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
+  gtk_widget_hide(w);
+  ASSERT_TRUE(waitUntil([&] { return ended.count == 1; }));
+  EXPECT_TRUE(controller->hibernated());
+  // Not reloaded behind the user's back.
+  spin(std::chrono::milliseconds(300));
+  EXPECT_EQ(requestCount("/today"), 1u);
+  EXPECT_EQ(run(controller->token()), std::optional<std::string>("abc123"));
+  controller->show();
+  EXPECT_FALSE(controller->hibernated());
+  EXPECT_TRUE(controller->showsSnapshot());
+  ASSERT_TRUE(waitUntil([&] { return requestCount("/today") == 2; }));
+  EXPECT_TRUE(waitUntil([&] { return !controller->showsSnapshot(); }));
+  EXPECT_TRUE(waitForValue("window.marker", "kept"));
+  EXPECT_EQ(ended.count, 1);
+}
