@@ -1,0 +1,150 @@
+/* A bare web window for comparison with the client: one window, one view,
+ * software rendering. Prints "bench first-frame <epoch ms>" once the first
+ * page has painted, then, after REST seconds, "bench pss-kib <n>" for its
+ * process tree, and exits.
+ *
+ * Usage: bare URL REST [DATA_DIR [EMAIL PASSWORD]]
+ * DATA_DIR keeps the web data there; with EMAIL and PASSWORD the page signs
+ * in the way the web application does (its token in local storage), so that
+ * a client using the same data starts signed in. */
+#include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+/* Two animation frames after the parsed document: the same mark of a painted
+ * page as the client uses. */
+static const char *kPainted =
+    "await new Promise((painted) => {"
+    "  const frames = () => requestAnimationFrame(() => requestAnimationFrame(painted));"
+    "  if (document.readyState === 'loading')"
+    "    addEventListener('DOMContentLoaded', frames, {once: true});"
+    "  else frames();"
+    "});"
+    "return true;";
+
+static const char *kSignIn =
+    "const r = await fetch('/api/auth/login', {method: 'POST',"
+    "  headers: {'Content-Type': 'application/json'}, body: JSON.stringify({email: e, password: p})});"
+    "const d = await r.json();"
+    "localStorage.setItem('token', d.token);"
+    "localStorage.setItem('user', JSON.stringify(d.user));"
+    "return true;";
+
+static int rest_seconds;
+static const char *email, *password;
+static gboolean reported;
+
+static long parent_of(long pid) {
+  char path[64], buf[512];
+  snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+  FILE *f = fopen(path, "r");
+  if (!f) return -1;
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  buf[n] = 0;
+  char *end = strrchr(buf, ')');
+  long ppid = -1;
+  if (end && sscanf(end + 2, "%*c %ld", &ppid) == 1) return ppid;
+  return -1;
+}
+
+static long pss_of(long pid) {
+  char path[64], line[256];
+  snprintf(path, sizeof path, "/proc/%ld/smaps_rollup", pid);
+  FILE *f = fopen(path, "r");
+  if (!f) return 0;
+  long kib = 0;
+  while (fgets(line, sizeof line, f))
+    if (sscanf(line, "Pss: %ld kB", &kib) == 1) break;
+  fclose(f);
+  return kib;
+}
+
+/* The process itself and every process below it. */
+static long tree_pss(long root) {
+  long total = 0;
+  DIR *d = opendir("/proc");
+  struct dirent *e;
+  while (d && (e = readdir(d))) {
+    long pid = strtol(e->d_name, NULL, 10);
+    if (pid <= 0) continue;
+    for (long p = pid; p > 1; p = parent_of(p))
+      if (p == root) {
+        total += pss_of(pid);
+        break;
+      }
+  }
+  if (d) closedir(d);
+  return total;
+}
+
+static gboolean finish(gpointer unused) {
+  (void)unused;
+  printf("bench pss-kib %ld\n", tree_pss(getpid()));
+  fflush(stdout);
+  exit(0);
+}
+
+static void painted(GObject *src, GAsyncResult *res, gpointer unused) {
+  (void)unused;
+  JSCValue *v = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(src), res,
+                                                                      NULL);
+  if (!v || reported) return;
+  g_object_unref(v);
+  reported = TRUE;
+  printf("bench first-frame %lld\n", (long long)(g_get_real_time() / 1000));
+  fflush(stdout);
+  if (email) {
+    GVariantBuilder args;
+    g_variant_builder_init(&args, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&args, "{sv}", "e", g_variant_new_string(email));
+    g_variant_builder_add(&args, "{sv}", "p", g_variant_new_string(password));
+    webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(src), kSignIn, -1,
+                                                   g_variant_builder_end(&args), NULL, NULL, NULL,
+                                                   NULL, NULL);
+  }
+  g_timeout_add_seconds(rest_seconds, finish, NULL);
+}
+
+static void load_changed(WebKitWebView *view, WebKitLoadEvent event, gpointer unused) {
+  (void)unused;
+  if (event == WEBKIT_LOAD_COMMITTED && !reported)
+    webkit_web_view_call_async_javascript_function(view, kPainted, -1, NULL, NULL, NULL, NULL,
+                                                   painted, NULL);
+}
+
+int main(int argc, char **argv) {
+  gtk_init(&argc, &argv);
+  if (argc < 3) {
+    fprintf(stderr, "usage: %s URL REST [DATA_DIR]\n", argv[0]);
+    return 2;
+  }
+  rest_seconds = atoi(argv[2]);
+  if (argc > 5) {
+    email = argv[4];
+    password = argv[5];
+  }
+  WebKitWebsiteDataManager *data =
+      argc > 3 ? webkit_website_data_manager_new("base-data-directory", argv[3],
+                                                 "base-cache-directory", argv[3], NULL)
+               : webkit_website_data_manager_new_ephemeral();
+  WebKitWebContext *context =
+      WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, NULL));
+  WebKitSettings *settings = webkit_settings_new();
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 1280, 820);
+  GtkWidget *view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                            "settings", settings, NULL));
+  gtk_container_add(GTK_CONTAINER(window), view);
+  g_signal_connect(view, "load-changed", G_CALLBACK(load_changed), NULL);
+  g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+  webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
+  gtk_widget_show_all(window);
+  gtk_main();
+  return 0;
+}
