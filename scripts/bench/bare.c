@@ -3,10 +3,9 @@
  * page has painted, then, after REST seconds, "bench pss-kib <n>" for its
  * process tree, and exits.
  *
- * Usage: bare URL REST [DATA_DIR [EMAIL PASSWORD]]
- * DATA_DIR keeps the web data there; with EMAIL and PASSWORD the page signs
- * in the way the web application does (its token in local storage), so that
- * a client using the same data starts signed in. */
+ * Usage: bare URL REST [DATA_DIR]
+ * DATA_DIR: web data kept there (the client's, to start as signed in as it);
+ * without it, nothing is kept. */
 #include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,16 +24,7 @@ static const char *kPainted =
     "});"
     "return true;";
 
-static const char *kSignIn =
-    "const r = await fetch('/api/auth/login', {method: 'POST',"
-    "  headers: {'Content-Type': 'application/json'}, body: JSON.stringify({email: e, password: p})});"
-    "const d = await r.json();"
-    "localStorage.setItem('token', d.token);"
-    "localStorage.setItem('user', JSON.stringify(d.user));"
-    "return true;";
-
 static int rest_seconds;
-static const char *email, *password;
 static gboolean reported;
 
 static long parent_of(long pid) {
@@ -85,7 +75,8 @@ static gboolean finish(gpointer unused) {
   (void)unused;
   printf("bench pss-kib %ld\n", tree_pss(getpid()));
   fflush(stdout);
-  exit(0);
+  gtk_main_quit();
+  return G_SOURCE_REMOVE;
 }
 
 static void painted(GObject *src, GAsyncResult *res, gpointer unused) {
@@ -97,15 +88,6 @@ static void painted(GObject *src, GAsyncResult *res, gpointer unused) {
   reported = TRUE;
   printf("bench first-frame %lld\n", (long long)(g_get_real_time() / 1000));
   fflush(stdout);
-  if (email) {
-    GVariantBuilder args;
-    g_variant_builder_init(&args, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&args, "{sv}", "e", g_variant_new_string(email));
-    g_variant_builder_add(&args, "{sv}", "p", g_variant_new_string(password));
-    webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(src), kSignIn, -1,
-                                                   g_variant_builder_end(&args), NULL, NULL, NULL,
-                                                   NULL, NULL);
-  }
   g_timeout_add_seconds(rest_seconds, finish, NULL);
 }
 
@@ -123,13 +105,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   rest_seconds = atoi(argv[2]);
-  if (argc > 5) {
-    email = argv[4];
-    password = argv[5];
-  }
   WebKitWebsiteDataManager *data =
-      argc > 3 ? webkit_website_data_manager_new("base-data-directory", argv[3],
-                                                 "base-cache-directory", argv[3], NULL)
+      argc > 3 ? webkit_website_data_manager_new("base-data-directory", argv[3], NULL)
                : webkit_website_data_manager_new_ephemeral();
   WebKitWebContext *context =
       WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, NULL));
