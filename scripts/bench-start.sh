@@ -7,7 +7,8 @@
 # its hidden page has slept. A measurement, not a test: nothing is asserted.
 #
 # Usage: scripts/bench-start.sh [N]   (VUKO_BENCH_REST: seconds at rest, 5;
-#                                      VUKO_BENCH_SLEEP: hibernation delay, 3)
+#                                      VUKO_BENCH_SLEEP: hibernation delay, 3;
+#                                      VUKO_BENCH_KEEP: keep the temp folder)
 # The client prints its time stamps when VUKO_BENCH is set (platform/BenchMarks).
 set -euo pipefail
 cd "$(dirname "$0")/.."
