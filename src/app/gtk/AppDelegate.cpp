@@ -12,6 +12,7 @@
 #include "platform/ShortcutPortal.h"
 #include "platform/Wake.h"
 #include "platform/WindowFocus.h"
+#include "quick/Outbox.h"
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
@@ -49,6 +50,7 @@ AppDelegate::~AppDelegate() {
   reminders_.reset();
   mini_.reset();
   quick_.reset();
+  outbox_.reset();
   main_.reset();
 }
 
@@ -67,6 +69,7 @@ void AppDelegate::didFinishLaunching() {
   main_ = std::make_unique<WebController>(config_.inMemory);
   gtk_application_add_window(app_, main_->window());
   api_->setTokenSource(tokenProvider());
+  startOutbox();
   startReminders();
 
   controller_.setQuick(&lazyQuick_);
@@ -86,6 +89,7 @@ void AppDelegate::didFinishLaunching() {
     if (alive) updateHotkeyMenus();
   };
   buildMenus();
+  updateWaiting();
   updateHotkeyMenus();
   main_->show();
   reportSetAsideSettings();
@@ -103,6 +107,7 @@ QuickPanel& AppDelegate::quickPanel() {
   // window never opened should cost no memory.
   if (!quick_) {
     quick_ = std::make_unique<QuickPanel>(*api_);
+    quick_->keepOffline(*outbox_, [this, alive = life_.guard()] { return alive && main_->offline(); });
     quick_->onAdded = [this, alive = life_.guard()] {
       if (alive) afterChange();
     };
