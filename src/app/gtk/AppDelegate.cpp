@@ -201,7 +201,10 @@ void AppDelegate::joinServerChange() {
     if (alive) setBadgeLabel(std::nullopt);
   };
   serverChange_.updateBadge = [this, alive] {
-    if (alive) updateBadge();
+    if (!alive) return;
+    updateBadge();
+    // Each server has its own waiting lines.
+    updateWaiting();
   };
   serverChange_.resetReminders = [this, alive] {
     if (alive) reminders_->reset();
