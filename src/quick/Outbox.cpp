@@ -28,9 +28,29 @@ bool worthRetrying(const TaskApi::Failure& f) {
 
 }  // namespace
 
-Outbox::Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server)
-    : api_(api), store_(store), server_(std::move(server)) {
+Outbox::Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server,
+               Clock& clock)
+    : api_(api), store_(store), server_(std::move(server)), clock_(clock) {
   load();
+  if (!entries_.empty()) watch();
+}
+
+void Outbox::watch() {
+  if (retry_.active()) return;
+  auto alive = life_.guard();
+  retry_ = clock_.schedule(
+      kRetry,
+      [this, alive] {
+        if (alive && waiting() > 0) retry().detach();
+      },
+      true);
+}
+
+Task<> Outbox::retry() {
+  auto alive = life_.guard();
+  auto token = co_await api_.token();
+  if (!alive || !token) co_return;
+  co_await send(*token);
 }
 
 void Outbox::load() {
@@ -78,6 +98,7 @@ void Outbox::keep(const std::string& text) {
   auto known = accounts_.find(server);
   entries_.push_back({server, known != accounts_.end() ? known->second : "", text, false});
   save();
+  watch();
   if (onChanged) onChanged();
 }
 

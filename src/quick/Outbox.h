@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Task.h"
 #include "server/TaskApi.h"
 
@@ -42,8 +43,13 @@ class Outbox {
     bool sending = false;
   };
 
+  // While lines wait, the token is looked for this often: it comes back
+  // when the main page reaches the server again.
+  static constexpr Clock::Duration kRetry = std::chrono::seconds(10);
+
   // server: the address of the server in use.
-  Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server);
+  Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server,
+         Clock& clock = Clock::main());
   Outbox(const Outbox&) = delete;
   Outbox& operator=(const Outbox&) = delete;
 
@@ -68,6 +74,8 @@ class Outbox {
 
  private:
   Task<std::optional<std::string>> accountOf(const std::string& token);
+  void watch();
+  Task<> retry();
   void load();
   void save();
   bool forCurrent(const Entry& e, const std::string& account) const;
@@ -80,7 +88,8 @@ class Outbox {
   std::map<std::string, std::string> accounts_;
   std::map<std::string, std::string> tokenAccounts_;
   bool running_ = false;
-  bool again_ = false;
+  Clock& clock_;
+  Timer retry_;
   Lifetime life_;
 };
 

@@ -116,9 +116,15 @@ TEST_F(OutboxTest, EachLineIsMarkedBeforeSendingAndSentAgainAfterACrash) {
     EXPECT_NE(store.doc->find("\"sending\": true"), std::string::npos);
   }
   hold = false;
-  Outbox again(api, store, [this] { return server; });
+  test::FakeClock clock;
+  Outbox again(api, store, [this] { return server; }, clock);
   EXPECT_EQ(again.waiting(), 3u);
-  again.send("tok").detach();
+  // Sent once the page has a token again.
+  api.pageToken.reset();
+  clock.advance(Outbox::kRetry);
+  EXPECT_EQ(created().size(), 1u);
+  api.pageToken = "tok";
+  clock.advance(Outbox::kRetry);
   EXPECT_EQ(created(), (std::vector<std::string>{"а", "а", "б", "в"}));
   EXPECT_EQ(again.waiting(), 0u);
   Outbox third(api, store, [this] { return server; });
