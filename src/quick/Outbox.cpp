@@ -28,8 +28,7 @@ bool worthRetrying(const TaskApi::Failure& f) {
 
 }  // namespace
 
-Outbox::Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server,
-               Clock& clock)
+Outbox::Outbox(TaskApi& api, OutboxStore& store, std::function<std::string()> server, Clock& clock)
     : api_(api), store_(store), server_(std::move(server)), clock_(clock) {
   load();
   if (!entries_.empty()) watch();
@@ -87,7 +86,9 @@ void Outbox::save() {
   store_.save(doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
-bool Outbox::knowsAccount() const { return accounts_.count(server_()) > 0; }
+bool Outbox::knowsAccount() const {
+  return accounts_.count(server_()) > 0;
+}
 
 bool Outbox::forCurrent(const Entry& e, const std::string& account) const {
   return e.server == server_() && (e.account == account || e.account.empty());
@@ -117,7 +118,8 @@ std::optional<std::string> Outbox::menuLine() const {
 }
 
 Task<std::optional<std::string>> Outbox::accountOf(const std::string& token) {
-  if (auto known = tokenAccounts_.find(token); known != tokenAccounts_.end()) co_return known->second;
+  if (auto known = tokenAccounts_.find(token); known != tokenAccounts_.end())
+    co_return known->second;
   auto alive = life_.guard();
   std::string account;
   try {

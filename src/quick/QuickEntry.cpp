@@ -95,7 +95,9 @@ void QuickEntry::cancelParse() {
 }
 
 void QuickEntry::fail(const std::string& message) {
-  view_.setPreviewTint(QuickView::Tint::red);
+  // No connection is no fault of the line: it would be kept.
+  view_.setPreviewTint(message == Outbox::kUnreachable ? QuickView::Tint::amber
+                                                       : QuickView::Tint::red);
   view_.setPreview(message);
 }
 

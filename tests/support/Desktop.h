@@ -127,6 +127,15 @@ class ClientProcess {
     return ok;
   }
   std::string configDir() const { return home_ + "/config/vuko"; }
+  std::string stateDir() const { return home_ + "/state/vuko"; }
+  // Ends the client as a crash would (SIGKILL); start() may run it again.
+  void crash() {
+    g_subprocess_force_exit(main_);
+    waitUntil([&] { return done_; });
+    g_object_unref(main_);
+    main_ = nullptr;
+    done_ = false;
+  }
 
  private:
   GSubprocess* spawn(const std::vector<std::string>& args) {

@@ -117,7 +117,8 @@ TEST_F(OutboxTest, EachLineIsMarkedBeforeSendingAndSentAgainAfterACrash) {
   }
   hold = false;
   test::FakeClock clock;
-  Outbox again(api, store, [this] { return server; }, clock);
+  Outbox again(
+      api, store, [this] { return server; }, clock);
   EXPECT_EQ(again.waiting(), 3u);
   // Sent once the page has a token again.
   api.pageToken.reset();

@@ -107,7 +107,8 @@ QuickPanel& AppDelegate::quickPanel() {
   // window never opened should cost no memory.
   if (!quick_) {
     quick_ = std::make_unique<QuickPanel>(*api_);
-    quick_->keepOffline(*outbox_, [this, alive = life_.guard()] { return alive && main_->offline(); });
+    quick_->keepOffline(*outbox_,
+                        [this, alive = life_.guard()] { return alive && main_->offline(); });
     quick_->onAdded = [this, alive = life_.guard()] {
       if (alive) afterChange();
     };

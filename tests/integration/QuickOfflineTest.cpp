@@ -1,0 +1,91 @@
+// Lines typed into the quick panel while the server is down survive a crash
+// of the client and reach the server once, in order, when it is back.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/Desktop.h"
+#include "support/TestServer.h"
+#include "support/Wait.h"
+
+using namespace vuko::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A signed-in account's server; the tasks it was asked to create.
+std::unique_ptr<TestServer> serve(int port, std::vector<std::string>& created) {
+  auto server = std::make_unique<TestServer>(port);
+  server->handle("/api/health", [](const Received&) { return healthy(); });
+  server->handle("/today", [](const Received&) {
+    return html("<title>today</title><script>localStorage.setItem('token', 'tok-7');</script>");
+  });
+  server->handle("/api/auth/me", [](const Received&) { return jsonReply(200, R"({"id":7})"); });
+  server->handle("/api/tasks/parse", [](const Received&) { return jsonReply(200, "{}"); });
+  server->handle("/api/reminders/upcoming", [](const Received&) { return jsonReply(200, "[]"); });
+  server->handle("/api/tasks", [&created](const Received& r) {
+    if (r.method != "POST") return jsonReply(200, "[]");
+    created.push_back(r.body);
+    return jsonReply(201, R"({"id":)" + std::to_string(created.size()) + "}");
+  });
+  return server;
+}
+
+bool sawPath(const TestServer& server, const std::string& path) {
+  for (const auto& r : server.received())
+    if (r.path == path) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(QuickOfflineTest, TasksTypedWhileTheServerIsDownSurviveACrashAndArriveOnce) {
+  if (!ClientProcess::possible()) GTEST_SKIP() << "needs a display and a session bus";
+  constexpr const char* kPanel = "Быстрая задача";
+  std::vector<std::string> created;
+  auto server = serve(0, created);
+  const int port = server->port();
+  ClientProcess client(server->url());
+  client.start({"--quick"});
+  ASSERT_TRUE(waitUntil([&] { return visible(kPanel); }, 30s));
+  ASSERT_TRUE(waitUntil([&] { return focusedWindow() == windowNamed(kPanel); }));
+  // A preview asked with the page's token: the user is signed in.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        runSync({"xdotool", "type", "x"});
+        return waitUntil([&] { return sawPath(*server, "/api/tasks/parse"); }, 2s);
+      },
+      30s));
+  runSync({"xdotool", "key", "ctrl+a", "BackSpace"});
+
+  server.reset();
+  for (const char* line : {"first", "second", "third"}) {
+    runSync({"xdotool", "type", line});
+    runSync({"xdotool", "key", "Return"});
+  }
+  const std::string file = client.stateDir() + "/outbox.json";
+  auto kept = [&] {
+    std::ifstream in(file);
+    std::string text{std::istreambuf_iterator<char>(in), {}};
+    return text.find("first") != std::string::npos && text.find("third") != std::string::npos;
+  };
+  ASSERT_TRUE(waitUntil(kept, 20s));
+
+  client.crash();
+  client.start();
+  // The page finds the server down at start; then it is back.
+  ASSERT_TRUE(waitUntil([&] { return visible("Vuko"); }, 30s));
+  server = serve(port, created);
+  ASSERT_TRUE(waitUntil([&] { return created.size() >= 3; }, 60s));
+  spin(2s);
+  ASSERT_EQ(created.size(), 3u);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NE(created[i].find(std::vector<std::string>{"first", "second", "third"}[i]),
+              std::string::npos)
+        << created[i];
+  EXPECT_TRUE(waitUntil([&] { return !kept(); }));
+}
