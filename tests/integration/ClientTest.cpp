@@ -157,7 +157,7 @@ TEST_F(ClientTest, ShowHotKeyTakesTheFocusFromAnotherProgramAndHidesInFront) {
 // the window and quits, and the launcher badge shows today's count.
 TEST_F(ClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
   FakeDesktop shell("shell");
-  // Two lines kept by an earlier run, which the server cannot take yet.
+  // Two lines kept by an earlier run, the server unable to take them yet.
   server.handle("/api/tasks", [](const Received&) { return jsonReply(503, "{}"); });
   std::filesystem::create_directories(client.stateDir());
   std::ofstream(client.stateDir() + "/outbox.json")

@@ -128,12 +128,11 @@ class ClientProcess {
   }
   std::string configDir() const { return home_ + "/config/vuko"; }
   std::string stateDir() const { return home_ + "/state/vuko"; }
-  // Ends the client as a crash would (SIGKILL); start() may run it again.
+  // SIGKILL, as a crash ends the client; start() may run it again.
   void crash() {
     g_subprocess_force_exit(main_);
     waitUntil([&] { return done_; });
-    g_object_unref(main_);
-    main_ = nullptr;
+    g_clear_object(&main_);
     done_ = false;
   }
 
