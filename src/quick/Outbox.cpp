@@ -146,7 +146,7 @@ Task<> Outbox::send(std::string token) {
     co_return;
   }
   std::string server = server_();
-  if (accounts_[server] != *account || !knowsAccount()) {
+  if (auto known = accounts_.find(server); known == accounts_.end() || known->second != *account) {
     accounts_[server] = *account;
     save();
     if (onChanged) onChanged();
