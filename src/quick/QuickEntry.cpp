@@ -206,10 +206,10 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
     fail(message);
     co_return;
   }
-  settle(typed, std::move(entered), showing, created.has_value());
+  settle(typed, entered, showing, created.has_value());
 }
 
-void QuickEntry::settle(const std::string& typed, std::optional<std::string> entered,
+void QuickEntry::settle(const std::string& typed, const std::optional<std::string>& entered,
                         std::uint64_t showing, bool added) {
   auto alive = life_.guard();
   // A panel closed or opened again meanwhile keeps its field as it is.

@@ -99,8 +99,8 @@ class QuickEntry final : public QuickCommands {
   // The sentence for a failed call, or for no token when none is given.
   std::string unreachableOr(const std::string& message, bool noAnswer) const;
   // After the line was created (added) or kept: the next line or the close.
-  void settle(const std::string& typed, std::optional<std::string> entered, std::uint64_t showing,
-              bool added);
+  void settle(const std::string& typed, const std::optional<std::string>& entered,
+              std::uint64_t showing, bool added);
 
   QuickView& view_;
   TaskApi& api_;
