@@ -3,9 +3,11 @@
 #include <glib.h>
 
 #include <exception>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "quick/Outbox.h"
 #include "quick/Preview.h"
 
 namespace vuko {
@@ -48,14 +50,14 @@ std::string trimmed(const std::string& s, bool (*strip)(char32_t)) {
   return s.substr(begin, end - begin);
 }
 
-// The Russian sentence for a failed request.
-std::string describeFailure(const std::exception_ptr& error) {
+// The Russian sentence for a failed request, and whether no answer came.
+std::pair<std::string, bool> describeFailure(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const TaskApi::Failure& f) {
-    return f.description();
+    return {f.description(), f.kind() == TaskApi::Failure::Kind::network && !f.cancelled()};
   } catch (...) {
-    return TaskApi::Failure::unencodable().description();
+    return {TaskApi::Failure::unencodable().description(), false};
   }
 }
 
@@ -93,8 +95,18 @@ void QuickEntry::cancelParse() {
 }
 
 void QuickEntry::fail(const std::string& message) {
-  view_.setPreviewTint(QuickView::Tint::red);
+  // No connection is no fault of the line: it would be kept.
+  view_.setPreviewTint(message == Outbox::kUnreachable ? QuickView::Tint::amber
+                                                       : QuickView::Tint::red);
   view_.setPreview(message);
+}
+
+std::string QuickEntry::unreachableOr(const std::string& message, bool noAnswer) const {
+  if (!outbox_) return message;
+  // No token while the offline page shows, from someone signed in before:
+  // the page has no token to give, the user has not signed out.
+  bool noToken = !noAnswer && offline_ && offline_() && outbox_->knowsAccount();
+  return noAnswer || noToken ? Outbox::kUnreachable : message;
 }
 
 void QuickEntry::textChanged() {
@@ -116,7 +128,7 @@ Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
   auto token = co_await api_.token();
   if (!alive) co_return;
   if (!token) {
-    fail(TaskApi::Failure::notSignedIn().description());
+    fail(unreachableOr(TaskApi::Failure::notSignedIn().description(), false));
     co_return;
   }
   std::optional<nlohmann::json> answer;
@@ -129,7 +141,8 @@ Task<> QuickEntry::parse(std::string text, Lifetime::Guard current) {
   // A newer edit, Escape, hiding or a submission has made the answer stale.
   if (!alive || !current) co_return;
   if (!answer) {
-    fail(describeFailure(error));
+    auto [message, noAnswer] = describeFailure(error);
+    fail(unreachableOr(message, noAnswer));
     co_return;
   }
   view_.setPreviewTint(QuickView::Tint::blue);
@@ -164,30 +177,41 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
   std::uint64_t showing = shown_;
   auto token = co_await api_.token();
   if (!alive) co_return;
-  if (!token) {
-    fail(TaskApi::Failure::notSignedIn().description());
-    busy_ = false;
-    enterWhileBusy_.reset();
-    co_return;
-  }
   std::optional<nlohmann::json> created;
-  std::exception_ptr error;
-  try {
-    created = co_await api_.create(*token, text, alive);
-  } catch (...) {
-    error = std::current_exception();
+  std::string message = TaskApi::Failure::notSignedIn().description();
+  bool noAnswer = false;
+  if (token) {
+    std::exception_ptr error;
+    try {
+      created = co_await api_.create(*token, text, alive);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    if (!alive) co_return;
+    if (!created) std::tie(message, noAnswer) = describeFailure(error);
   }
-  if (!alive) co_return;
   std::optional<std::string> entered = std::exchange(enterWhileBusy_, std::nullopt);
-  if (!created) {
+  busy_ = false;
+  if (created) {
+    view_.setPreviewTint(QuickView::Tint::green);
+    view_.setPreview(confirmation(*created, text));
+    // The server answers: what was kept while it did not goes now.
+    if (outbox_) outbox_->send(*token).detach();
+  } else if (unreachableOr(message, noAnswer) == Outbox::kUnreachable) {
+    outbox_->keep(text);
+    view_.setPreviewTint(QuickView::Tint::amber);
+    view_.setPreview("Сохранено: «" + text + "» — уйдёт, когда связь вернётся");
+  } else {
     // The typed line stays in the field for another try.
-    fail(describeFailure(error));
-    busy_ = false;
+    fail(message);
     co_return;
   }
-  busy_ = false;
-  view_.setPreviewTint(QuickView::Tint::green);
-  view_.setPreview(confirmation(*created, text));
+  settle(typed, entered, showing, created.has_value());
+}
+
+void QuickEntry::settle(const std::string& typed, const std::optional<std::string>& entered,
+                        std::uint64_t showing, bool added) {
+  auto alive = life_.guard();
   // A panel closed or opened again meanwhile keeps its field as it is.
   bool samePanel = shown_ == showing && view_.isVisible();
   std::string next;
@@ -199,15 +223,15 @@ Task<> QuickEntry::send(std::string typed, std::string text) {
     enterOnNext = entered == now && !trimmed(next, isSpace).empty();
     view_.setText(next);
   }
-  if (onAdded) onAdded();
-  if (!alive || !samePanel) co_return;
+  if (added && onAdded) onAdded();
+  if (!alive || !samePanel) return;
   if (enterOnNext) {
     submit();
-    co_return;
+    return;
   }
   if (!trimmed(next, isBlank).empty()) {
     textChanged();
-    co_return;
+    return;
   }
   close_ = clock_.schedule(kCloseDelay, [this] {
     close_ = Timer();

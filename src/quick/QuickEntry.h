@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -15,11 +16,16 @@
 #include "server/TaskApi.h"
 
 namespace vuko {
+class Outbox;
+}
+
+namespace vuko {
 
 // What the entry asks of the panel that shows it.
 class QuickView {
  public:
-  enum class Tint { blue, red, green };
+  // amber: a line kept to be sent later.
+  enum class Tint { blue, red, green, amber };
 
   virtual ~QuickView() = default;
   virtual std::string text() const = 0;
@@ -73,6 +79,14 @@ class QuickEntry final : public QuickCommands {
   // After a task was created.
   std::function<void()> onAdded;
 
+  // Lines that cannot reach the server go to the outbox (which outlives the
+  // entry); offline tells whether the main page shows its offline page, so
+  // that a missing token means no connection rather than no sign-in.
+  void keepOffline(Outbox& outbox, std::function<bool()> offline) {
+    outbox_ = &outbox;
+    offline_ = std::move(offline);
+  }
+
   // The confirmation after a task was created from text: the server's title
   // (or the text) and what the server read in it.
   static std::string confirmation(const nlohmann::json& created, const std::string& text);
@@ -82,6 +96,11 @@ class QuickEntry final : public QuickCommands {
   Task<> parse(std::string text, Lifetime::Guard current);
   Task<> send(std::string typed, std::string text);
   void fail(const std::string& message);
+  // The sentence for a failed call, or for no token when none is given.
+  std::string unreachableOr(const std::string& message, bool noAnswer) const;
+  // After the line was created (added) or kept: the next line or the close.
+  void settle(const std::string& typed, const std::optional<std::string>& entered,
+              std::uint64_t showing, bool added);
 
   QuickView& view_;
   TaskApi& api_;
@@ -99,6 +118,8 @@ class QuickEntry final : public QuickCommands {
   // Counts the times the panel was shown, so that a submission's answer
   // leaves a panel opened again since alone.
   std::uint64_t shown_ = 0;
+  Outbox* outbox_ = nullptr;
+  std::function<bool()> offline_;
   Lifetime life_;
 };
 

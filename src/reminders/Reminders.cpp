@@ -159,6 +159,7 @@ Task<std::string> Reminders::syncSteps() {
   lastToken_ = token;
   signedOut_ = false;
   if (onNative) onNative(true);
+  if (onReached) onReached(*token);
   std::vector<Item> list;
   for (const auto& e : *items)
     if (auto i = Item::from(e)) list.push_back(std::move(*i));

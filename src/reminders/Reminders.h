@@ -88,6 +88,8 @@ class Reminders {
   std::function<void()> onChanged;
   std::function<void(bool)> onNative;
   std::function<void(Mode)> onMode;
+  // After a poll the server answered, with the token it took.
+  std::function<void(const std::string& token)> onReached;
 
   void start();
   void soon(double seconds = 2);

@@ -127,6 +127,14 @@ class ClientProcess {
     return ok;
   }
   std::string configDir() const { return home_ + "/config/vuko"; }
+  std::string stateDir() const { return home_ + "/state/vuko"; }
+  // SIGKILL, as a crash ends the client; start() may run it again.
+  void crash() {
+    g_subprocess_force_exit(main_);
+    waitUntil([&] { return done_; });
+    g_clear_object(&main_);
+    done_ = false;
+  }
 
  private:
   GSubprocess* spawn(const std::vector<std::string>& args) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "quick/Outbox.h"
 #include "quick/QuickEntry.h"
 #include "support/FakeClock.h"
 #include "support/FakeTaskApi.h"
@@ -177,6 +178,38 @@ TEST_F(QuickEntryTest, SubmissionConfirmsInGreenOrKeepsTheLineWithTheFailure) {
     clock.advance(1ms);
     EXPECT_EQ(entry.isVisible(), !created) << preview;
   }
+}
+
+// No answer, or no token while the offline page shows for someone signed in
+// before: the line is kept and the panel says so.
+TEST_F(QuickEntryTest, WhatCannotReachTheServerIsKeptInTheOutbox) {
+  struct : OutboxStore {
+    std::optional<std::string> load() override { return std::nullopt; }
+    void save(const std::string&) override {}
+  } store;
+  Outbox outbox(
+      api, store, [] { return "http://a"; }, clock);
+  entry.keepOffline(outbox, [] { return true; });
+  api.pageToken.reset();
+  view.field = "первая";
+  entry.submit();  // nobody signed in here yet: nothing kept
+  EXPECT_EQ(view.preview, kNotSignedIn);
+
+  outbox.send("tok").detach();  // a poll reached the server before
+  entry.submit();
+  EXPECT_EQ(view.tint, Tint::amber);
+  EXPECT_EQ(view.field, "");
+  api.pageToken = "tok";
+  answerAll(FakeTaskApi::failing(Failure::network("Нет соединения")));
+  type("вторая");
+  clock.advance(220ms);
+  EXPECT_EQ(view.preview, Outbox::kUnreachable);
+  entry.submit();
+  EXPECT_EQ(outbox.menuLine(), "Ждут отправки: 2");
+  answerAll(FakeTaskApi::reply({{"id", 1}}));
+  view.field = "третья";
+  entry.submit();  // the server answers: the kept lines follow
+  EXPECT_EQ(outbox.menuLine(), std::nullopt);
 }
 
 TEST_F(QuickEntryTest, DoubleEnterSendsOneRequestAndBlankOrSignedOutEnterNone) {

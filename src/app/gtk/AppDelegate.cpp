@@ -12,6 +12,7 @@
 #include "platform/ShortcutPortal.h"
 #include "platform/Wake.h"
 #include "platform/WindowFocus.h"
+#include "quick/Outbox.h"
 #include "quick/gtk/QuickPanel.h"
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
@@ -49,6 +50,7 @@ AppDelegate::~AppDelegate() {
   reminders_.reset();
   mini_.reset();
   quick_.reset();
+  outbox_.reset();
   main_.reset();
 }
 
@@ -67,6 +69,7 @@ void AppDelegate::didFinishLaunching() {
   main_ = std::make_unique<WebController>(config_.inMemory);
   gtk_application_add_window(app_, main_->window());
   api_->setTokenSource(tokenProvider());
+  startOutbox();
   startReminders();
 
   controller_.setQuick(&lazyQuick_);
@@ -95,6 +98,7 @@ void AppDelegate::didFinishLaunching() {
     if (alive) updateHotkeyMenus();
   };
   buildMenus();
+  updateWaiting();
   updateHotkeyMenus();
   main_->show();
   reportSetAsideSettings();
@@ -112,6 +116,8 @@ QuickPanel& AppDelegate::quickPanel() {
   // window never opened should cost no memory.
   if (!quick_) {
     quick_ = std::make_unique<QuickPanel>(*api_);
+    quick_->keepOffline(*outbox_,
+                        [this, alive = life_.guard()] { return alive && main_->offline(); });
     quick_->onAdded = [this, alive = life_.guard()] {
       if (alive) afterChange();
     };
@@ -205,7 +211,10 @@ void AppDelegate::joinServerChange() {
     if (alive) setBadgeLabel(std::nullopt);
   };
   serverChange_.updateBadge = [this, alive] {
-    if (alive) updateBadge();
+    if (!alive) return;
+    updateBadge();
+    // Each server has its own waiting lines.
+    updateWaiting();
   };
   serverChange_.resetReminders = [this, alive] {
     if (alive) reminders_->reset();

@@ -35,6 +35,8 @@ class Reminders;
 class BannerHost;
 class WakeMonitor;
 class TaskApi;
+class Outbox;
+class OutboxStore;
 
 class AppDelegate final : public AppWindows {
  public:
@@ -67,6 +69,7 @@ class AppDelegate final : public AppWindows {
   QuickPanel* quick() const { return quick_.get(); }
   QuickPanel& quickPanel();
   Reminders* reminders() const { return reminders_.get(); }
+  Outbox* outbox() const { return outbox_.get(); }
 
   // Presents the server sheet over `over` (or on its own when that is not
   // visible); an accepted server runs the server change.
@@ -115,6 +118,9 @@ class AppDelegate final : public AppWindows {
   // client is active and the title of its open action (the engine takes the
   // centre's callbacks when it starts).
   void becomeNotificationDelegate();
+  // The lines kept while the server is out of reach, and what sends them.
+  void startOutbox();
+  void updateWaiting();
   // Start-up steps of the reminder engine.
   void startReminders();
   Task<> askNotifyPermissionRoutine();
@@ -126,6 +132,8 @@ class AppDelegate final : public AppWindows {
   // outlives them all.
   std::unique_ptr<TaskApi> api_;
   std::unique_ptr<WebController> main_;
+  std::unique_ptr<OutboxStore> outboxStore_;
+  std::unique_ptr<Outbox> outbox_;
   std::unique_ptr<QuickPanel> quick_;
   // What the rules call: it builds the panel when first asked.
   class LazyQuick final : public QuickCommands {

@@ -88,7 +88,19 @@ AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch
   for (const auto& row : menus::statusMenu())
     gtk_menu_shell_append(GTK_MENU_SHELL(status), makeItem(row, statusGroup_.get()));
   gtk_widget_show_all(status);
+  // A line of information, hidden until there is something to say.
+  waitingItem_ = gtk_menu_item_new_with_label("");
+  waitingSeparator_ = gtk_separator_menu_item_new();
+  gtk_widget_set_sensitive(waitingItem_, FALSE);
+  gtk_menu_shell_prepend(GTK_MENU_SHELL(status), waitingSeparator_);
+  gtk_menu_shell_prepend(GTK_MENU_SHELL(status), waitingItem_);
   statusMenu_ = GObjectPtr<GtkWidget>::adopt(GTK_WIDGET(g_object_ref_sink(status)));
+}
+
+void AppMenus::setWaiting(const std::optional<std::string>& line) {
+  gtk_menu_item_set_label(GTK_MENU_ITEM(waitingItem_), line ? line->c_str() : "");
+  gtk_widget_set_visible(waitingItem_, line.has_value());
+  gtk_widget_set_visible(waitingSeparator_, line.has_value());
 }
 
 AppMenus::~AppMenus() {

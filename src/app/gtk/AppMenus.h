@@ -45,6 +45,10 @@ class AppMenus {
   // Both of the above for the "quick" and "focus" hot keys of the registry.
   void followHotkeys(const Hotkeys& hotkeys);
 
+  // The status menu's first line (insensitive), or none.
+  void setWaiting(const std::optional<std::string>& line);
+  GtkWidget* waitingItem() const { return waitingItem_; }
+
   // Rebuilds the list of the client's open windows at the end of "Окно".
   void refreshWindowList();
 
@@ -83,6 +87,8 @@ class AppMenus {
   std::vector<GtkWidget*> windowItems_;
   GObjectPtr<GtkWidget> statusMenu_;
   std::vector<GtkWidget*> quickItems_;
+  GtkWidget* waitingItem_ = nullptr;
+  GtkWidget* waitingSeparator_ = nullptr;
   std::vector<GtkWidget*> focusItems_;
   // The accelerator each item answers to, so it can be taken off again.
   std::map<GtkWidget*, std::pair<guint, GdkModifierType>> keys_;

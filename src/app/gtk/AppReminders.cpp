@@ -5,6 +5,7 @@
 #include "app/gtk/AppDelegate.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Wake.h"
+#include "quick/Outbox.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -58,6 +59,10 @@ void AppDelegate::startReminders() {
     if (!alive) return;
     main_->setNotifyPermission(AppController::notifyPermission(m));
     if (settings_) settings_->refresh();
+  };
+
+  reminders_->onReached = [this, alive](const std::string& token) {
+    if (alive) outbox_->send(token).detach();
   };
 
   main_->onTasksChanged = [this, alive] {

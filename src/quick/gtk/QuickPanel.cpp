@@ -34,6 +34,7 @@ window.vuko-quick .preview { font-size: 13px; font-weight: 500; }
 window.vuko-quick .preview.blue { color: rgb(0, 122, 255); }
 window.vuko-quick .preview.red { color: rgb(255, 59, 48); }
 window.vuko-quick .preview.green { color: rgb(52, 199, 89); }
+window.vuko-quick .preview.amber { color: rgb(214, 140, 0); }
 window.vuko-quick .hint { font-size: 12px; color: rgba(0, 0, 0, 0.26); }
 )css";
 
@@ -165,9 +166,10 @@ void QuickPanel::setPreview(const std::string& text) {
 
 void QuickPanel::setPreviewTint(Tint tint) {
   GtkStyleContext* style = gtk_widget_get_style_context(preview_);
-  for (const char* c : {"blue", "red", "green"}) gtk_style_context_remove_class(style, c);
+  for (const char* c : {"blue", "red", "green", "amber"}) gtk_style_context_remove_class(style, c);
   gtk_style_context_add_class(style, tint == Tint::red     ? "red"
                                      : tint == Tint::green ? "green"
+                                     : tint == Tint::amber ? "amber"
                                                            : "blue");
 }
 

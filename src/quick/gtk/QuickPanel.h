@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -35,6 +36,10 @@ class QuickPanel : private QuickView {
   bool busy() const { return entry_.busy(); }
 
   std::function<void()> onAdded;
+  // See QuickEntry::keepOffline.
+  void keepOffline(Outbox& outbox, std::function<bool()> offline) {
+    entry_.keepOffline(outbox, std::move(offline));
+  }
 
   static std::string describe(const nlohmann::json& task);
   static std::string day(const std::string& text);
