@@ -1,7 +1,5 @@
 #include "quick/Outbox.h"
 
-#include <glib.h>
-
 #include <utility>
 
 namespace vuko {
@@ -170,7 +168,7 @@ Task<> Outbox::send(std::string token) {
     }
     if (!alive) co_return;
     if (failure && worthRetrying(*failure)) break;
-    if (failure) g_warning("a kept task was refused: %s", failure->what());
+    if (failure && onRefused) onRefused(text, failure->description());
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     save();
     sent = sent || !failure;

@@ -71,6 +71,9 @@ class Outbox {
   std::function<void()> onChanged;
   // After at least one entry became a task.
   std::function<void()> onSent;
+  // The server refused a line for good: it leaves the outbox, so its text
+  // must reach the user here.
+  std::function<void(const std::string& text, const std::string& reason)> onRefused;
 
  private:
   Task<std::optional<std::string>> accountOf(const std::string& token);

@@ -82,3 +82,21 @@ TEST_F(OutboxTest, LinesWaitForTheirOwnServerAndAccount) {
   outbox.send("tok").detach();
   EXPECT_EQ(created(), (std::vector<std::string>{"для 7"}));
 }
+
+TEST_F(OutboxTest, ALineTheServerRefusesForGoodReachesTheUser) {
+  Outbox outbox(
+      api, *this, [this] { return server; }, clock);
+  std::vector<std::string> refused;
+  outbox.onRefused = [&](const std::string& text, const std::string& why) {
+    refused.push_back(text + ": " + why);
+  };
+  for (const char* line : {"слишком длинная", "обычная"}) outbox.keep(line);
+  api.respond = [](const FakeTaskApi::Call& c) {
+    if (c.path == "/auth/me") return FakeTaskApi::reply({{"id", "7"}});
+    if (c.body["title"] == "обычная") return FakeTaskApi::reply({{"id", 2}});
+    return FakeTaskApi::failing(TaskApi::Failure::server(422, "Название слишком длинное"));
+  };
+  outbox.send("tok").detach();
+  EXPECT_EQ(refused, std::vector<std::string>{"слишком длинная: Название слишком длинное"});
+  EXPECT_TRUE(outbox.entries().empty());
+}

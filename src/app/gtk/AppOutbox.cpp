@@ -35,6 +35,10 @@ void AppDelegate::startOutbox() {
   outbox_->onSent = [this, alive] {
     if (alive) afterChange();
   };
+  outbox_->onRefused = [this, alive](const std::string& text, const std::string& reason) {
+    if (alive && reminders_)
+      reminders_->notifyNow("Задача не добавлена", "«" + text + "» — " + reason, "");
+  };
 }
 
 void AppDelegate::updateWaiting() {
