@@ -173,15 +173,6 @@ void WebController::setUpWindow() {
       }),
       this);
   setUpHibernation();
-  // The offline page retries by itself only while it can be seen.
-  g_signal_connect(window_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
-                     static_cast<WebController*>(self)->page_.setVisible(true);
-                   }),
-                   this);
-  g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
-                     static_cast<WebController*>(self)->page_.setVisible(false);
-                   }),
-                   this);
   g_signal_connect(g_network_monitor_get_default(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
                      static_cast<WebController*>(self)->page_.networkChanged(available);

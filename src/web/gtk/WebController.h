@@ -110,6 +110,8 @@ class WebController {
   void present(const std::string& activationToken);
   void setUpContext(bool inMemory);
   void setUpWindow();
+  // The window was shown or hidden.
+  void windowShown(bool shown);
   void setUpHibernation();
   void sleep();
   void wake();

@@ -10,16 +10,23 @@ void WebController::setUpHibernation() {
   hibernation_.delaySource = [] { return Hibernation::delay(Defaults::standard()); };
   hibernation_.onSleep = [this] { sleep(); };
   hibernation_.onWake = [this] { wake(); };
+  // The page sleeps, and the offline page retries by itself, only as the
+  // window's visibility allows.
   g_signal_connect(window_, "show", G_CALLBACK(+[](GtkWidget*, gpointer self) {
-                     static_cast<WebController*>(self)->hibernation_.windowShown(true);
+                     static_cast<WebController*>(self)->windowShown(true);
                    }),
                    this);
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
-                     static_cast<WebController*>(self)->hibernation_.windowShown(false);
+                     static_cast<WebController*>(self)->windowShown(false);
                    }),
                    this);
   // A client started in the background has a window that was never shown.
   hibernation_.windowShown(gtk_widget_get_visible(window_));
+}
+
+void WebController::windowShown(bool shown) {
+  hibernation_.windowShown(shown);
+  page_.setVisible(shown);
 }
 
 void WebController::setPomodoroOpen(bool open) {
