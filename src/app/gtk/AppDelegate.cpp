@@ -74,18 +74,6 @@ void AppDelegate::didFinishLaunching() {
 
   controller_.setQuick(&lazyQuick_);
 
-  mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
-  gtk_application_add_window(app_, mini_->window());
-  // The pomodoro page lives in the main page's web process.
-  g_signal_connect(mini_->window(), "show", G_CALLBACK(+[](GtkWidget*, gpointer main) {
-                     static_cast<WebController*>(main)->setPomodoroOpen(true);
-                   }),
-                   main_.get());
-  g_signal_connect(mini_->window(), "hide", G_CALLBACK(+[](GtkWidget*, gpointer main) {
-                     static_cast<WebController*>(main)->setPomodoroOpen(false);
-                   }),
-                   main_.get());
-
   auto alive = life_.guard();
   hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions(), HotkeyService::shared(),
                                        Defaults::standard(), ShortcutPortal::sessionBus());
@@ -105,10 +93,28 @@ void AppDelegate::didFinishLaunching() {
   // The self-test run takes over here: no badge timer, no deferred refresh;
   // it refreshes the badge only when it asks to.
   if (const auto& test = config_.selfTest) {
-    TestMode::run(*test, *main_, *mini_, selfTestHooks(), life_.guard());
+    TestMode::run(*test, *main_, miniFocus(), selfTestHooks(), life_.guard());
     return;
   }
   startBadgeRefresh();
+}
+
+MiniFocus& AppDelegate::miniFocus() {
+  // Made when first asked for: its view is a second page in the engine.
+  if (!mini_) {
+    mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
+    gtk_application_add_window(app_, mini_->window());
+    // The pomodoro page lives in the main page's web process.
+    g_signal_connect(mini_->window(), "show", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                       static_cast<WebController*>(main)->setPomodoroOpen(true);
+                     }),
+                     main_.get());
+    g_signal_connect(mini_->window(), "hide", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                       static_cast<WebController*>(main)->setPomodoroOpen(false);
+                     }),
+                     main_.get());
+  }
+  return *mini_;
 }
 
 QuickPanel& AppDelegate::quickPanel() {
@@ -174,7 +180,7 @@ void AppDelegate::expectActivation(const std::string& token) {
 }
 
 void AppDelegate::toggleMini() {
-  mini_->toggle();
+  miniFocus().toggle();
 }
 
 void AppDelegate::chooseServer() {
@@ -202,7 +208,7 @@ void AppDelegate::joinServerChange() {
     if (alive) main_->reload();
   };
   serverChange_.reloadMini = [this, alive] {
-    if (alive) mini_->reload();
+    if (alive && mini_) mini_->reload();
   };
   serverChange_.openMain = [this, alive](const std::string& path) {
     if (alive) main_->open(path);

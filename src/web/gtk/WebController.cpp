@@ -48,12 +48,39 @@ bool softwareRenderingOnly() {
 }  // namespace
 
 WebController::WebController(bool inMemory)
-    : page_(
+    : inMemory_(inMemory),
+      page_(
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
-  setUpContext(inMemory);
   setUpWindow();
+  // The server's probe runs while the window and the engine are set up; the
+  // page loads once both are done.
   page_.open("/today");
+  // With the last page's picture on screen, the engine is set up only once
+  // that picture has been drawn: it takes longer than the rest of the start.
+  if (cover_->covering())
+    cover_->onShown = [this] { makeEngine(); };
+  else
+    makeEngine();
+}
+
+void WebController::makeEngine() {
+  if (webView_) return;
+  setUpContext(inMemory_);
+  webView_ = makeView(nullptr);
+  cover_->setView(webView_);
+  gtk_widget_show(GTK_WIDGET(webView_));
+  connectNavigation();
+  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
+  downloads_ = std::make_unique<Downloads>(context_.get(), window());
+  // A crash reloads the page; an ended sleep waits for the window.
+  g_signal_connect(
+      webView_, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
+        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
+      }),
+      this);
+  if (auto url = std::exchange(pendingLoad_, std::nullopt)) pageView_.loadUrl(*url);
 }
 
 WebController::~WebController() {
@@ -61,7 +88,7 @@ WebController::~WebController() {
   // first: running downloads, the web context's signals, then the widgets.
   downloads_.reset();
   dialogs_.reset();
-  g_signal_handlers_disconnect_by_data(context_.get(), this);
+  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
   g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) {
@@ -132,7 +159,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
 }
 
 WebKitWebView* WebConfig::createView() const {
-  return owner_->makeView(owner_->webView_);
+  return owner_->makeView(owner_->webView());
 }
 
 void WebController::setUpWindow() {
@@ -154,24 +181,12 @@ void WebController::setUpWindow() {
                    }),
                    nullptr);
 
-  webView_ = makeView(nullptr);
-  cover_ = std::make_unique<SnapshotCover>(window(), webView_);
-  gtk_widget_show(GTK_WIDGET(webView_));
+  cover_ = std::make_unique<SnapshotCover>(window());
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->keepSnapshot([] {});
                    }),
                    this);
-  connectNavigation();
-  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
-  downloads_ = std::make_unique<Downloads>(context_.get(), window());
-  // A crash reloads the page; an ended sleep waits for the window.
-  g_signal_connect(
-      webView_, "web-process-terminated",
-      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
-        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
-      }),
-      this);
   setUpHibernation();
   g_signal_connect(g_network_monitor_get_default(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
@@ -227,6 +242,8 @@ void WebController::present(const std::string& activationToken) {
 }
 
 void WebController::keepSnapshot(std::function<void()> done) {
+  // Nothing has loaded yet: the stored picture stays as it is.
+  if (!webView_) return done();
   const auto keeping =
       Snapshot::onLeave(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_));
   if (keeping == Snapshot::Keeping::save && !cover_->covering()) {
@@ -247,7 +264,7 @@ void WebController::reload() {
 
 Task<std::optional<std::string>> WebController::token() {
   auto alive = life_.guard();
-  if (hibernated()) co_return lastToken_;
+  if (hibernated() || !webView_) co_return lastToken_;
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
   if (value && value->is_string() && !value->get<std::string>().empty()) {
     if (alive) lastToken_ = value->get<std::string>();
@@ -263,8 +280,9 @@ Task<std::optional<std::string>> WebController::token() {
 }
 
 void WebController::evaluate(const std::string& script) {
-  // An ended page gets the client's state afresh when it loads again.
-  if (ended_) return;
+  // An ended or not yet made page gets the client's state afresh when it
+  // loads.
+  if (ended_ || !webView_) return;
   webkit_web_view_evaluate_javascript(webView_, script.c_str(), -1, nullptr, nullptr, nullptr,
                                       nullptr, nullptr);
 }
@@ -350,18 +368,24 @@ gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GErro
 }
 
 void WebController::PageView::loadUrl(const Url& url) {
-  webkit_web_view_load_uri(owner_.webView_, url.str().c_str());
+  // The picture is drawn before the engine is made.
+  if (!owner_.webView_ && owner_.cover_->onShown) {
+    owner_.pendingLoad_ = url;
+    return;
+  }
+  webkit_web_view_load_uri(owner_.webView(), url.str().c_str());
 }
 
 void WebController::PageView::loadHtml(const std::string& html) {
   // Only the offline page is loaded from text; it replaces the old picture
   // at once.
   owner_.cover_->uncover();
-  webkit_web_view_load_html(owner_.webView_, html.c_str(), nullptr);
+  owner_.pendingLoad_.reset();
+  webkit_web_view_load_html(owner_.webView(), html.c_str(), nullptr);
 }
 
 Future<std::optional<nlohmann::json>> WebController::PageView::evaluate(const std::string& script) {
-  return evaluateJson(owner_.webView_, script);
+  return evaluateJson(owner_.webView(), script);
 }
 
 std::optional<Url> WebController::PageView::currentUrl() const {
@@ -369,11 +393,12 @@ std::optional<Url> WebController::PageView::currentUrl() const {
 }
 
 void WebController::PageView::stop() {
-  webkit_web_view_stop_loading(owner_.webView_);
+  owner_.pendingLoad_.reset();
+  if (owner_.webView_) webkit_web_view_stop_loading(owner_.webView_);
 }
 
 void WebController::PageView::reload() {
-  webkit_web_view_reload(owner_.webView_);
+  webkit_web_view_reload(owner_.webView());
 }
 
 }  // namespace vuko

@@ -53,7 +53,11 @@ class WebController {
   WebController& operator=(const WebController&) = delete;
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
-  WebKitWebView* webView() const { return webView_; }
+  // The main view, made now if the start has not made it yet.
+  WebKitWebView* webView() {
+    makeEngine();
+    return webView_;
+  }
   const WebConfig& sharedConfig() const { return sharedConfig_; }
   bool offline() const { return page_.offline(); }
 
@@ -109,6 +113,8 @@ class WebController {
   // the time of the user's last input.
   void present(const std::string& activationToken);
   void setUpContext(bool inMemory);
+  // Makes the engine's context and the main view; once.
+  void makeEngine();
   void setUpWindow();
   // The window was shown or hidden.
   void windowShown(bool shown);
@@ -133,6 +139,9 @@ class WebController {
   void uriChanged();
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
+  bool inMemory_;
+  // A page to load once the engine is made.
+  std::optional<Url> pendingLoad_;
   GtkWidget* window_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;

@@ -34,6 +34,8 @@ void WebController::setPomodoroOpen(bool open) {
 }
 
 void WebController::sleep() {
+  // A page never made has no process to end.
+  if (!webView_) return;
   auto alive = life_.guard();
   keepSnapshot([this, alive] {
     // The window may have shown while the picture was taken.
