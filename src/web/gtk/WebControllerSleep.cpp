@@ -1,5 +1,7 @@
 // The main page's sleep: its web process ends while nothing needs the page,
 // and the page comes back behind its picture when the window shows.
+#include <malloc.h>
+
 #include "platform/Defaults.h"
 #include "web/gtk/SnapshotCover.h"
 #include "web/gtk/WebController.h"
@@ -43,6 +45,9 @@ void WebController::sleep() {
     sleptAt_ = pageUrl(webView_);
     ended_ = true;
     webkit_web_view_terminate_web_process(webView_);
+    // What the page's side of the client freed goes back to the system, not
+    // to the allocator's free lists, while it waits all day in the tray.
+    malloc_trim(0);
   });
 }
 
