@@ -1,8 +1,8 @@
 #include "settings/gtk/SettingsWindow.h"
 
+#include "platform/Defaults.h"
 #include "platform/gtk/LabelStyle.h"
 #include "platform/gtk/WindowControls.h"
-#include "platform/Defaults.h"
 #include "server/Settings.h"
 #include "settings/Autostart.h"
 #include "settings/SettingsLines.h"
@@ -12,7 +12,7 @@ namespace vuko {
 
 namespace {
 
-constexpr int kWidth = 500, kHeight = 350;
+constexpr int kWidth = 500, kHeight = 320;
 constexpr int kInset = 20, kBottomInset = 16;
 constexpr int kSystemFont = 13;
 
@@ -54,7 +54,7 @@ SettingsWindow::SettingsWindow() {
                    nullptr);
 
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  // The content is 500 × 350 with the margins included.
+  // The content is 500 × 320 with the margins included.
   gtk_widget_set_size_request(column, kWidth - 2 * kInset, kHeight - kInset - kBottomInset);
   g_object_set(column, "margin-start", kInset, "margin-end", kInset, "margin-top", kInset,
                "margin-bottom", kBottomInset, nullptr);
@@ -148,9 +148,8 @@ void SettingsWindow::refresh() {
   const bool starts = Autostart::startsAtLogin();
   gtk_toggle_button_set_active(autostartBox(), starts);
   filling_ = false;
-  const std::string line = autostartError_.empty()
-                               ? Autostart::hint(Defaults::standard(), starts)
-                               : autostartError_;
+  const std::string line =
+      autostartError_.empty() ? Autostart::hint(Defaults::standard(), starts) : autostartError_;
   gtk_label_set_text(autostartLine(), line.c_str());
   gtk_widget_set_visible(autostartLine_, !line.empty());
   gtk_label_set_text(notifyLabel(), notifyText ? notifyText().c_str() : "");
