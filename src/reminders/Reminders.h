@@ -90,6 +90,9 @@ class Reminders {
   std::function<void(Mode)> onMode;
   // After a poll the server answered, with the token it took.
   std::function<void(const std::string& token)> onReached;
+  // A reminder reached the user for the first time: shown, or gathered into
+  // a notification of missed ones.
+  std::function<void()> onDelivered;
 
   void start();
   void soon(double seconds = 2);
