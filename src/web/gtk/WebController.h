@@ -105,6 +105,9 @@ class WebController {
       onNotify;
   std::function<void()> onAskPermission;
   std::function<void()> onLoggedOut;
+  // The engine is about to go while the page sleeps: views made from
+  // sharedConfig() must go first.
+  std::function<void()> onEngineDropping;
 
  private:
   friend class WebConfig;
@@ -115,6 +118,9 @@ class WebController {
   void setUpContext(bool inMemory);
   // Makes the engine's context and the main view; once.
   void makeEngine();
+  // Ends the engine's processes and frees its objects; the next need of the
+  // view makes them again.
+  void dropEngine();
   void setUpWindow();
   // The window was shown or hidden.
   void windowShown(bool shown);
