@@ -25,7 +25,7 @@ delay=${VUKO_BENCH_SLEEP:-3}
 # The build users run (as scripts/test.sh makes it), not a debug one.
 build=${VUKO_BENCH_BUILD:-build}
 [ -d "$build" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target vuko vuko-devserver >/dev/null
+cmake --build "$build" -j2 --target vuko vuko-devserver desktop_data >/dev/null
 bare=$build/bench-bare
 gcc -O2 -Wall -Wextra -o "$bare" scripts/bench/bare.c $(pkg-config --cflags --libs webkit2gtk-4.1)
 
