@@ -27,8 +27,9 @@ class AppWindows {
  public:
   virtual ~AppWindows() = default;
 
-  // Makes the long-lived components and shows the main window; once.
-  virtual void launch() = 0;
+  // Makes the long-lived components and, with showMain, shows the main
+  // window; once.
+  virtual void launch(bool showMain) = 0;
   virtual bool launched() const = 0;
   virtual bool anyWindowVisible() const = 0;
   virtual bool mainVisible() const = 0;
@@ -101,6 +102,8 @@ class AppController {
   // token the launching desktop gave it (either may be empty).
   struct CommandLine {
     std::vector<std::string> options;
+    // Start without a window (at login); nothing for a running client.
+    bool background = false;
     std::size_t extraArguments = 0;
     std::string startupId;
     std::string activationToken;

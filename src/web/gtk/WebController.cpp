@@ -47,13 +47,18 @@ bool softwareRenderingOnly() {
 
 }  // namespace
 
-WebController::WebController(bool inMemory)
+WebController::WebController(bool inMemory, bool hidden)
     : page_(
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
   setUpContext(inMemory);
-  setUpWindow();
-  page_.open("/today");
+  setUpWindow(hidden);
+  // Hidden, the page starts as after a sleep: nothing loads, so no web
+  // process runs, until the window first shows.
+  if (hidden)
+    ended_ = true;
+  else
+    page_.open("/today");
 }
 
 WebController::~WebController() {
@@ -135,7 +140,7 @@ WebKitWebView* WebConfig::createView() const {
   return owner_->makeView(owner_->webView_);
 }
 
-void WebController::setUpWindow() {
+void WebController::setUpWindow(bool hidden) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), "Vuko");
   gtk_window_set_default_size(window(), kWidth, kHeight);
@@ -155,7 +160,7 @@ void WebController::setUpWindow() {
                    nullptr);
 
   webView_ = makeView(nullptr);
-  cover_ = std::make_unique<SnapshotCover>(window(), webView_);
+  cover_ = std::make_unique<SnapshotCover>(window(), webView_, !hidden);
   gtk_widget_show(GTK_WIDGET(webView_));
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
@@ -172,7 +177,7 @@ void WebController::setUpWindow() {
         if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
       }),
       this);
-  setUpHibernation();
+  setUpHibernation(hidden);
   g_signal_connect(g_network_monitor_get_default(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
                      static_cast<WebController*>(self)->page_.networkChanged(available);
@@ -250,8 +255,12 @@ Task<std::optional<std::string>> WebController::token() {
   if (hibernated()) co_return lastToken_;
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
   if (value && value->is_string() && !value->get<std::string>().empty()) {
-    if (alive) lastToken_ = value->get<std::string>();
-    co_return value->get<std::string>();
+    auto token = value->get<std::string>();
+    if (alive && lastToken_ != token) {
+      lastToken_ = token;
+      if (onToken) onToken(token);
+    }
+    co_return token;
   }
   // A page may sign out without loading the sign-in page. Only an answer of
   // the server's own page counts: a failed read or a foreign page says nothing.
