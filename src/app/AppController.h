@@ -102,11 +102,11 @@ class AppController {
   // token the launching desktop gave it (either may be empty).
   struct CommandLine {
     std::vector<std::string> options;
-    // Start without a window (at login); nothing for a running client.
-    bool background = false;
     std::size_t extraArguments = 0;
     std::string startupId;
     std::string activationToken;
+    // Start without a window (at login); nothing for a running client.
+    bool background = false;
   };
   struct Outcome {
     int status = 0;
