@@ -76,18 +76,6 @@ void AppDelegate::didFinishLaunching(bool showMain) {
 
   controller_.setQuick(&lazyQuick_);
 
-  mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
-  gtk_application_add_window(app_, mini_->window());
-  // The pomodoro page lives in the main page's web process.
-  g_signal_connect(mini_->window(), "show", G_CALLBACK(+[](GtkWidget*, gpointer main) {
-                     static_cast<WebController*>(main)->setPomodoroOpen(true);
-                   }),
-                   main_.get());
-  g_signal_connect(mini_->window(), "hide", G_CALLBACK(+[](GtkWidget*, gpointer main) {
-                     static_cast<WebController*>(main)->setPomodoroOpen(false);
-                   }),
-                   main_.get());
-
   auto alive = life_.guard();
   hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions(), HotkeyService::shared(),
                                        Defaults::standard(), ShortcutPortal::sessionBus());
@@ -107,7 +95,7 @@ void AppDelegate::didFinishLaunching(bool showMain) {
   // The self-test run takes over here: no badge timer, no deferred refresh;
   // it refreshes the badge only when it asks to.
   if (const auto& test = config_.selfTest) {
-    TestMode::run(*test, *main_, *mini_, selfTestHooks(), life_.guard());
+    TestMode::run(*test, *main_, miniFocus(), selfTestHooks(), life_.guard());
     return;
   }
   startBadgeRefresh();
@@ -125,6 +113,25 @@ QuickPanel& AppDelegate::quickPanel() {
     };
   }
   return *quick_;
+}
+
+MiniFocus& AppDelegate::miniFocus() {
+  // Built on first use: its view shares the main page's web process, and
+  // making it starts that process even while the main page has not loaded.
+  if (!mini_) {
+    mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
+    gtk_application_add_window(app_, mini_->window());
+    // The pomodoro page lives in the main page's web process.
+    g_signal_connect(mini_->window(), "show", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                       static_cast<WebController*>(main)->setPomodoroOpen(true);
+                     }),
+                     main_.get());
+    g_signal_connect(mini_->window(), "hide", G_CALLBACK(+[](GtkWidget*, gpointer main) {
+                       static_cast<WebController*>(main)->setPomodoroOpen(false);
+                     }),
+                     main_.get());
+  }
+  return *mini_;
 }
 
 void AppDelegate::reportSetAsideSettings() {
@@ -176,7 +183,7 @@ void AppDelegate::expectActivation(const std::string& token) {
 }
 
 void AppDelegate::toggleMini() {
-  mini_->toggle();
+  miniFocus().toggle();
 }
 
 void AppDelegate::chooseServer() {
@@ -204,7 +211,7 @@ void AppDelegate::joinServerChange() {
     if (alive) main_->reload();
   };
   serverChange_.reloadMini = [this, alive] {
-    if (alive) mini_->reload();
+    if (alive && mini_) mini_->reload();
   };
   serverChange_.openMain = [this, alive](const std::string& path) {
     if (alive) main_->open(path);

@@ -70,6 +70,7 @@ class AppDelegate final : public AppWindows {
   // None until the panel is first asked for.
   QuickPanel* quick() const { return quick_.get(); }
   QuickPanel& quickPanel();
+  MiniFocus& miniFocus();
   Reminders* reminders() const { return reminders_.get(); }
   Outbox* outbox() const { return outbox_.get(); }
 
