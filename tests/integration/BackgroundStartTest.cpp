@@ -21,7 +21,8 @@ namespace {
 
 json call(const std::string& base, const char* method, const char* path, const json& body,
           const std::string& token = {}) {
-  vuko::HttpRequest request{method, base + path, {{"Content-Type", "application/json"}}, body.dump()};
+  vuko::HttpRequest request{
+      method, base + path, {{"Content-Type", "application/json"}}, body.dump()};
   if (!token.empty()) request.headers.push_back({"Authorization", "Bearer " + token});
   auto response = run(vuko::Http::send(request));
   EXPECT_LT(response.status, 300) << path << ": " << response.body;
@@ -56,8 +57,8 @@ TEST(BackgroundStartTest, RemindsWithoutWindowOrWebProcessUntilShown) {
   FakeDesktop notifications("notifications");
   vuko::dev::DevServer server({});
   const std::string base = server.url();
-  const std::string token =
-      call(base, "POST", "/api/auth/register", {{"email", "a@b.c"}, {"password", "secret1"}})["token"];
+  const std::string token = call(base, "POST", "/api/auth/register",
+                                 {{"email", "a@b.c"}, {"password", "secret1"}})["token"];
   call(base, "PUT", "/api/settings", {{"timezone", "UTC"}, {"remindBefore", 0}}, token);
   GDateTime* due = g_date_time_add_seconds(g_date_time_new_now_utc(), 6);
   char* day = g_date_time_format(due, "%F");

@@ -75,7 +75,7 @@ struct SnapshotCover::Saving {
   }
 };
 
-SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view, bool showNow)
+SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
     : view_(view), cancellable_(GObjectPtr<GCancellable>::adopt(g_cancellable_new())) {
   GtkWidget* overlay = gtk_overlay_new();
   gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
@@ -83,7 +83,7 @@ SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view, bool showNo
   gtk_widget_show(overlay);
   overlay_ = overlay;
   window_ = window;
-  if (showNow) showStored();
+  showStored();
 }
 
 void SnapshotCover::coverAgain() {

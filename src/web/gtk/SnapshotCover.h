@@ -18,8 +18,8 @@ class SnapshotCover {
  public:
   // Puts view in window, under the stored picture of the server in use when
   // one fits the window. A picture that cannot be read or does not fit is
-  // deleted. Without showNow the picture waits for coverAgain().
-  SnapshotCover(GtkWindow* window, WebKitWebView* view, bool showNow = true);
+  // deleted.
+  SnapshotCover(GtkWindow* window, WebKitWebView* view);
   ~SnapshotCover();
   SnapshotCover(const SnapshotCover&) = delete;
   SnapshotCover& operator=(const SnapshotCover&) = delete;

@@ -48,17 +48,19 @@ bool softwareRenderingOnly() {
 }  // namespace
 
 WebController::WebController(bool inMemory, bool hidden)
-    : page_(
+    : inMemory_(inMemory),
+      page_(
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
-  setUpContext(inMemory);
   setUpWindow(hidden);
-  // Hidden, the page starts as after a sleep: nothing loads, so no web
-  // process runs, until the window first shows.
-  if (hidden)
+  // Hidden, the page starts as after a sleep, without even its view: no web
+  // process and no network process run until the window first shows.
+  if (hidden) {
     ended_ = true;
-  else
+  } else {
+    buildView();
     page_.open("/today");
+  }
 }
 
 WebController::~WebController() {
@@ -66,7 +68,7 @@ WebController::~WebController() {
   // first: running downloads, the web context's signals, then the widgets.
   downloads_.reset();
   dialogs_.reset();
-  g_signal_handlers_disconnect_by_data(context_.get(), this);
+  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
   g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
   for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) {
@@ -137,7 +139,7 @@ WebKitWebView* WebController::makeView(WebKitWebView* related) {
 }
 
 WebKitWebView* WebConfig::createView() const {
-  return owner_->makeView(owner_->webView_);
+  return owner_->makeView(owner_->webView());
 }
 
 void WebController::setUpWindow(bool hidden) {
@@ -159,24 +161,11 @@ void WebController::setUpWindow(bool hidden) {
                    }),
                    nullptr);
 
-  webView_ = makeView(nullptr);
-  cover_ = std::make_unique<SnapshotCover>(window(), webView_, !hidden);
-  gtk_widget_show(GTK_WIDGET(webView_));
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->keepSnapshot([] {});
                    }),
                    this);
-  connectNavigation();
-  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
-  downloads_ = std::make_unique<Downloads>(context_.get(), window());
-  // A crash reloads the page; an ended sleep waits for the window.
-  g_signal_connect(
-      webView_, "web-process-terminated",
-      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
-        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
-      }),
-      this);
   setUpHibernation(hidden);
   g_signal_connect(g_network_monitor_get_default(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
@@ -232,6 +221,7 @@ void WebController::present(const std::string& activationToken) {
 }
 
 void WebController::keepSnapshot(std::function<void()> done) {
+  if (!webView_) return done();
   const auto keeping =
       Snapshot::onLeave(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_));
   if (keeping == Snapshot::Keeping::save && !cover_->covering()) {
@@ -243,7 +233,7 @@ void WebController::keepSnapshot(std::function<void()> done) {
 }
 
 bool WebController::showsSnapshot() const {
-  return cover_->covering();
+  return cover_ && cover_->covering();
 }
 
 void WebController::reload() {
@@ -359,10 +349,12 @@ gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GErro
 }
 
 void WebController::PageView::loadUrl(const Url& url) {
+  owner_.buildView();
   webkit_web_view_load_uri(owner_.webView_, url.str().c_str());
 }
 
 void WebController::PageView::loadHtml(const std::string& html) {
+  owner_.buildView();
   // Only the offline page is loaded from text; it replaces the old picture
   // at once.
   owner_.cover_->uncover();
@@ -370,6 +362,7 @@ void WebController::PageView::loadHtml(const std::string& html) {
 }
 
 Future<std::optional<nlohmann::json>> WebController::PageView::evaluate(const std::string& script) {
+  owner_.buildView();
   return evaluateJson(owner_.webView_, script);
 }
 
@@ -378,10 +371,12 @@ std::optional<Url> WebController::PageView::currentUrl() const {
 }
 
 void WebController::PageView::stop() {
+  owner_.buildView();
   webkit_web_view_stop_loading(owner_.webView_);
 }
 
 void WebController::PageView::reload() {
+  owner_.buildView();
   webkit_web_view_reload(owner_.webView_);
 }
 

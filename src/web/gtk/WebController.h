@@ -54,7 +54,11 @@ class WebController {
   WebController& operator=(const WebController&) = delete;
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
-  WebKitWebView* webView() const { return webView_; }
+  // Made on first need (a hidden start makes none until the window shows).
+  WebKitWebView* webView() {
+    buildView();
+    return webView_;
+  }
   const WebConfig& sharedConfig() const { return sharedConfig_; }
   bool offline() const { return page_.offline(); }
 
@@ -115,6 +119,8 @@ class WebController {
   void present(const std::string& activationToken);
   void setUpContext(bool inMemory);
   void setUpWindow(bool hidden);
+  // The web context, the view and what hangs on them; once.
+  void buildView();
   // The window was shown or hidden.
   void windowShown(bool shown);
   void setUpHibernation(bool asleep);
@@ -138,6 +144,7 @@ class WebController {
   void uriChanged();
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
+  const bool inMemory_;
   GtkWidget* window_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;

@@ -1,6 +1,9 @@
 // The main page's sleep: its web process ends while nothing needs the page,
-// and the page comes back behind its picture when the window shows.
+// and the page comes back behind its picture when the window shows. A
+// hidden start begins asleep, before even the view is made.
 #include "platform/Defaults.h"
+#include "web/gtk/Downloads.h"
+#include "web/gtk/PageDialogs.h"
 #include "web/gtk/SnapshotCover.h"
 #include "web/gtk/WebController.h"
 
@@ -50,11 +53,30 @@ void WebController::sleep() {
 
 void WebController::wake() {
   if (!std::exchange(ended_, false)) return;
+  buildView();
   cover_->coverAgain();
   if (sleptAt_ && !offline())
     pageView_.loadUrl(*sleptAt_);
   else
     page_.open("/today");
+}
+
+void WebController::buildView() {
+  if (webView_) return;
+  setUpContext(inMemory_);
+  webView_ = makeView(nullptr);
+  cover_ = std::make_unique<SnapshotCover>(window(), webView_);
+  gtk_widget_show(GTK_WIDGET(webView_));
+  connectNavigation();
+  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
+  downloads_ = std::make_unique<Downloads>(context_.get(), window());
+  // A crash reloads the page; an ended sleep waits for the window.
+  g_signal_connect(
+      webView_, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
+        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
+      }),
+      this);
 }
 
 }  // namespace vuko
