@@ -75,11 +75,13 @@ struct SnapshotCover::Saving {
   }
 };
 
-SnapshotCover::SnapshotCover(GtkWindow* window, WebKitWebView* view)
+SnapshotCover::SnapshotCover(GtkWindow* window, GtkContainer* place, WebKitWebView* view)
     : view_(view), cancellable_(GObjectPtr<GCancellable>::adopt(g_cancellable_new())) {
   GtkWidget* overlay = gtk_overlay_new();
   gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
-  gtk_container_add(GTK_CONTAINER(window), overlay);
+  gtk_widget_set_hexpand(overlay, TRUE);
+  gtk_widget_set_vexpand(overlay, TRUE);
+  gtk_container_add(place, overlay);
   gtk_widget_show(overlay);
   overlay_ = overlay;
   window_ = window;

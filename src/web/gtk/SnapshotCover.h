@@ -16,10 +16,10 @@ namespace vuko {
 
 class SnapshotCover {
  public:
-  // Puts view in window, under the stored picture of the server in use when
-  // one fits the window. A picture that cannot be read or does not fit is
-  // deleted.
-  SnapshotCover(GtkWindow* window, WebKitWebView* view);
+  // Puts view in place (inside window), under the stored picture of the
+  // server in use when one fits the window. A picture that cannot be read or
+  // does not fit is deleted.
+  SnapshotCover(GtkWindow* window, GtkContainer* place, WebKitWebView* view);
   ~SnapshotCover();
   SnapshotCover(const SnapshotCover&) = delete;
   SnapshotCover& operator=(const SnapshotCover&) = delete;

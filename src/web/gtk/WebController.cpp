@@ -153,6 +153,9 @@ void WebController::setUpWindow(bool hidden) {
   if (!WindowFrame::restore(window(), "VukoMainWindow"))
     gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
   WindowFrame::keep(window(), "VukoMainWindow");
+  place_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(window_), place_);
+  gtk_widget_show(place_);
   // Closing hides: the page, hot keys and reminders live on.
   // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {

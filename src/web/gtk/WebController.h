@@ -146,6 +146,9 @@ class WebController {
 
   const bool inMemory_;
   GtkWidget* window_ = nullptr;
+  // Where the view goes, made with the window: the menu bar may be put above
+  // it before the view exists.
+  GtkWidget* place_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;
   GObjectPtr<WebKitSettings> settings_;

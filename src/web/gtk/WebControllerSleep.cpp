@@ -65,7 +65,7 @@ void WebController::buildView() {
   if (webView_) return;
   setUpContext(inMemory_);
   webView_ = makeView(nullptr);
-  cover_ = std::make_unique<SnapshotCover>(window(), webView_);
+  cover_ = std::make_unique<SnapshotCover>(window(), GTK_CONTAINER(place_), webView_);
   gtk_widget_show(GTK_WIDGET(webView_));
   connectNavigation();
   dialogs_ = std::make_unique<PageDialogs>(webView_, window());
