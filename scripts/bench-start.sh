@@ -62,6 +62,14 @@ await() {
   echo "timed out waiting for '$3' in $1" >&2
   return 1
 }
+# With VUKO_BENCH_TRACE, each process of the tree with its PSS and RSS.
+traceTree() {
+  [ -n "${VUKO_BENCH_TRACE:-}" ] || return 0
+  local p
+  for p in $1 $(pgrep -P "$1" 2>/dev/null); do
+    awk -v p="$p" -v c="$(cat /proc/$p/comm 2>/dev/null)" '/^(Pss|Rss|Pss_Anon|Pss_File):/ {o = o " " $1 $2} END {print "  " p " " c o}' "/proc/$p/smaps_rollup" >&2 2>/dev/null || true
+  done
+}
 webProcesses() { pgrep -f WebKitWebProcess -P "$1" 2>/dev/null | wc -l; }
 hideClient() {
   local w
@@ -89,8 +97,10 @@ clientRun() {
   f=$(($(await "$root/client.log" 60 'first-frame') - t0))
   u=$(await "$root/client.log" 1 'cover-shown' 2>/dev/null || echo)
   u=$([ -n "$u" ] && echo $((u - t0)) || echo "$f")
+  [ -n "${VUKO_BENCH_TRACE:-}" ] && awk -v t0="$t0" '/^bench / {printf "%s %d; ", $2, $3 - t0} END {print ""}' "$root/client.log" >&2
   sleep "$rest"
   p=$(treePss "$client")
+  traceTree "$client"
   hideClient "$client"
   # Reminders turn native at their first poll with the token; a task added
   # from the quick panel brings that poll forward, as a user's would.
@@ -100,7 +110,7 @@ clientRun() {
   xdotool key Return
   h=
   for _ in $(seq $(((delay + 30) * 10))); do
-    [ "$(webProcesses "$client")" = 0 ] && { sleep 2; h=$(treePss "$client"); break; }
+    [ "$(webProcesses "$client")" = 0 ] && { sleep 2; h=$(treePss "$client"); traceTree "$client"; break; }
     sleep 0.1
   done
   endClient
@@ -127,6 +137,7 @@ for i in $(seq "$n"); do
   t0=$(now)
   out=$("$bare" "$url/today" "$rest" "$XDG_DATA_HOME/vuko/web")
   bf+=($(($(awk '/first-frame/ {print $3}' <<<"$out") - t0)))
+  [ -n "${VUKO_BENCH_TRACE:-}" ] && awk -v t0="$t0" '/^bench t-|first-frame/ {printf "%s %d; ", $2, $3 - t0} END {print ""}' <<<"$out" >&2
   bp+=($(awk '/pss-kib/ {print $3}' <<<"$out"))
   clientRun
   cf+=("$f")

@@ -24,6 +24,12 @@ static const char *kPainted =
     "});"
     "return true;";
 
+/* With VUKO_BENCH_TRACE set, the steps' times too. */
+static void trace_stamp(const char *name) {
+  if (!getenv("VUKO_BENCH_TRACE")) return;
+  printf("bench %s %" G_GINT64_FORMAT "\n", name, g_get_real_time() / 1000);
+}
+
 static int rest_seconds;
 static gboolean reported;
 
@@ -93,13 +99,17 @@ static void painted(GObject *src, GAsyncResult *res, gpointer unused) {
 
 static void load_changed(WebKitWebView *view, WebKitLoadEvent event, gpointer unused) {
   (void)unused;
+  if (event == WEBKIT_LOAD_COMMITTED) trace_stamp("t-committed");
   if (event == WEBKIT_LOAD_COMMITTED && !reported)
     webkit_web_view_call_async_javascript_function(view, kPainted, -1, NULL, NULL, NULL, NULL,
                                                    painted, NULL);
 }
 
+
 int main(int argc, char **argv) {
+  trace_stamp("t-main");
   gtk_init(&argc, &argv);
+  trace_stamp("t-gtk");
   if (argc < 3) {
     fprintf(stderr, "usage: %s URL REST [DATA_DIR]\n", argv[0]);
     return 2;
@@ -110,6 +120,7 @@ int main(int argc, char **argv) {
                : webkit_website_data_manager_new_ephemeral();
   WebKitWebContext *context =
       WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, NULL));
+  trace_stamp("t-context");
   WebKitSettings *settings = webkit_settings_new();
   webkit_settings_set_hardware_acceleration_policy(settings,
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
@@ -120,6 +131,7 @@ int main(int argc, char **argv) {
   gtk_container_add(GTK_CONTAINER(window), view);
   g_signal_connect(view, "load-changed", G_CALLBACK(load_changed), NULL);
   g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+  trace_stamp("t-load");
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), argv[1]);
   gtk_widget_show_all(window);
   gtk_main();

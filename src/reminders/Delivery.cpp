@@ -66,6 +66,7 @@ void Reminders::delivered(const NotificationRequest& request) {
   shown[request.id] = wall_.now();
   saveShown(shown);
   reportFired(rid->get<std::string>()).detach();
+  if (onDelivered) onDelivered();
 }
 
 void Reminders::notifyNow(const std::string& title, const std::string& body,

@@ -203,6 +203,7 @@ Task<std::string> Reminders::syncSteps() {
           gatherLate({item, {}, From::poll});
         else
           present(item);
+        if (onDelivered) onDelivered();
       }
     }
     shown[key] = now;

@@ -92,6 +92,9 @@ class Reminders {
   std::function<void(const std::string& token)> onReached;
   // The server refused the token a poll sent.
   std::function<void()> onRefused;
+  // A reminder reached the user for the first time: shown, or gathered into
+  // a notification of missed ones.
+  std::function<void()> onDelivered;
 
   void start();
   void soon(double seconds = 2);

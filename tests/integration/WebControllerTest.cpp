@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 // After the test headers: the X11 headers define None and Status.
 #include <gdk/gdkx.h>
@@ -233,9 +234,21 @@ TEST_F(WebControllerTest, TheLastPageShowsAtOnceUntilTheLivePageHasPainted) {
     return r;
   });
   controller = std::make_unique<WebController>(true);
+  // The engine, the slow part of a start, is made after the picture is drawn.
+  std::function<bool(GtkWidget*)> holdsView = [&](GtkWidget* widget) {
+    if (WEBKIT_IS_WEB_VIEW(widget)) return true;
+    if (!GTK_IS_CONTAINER(widget)) return false;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    bool found = false;
+    for (GList* c = children; c && !found; c = c->next) found = holdsView(GTK_WIDGET(c->data));
+    g_list_free(children);
+    return found;
+  };
+  EXPECT_FALSE(holdsView(GTK_WIDGET(controller->window())));
   controller->show();
   EXPECT_TRUE(controller->showsSnapshot());
   ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1; }));
+  EXPECT_TRUE(holdsView(GTK_WIDGET(controller->window())));
   EXPECT_TRUE(controller->showsSnapshot());
   server.answerHeld(html(todayPage()));
   EXPECT_TRUE(waitUntil([&] { return !controller->showsSnapshot(); }));

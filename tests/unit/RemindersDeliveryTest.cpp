@@ -87,6 +87,8 @@ TEST_F(RemindersDelivery, SuspendPastAReminderPresentsItOnce) {
       host.made = 0;
       upcoming = {reminder("1", 10min)};
       start(mode);
+      int heard = 0;
+      r->onDelivered = [&] { ++heard; };
       wall.jump(1h, /*noticed=*/!pollFirst);
       if (pollFirst) sync();
       r->wake();
@@ -94,6 +96,7 @@ TEST_F(RemindersDelivery, SuspendPastAReminderPresentsItOnce) {
       EXPECT_EQ(host.made + center.shownCount("rem1"), 1u);
       EXPECT_EQ(r->shownMap().count("rem1"), 1u);
       EXPECT_TRUE(r->ownPending().empty());
+      EXPECT_GT(heard, 0);
     }
   }
 }

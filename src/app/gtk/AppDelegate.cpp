@@ -101,23 +101,8 @@ void AppDelegate::didFinishLaunching(bool showMain) {
   startBadgeRefresh();
 }
 
-QuickPanel& AppDelegate::quickPanel() {
-  // Built on its first use (a few milliseconds): many never open it, and a
-  // window never opened should cost no memory.
-  if (!quick_) {
-    quick_ = std::make_unique<QuickPanel>(*api_);
-    quick_->keepOffline(*outbox_,
-                        [this, alive = life_.guard()] { return alive && main_->offline(); });
-    quick_->onAdded = [this, alive = life_.guard()] {
-      if (alive) afterChange();
-    };
-  }
-  return *quick_;
-}
-
 MiniFocus& AppDelegate::miniFocus() {
-  // Built on first use: its view shares the main page's web process, and
-  // making it starts that process even while the main page has not loaded.
+  // Made when first asked for: its view is a second page in the engine.
   if (!mini_) {
     mini_ = std::make_unique<MiniFocus>(main_->sharedConfig());
     gtk_application_add_window(app_, mini_->window());
@@ -132,6 +117,20 @@ MiniFocus& AppDelegate::miniFocus() {
                      main_.get());
   }
   return *mini_;
+}
+
+QuickPanel& AppDelegate::quickPanel() {
+  // Built on its first use (a few milliseconds): many never open it, and a
+  // window never opened should cost no memory.
+  if (!quick_) {
+    quick_ = std::make_unique<QuickPanel>(*api_);
+    quick_->keepOffline(*outbox_,
+                        [this, alive = life_.guard()] { return alive && main_->offline(); });
+    quick_->onAdded = [this, alive = life_.guard()] {
+      if (alive) afterChange();
+    };
+  }
+  return *quick_;
 }
 
 void AppDelegate::reportSetAsideSettings() {

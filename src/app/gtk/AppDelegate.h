@@ -69,8 +69,8 @@ class AppDelegate final : public AppWindows {
   SettingsWindow* settings() const { return settings_.get(); }
   // None until the panel is first asked for.
   QuickPanel* quick() const { return quick_.get(); }
-  QuickPanel& quickPanel();
   MiniFocus& miniFocus();
+  QuickPanel& quickPanel();
   Reminders* reminders() const { return reminders_.get(); }
   Outbox* outbox() const { return outbox_.get(); }
 

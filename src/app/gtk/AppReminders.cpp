@@ -3,12 +3,14 @@
 #include <string>
 
 #include "app/gtk/AppDelegate.h"
+#include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Wake.h"
 #include "quick/Outbox.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
 #include "server/SessionCopy.h"
+#include "settings/Autostart.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "web/Bridge.h"
 #include "web/gtk/WebController.h"
@@ -64,6 +66,12 @@ void AppDelegate::startReminders() {
 
   reminders_->onReached = [this, alive](const std::string& token) {
     if (alive) outbox_->send(token).detach();
+  };
+  // Tells the user, once, that reminders stop with the client.
+  reminders_->onDelivered = [this, alive] {
+    if (!alive) return;
+    if (Autostart::reminderDelivered(Defaults::standard(), Autostart::startsAtLogin()) && settings_)
+      settings_->refresh();
   };
 
   main_->onTasksChanged = [this, alive] {

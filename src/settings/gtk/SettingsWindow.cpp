@@ -1,8 +1,10 @@
 #include "settings/gtk/SettingsWindow.h"
 
+#include "platform/Defaults.h"
 #include "platform/gtk/LabelStyle.h"
 #include "platform/gtk/WindowControls.h"
 #include "server/Settings.h"
+#include "settings/Autostart.h"
 #include "settings/SettingsLines.h"
 #include "wording/SystemWording.h"
 
@@ -10,7 +12,7 @@ namespace vuko {
 
 namespace {
 
-constexpr int kWidth = 500, kHeight = 290;
+constexpr int kWidth = 500, kHeight = 320;
 constexpr int kInset = 20, kBottomInset = 16;
 constexpr int kSystemFont = 13;
 
@@ -52,7 +54,7 @@ SettingsWindow::SettingsWindow() {
                    nullptr);
 
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  // The content is 500 × 290 with the margins included.
+  // The content is 500 × 320 with the margins included.
   gtk_widget_set_size_request(column, kWidth - 2 * kInset, kHeight - kInset - kBottomInset);
   g_object_set(column, "margin-start", kInset, "margin-end", kInset, "margin-top", kInset,
                "margin-bottom", kBottomInset, nullptr);
@@ -98,6 +100,19 @@ SettingsWindow::SettingsWindow() {
                    }),
                    this);
 
+  autostartBox_ = gtk_check_button_new_with_label(Autostart::kSwitch);
+  add(autostartBox_, 8);
+  // The window destroys its widgets, and this handler with them.
+  g_signal_connect(autostartBox_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
+                     auto* w = static_cast<SettingsWindow*>(self);
+                     if (!w->filling_) w->autostart();
+                   }),
+                   this);
+  // Under the switch, in line with its text: the hint or why it failed.
+  autostartLine_ = LabelStyle::wrapping("", 11);
+  gtk_widget_set_margin_start(autostartLine_, 24);
+  add(autostartLine_, 2);
+
   add(heading(SettingsLines::kNotifyHeading), 18);
   notifyLabel_ = LabelStyle::wrapping("", kSystemFont);
   // The button's top stands 4 above the line's.
@@ -118,6 +133,7 @@ SettingsWindow::~SettingsWindow() {
 }
 
 void SettingsWindow::showWindow() {
+  autostartError_.clear();
   refresh();
   gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
   gtk_widget_show(window_);
@@ -129,7 +145,13 @@ void SettingsWindow::refresh() {
   gtk_label_set_text(hotkeyLabel(), hotkeysText ? hotkeysText().c_str() : "");
   filling_ = true;
   gtk_toggle_button_set_active(badgeBox(), Settings::dockBadge());
+  const bool starts = Autostart::startsAtLogin();
+  gtk_toggle_button_set_active(autostartBox(), starts);
   filling_ = false;
+  const std::string line =
+      autostartError_.empty() ? Autostart::hint(Defaults::standard(), starts) : autostartError_;
+  gtk_label_set_text(autostartLine(), line.c_str());
+  gtk_widget_set_visible(autostartLine_, !line.empty());
   gtk_label_set_text(notifyLabel(), notifyText ? notifyText().c_str() : "");
   const bool opens = !notifySettingsOpen || notifySettingsOpen();
   gtk_widget_set_sensitive(systemButton_, opens);
@@ -147,6 +169,13 @@ void SettingsWindow::editHotkeys() {
 
 void SettingsWindow::notifySettings() {
   if (onNotifySettings) onNotifySettings();
+}
+
+void SettingsWindow::autostart() {
+  auto failed = Autostart::setStartsAtLogin(gtk_toggle_button_get_active(autostartBox()));
+  autostartError_ = failed.value_or("");
+  // The switch goes back to what the file says when the change failed.
+  refresh();
 }
 
 void SettingsWindow::badge() {

@@ -1,5 +1,5 @@
 // The small native settings window: the server in use, the hot keys, the
-// launcher badge switch and how reminders arrive. Its owner supplies the
+// launcher badge switch, starting at login and how reminders arrive. Its owner supplies the
 // texts it cannot know and hears about its buttons through callbacks.
 #pragma once
 
@@ -29,6 +29,7 @@ class SettingsWindow {
   void editHotkeys();
   void notifySettings();
   void badge();
+  void autostart();
 
   std::function<std::string()> notifyText = [] { return std::string(); };
   std::function<void()> onNotifySettings;
@@ -45,16 +46,22 @@ class SettingsWindow {
   GtkLabel* hotkeyLabel() const { return GTK_LABEL(hotkeyLabel_); }
   GtkLabel* notifyLabel() const { return GTK_LABEL(notifyLabel_); }
   GtkToggleButton* badgeBox() const { return GTK_TOGGLE_BUTTON(badgeBox_); }
+  GtkToggleButton* autostartBox() const { return GTK_TOGGLE_BUTTON(autostartBox_); }
+  GtkLabel* autostartLine() const { return GTK_LABEL(autostartLine_); }
 
  private:
   GtkWidget* window_ = nullptr;
   GtkWidget* serverLabel_ = nullptr;
   GtkWidget* hotkeyLabel_ = nullptr;
   GtkWidget* badgeBox_ = nullptr;
+  GtkWidget* autostartBox_ = nullptr;
+  GtkWidget* autostartLine_ = nullptr;
   GtkWidget* notifyLabel_ = nullptr;
   GtkWidget* systemButton_ = nullptr;
   // Set while refresh() moves the switch, which is not the user's toggle.
   bool filling_ = false;
+  // Why the last turn of the autostart switch failed; cleared when shown again.
+  std::string autostartError_;
 };
 
 }  // namespace vuko

@@ -75,17 +75,27 @@ struct SnapshotCover::Saving {
   }
 };
 
-SnapshotCover::SnapshotCover(GtkWindow* window, GtkContainer* place, WebKitWebView* view)
-    : view_(view), cancellable_(GObjectPtr<GCancellable>::adopt(g_cancellable_new())) {
+SnapshotCover::SnapshotCover(GtkWindow* window, bool showNow)
+    : cancellable_(GObjectPtr<GCancellable>::adopt(g_cancellable_new())) {
   GtkWidget* overlay = gtk_overlay_new();
-  gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
-  gtk_widget_set_hexpand(overlay, TRUE);
-  gtk_widget_set_vexpand(overlay, TRUE);
-  gtk_container_add(place, overlay);
+  holder_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(overlay), holder_);
+  gtk_widget_show(holder_);
+  gtk_container_add(GTK_CONTAINER(window), overlay);
   gtk_widget_show(overlay);
   overlay_ = overlay;
   window_ = window;
-  showStored();
+  if (showNow) showStored();
+}
+
+void SnapshotCover::setView(WebKitWebView* view) {
+  view_ = view;
+  gtk_box_pack_start(GTK_BOX(holder_), GTK_WIDGET(view), TRUE, TRUE, 0);
+}
+
+void SnapshotCover::shown() {
+  // After the drawing, not inside it: what runs next may take a while.
+  if (auto next = std::exchange(onShown, nullptr)) Clock::main().defer(std::move(next));
 }
 
 void SnapshotCover::coverAgain() {
@@ -160,12 +170,13 @@ void SnapshotCover::showPicture(cairo_surface_t* picture) {
   picture_ = picture;
   g_object_set_data_full(G_OBJECT(area), "picture", picture,
                          reinterpret_cast<GDestroyNotify>(cairo_surface_destroy));
-  // No data: the picture travels with the widget.
-  g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer) {
+  // The picture travels with the widget, which goes before the cover object.
+  g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer self) {
                      auto* p =
                          static_cast<cairo_surface_t*>(g_object_get_data(G_OBJECT(w), "picture"));
                      if (!p) return FALSE;
                      BenchMarks::mark("cover-shown");
+                     static_cast<SnapshotCover*>(self)->shown();
                      cairo_set_source_surface(cr, p, 0, 0);
                      cairo_paint(cr);
                      // Slightly faded: the page shown is not yet the live one.
@@ -173,7 +184,7 @@ void SnapshotCover::showPicture(cairo_surface_t* picture) {
                      cairo_paint(cr);
                      return FALSE;
                    }),
-                   nullptr);
+                   this);
   GtkWidget* note = LabelStyle::label("Обновляется…", 12);
   GtkStyleContext* style = gtk_widget_get_style_context(note);
   gtk_style_context_add_class(style, "osd");
@@ -197,6 +208,8 @@ void SnapshotCover::uncover() {
   // The picture's memory goes with it.
   picture_ = nullptr;
   if (GtkWidget* c = std::exchange(cover_, nullptr)) gtk_widget_destroy(c);
+  // A picture taken away before it was drawn lets the start go on.
+  shown();
 }
 
 void SnapshotCover::pageCommitted() {

@@ -16,15 +16,21 @@ namespace vuko {
 
 class SnapshotCover {
  public:
-  // Puts view in place (inside window), under the stored picture of the
-  // server in use when one fits the window. A picture that cannot be read or
-  // does not fit is deleted.
-  SnapshotCover(GtkWindow* window, GtkContainer* place, WebKitWebView* view);
+  // Fills window with the stored picture of the server in use when one fits
+  // the window. A picture that cannot be read or does not fit is deleted.
+  // Without showNow the picture waits for coverAgain().
+  explicit SnapshotCover(GtkWindow* window, bool showNow = true);
   ~SnapshotCover();
   SnapshotCover(const SnapshotCover&) = delete;
   SnapshotCover& operator=(const SnapshotCover&) = delete;
 
+  // Puts the live view under the picture; once, before anything else is
+  // asked of the cover.
+  void setView(WebKitWebView* view);
   bool covering() const { return cover_ != nullptr; }
+  // Once, after the picture was first drawn, or when it was not shown after
+  // all.
+  std::function<void()> onShown;
   // Shows the live view for good.
   void uncover();
   // Puts the stored picture in front of the view again, as at a start.
@@ -47,10 +53,13 @@ class SnapshotCover {
   // The cover got its size: a picture of another size is not shown.
   void allocated(int width, int height);
   void discard();
+  void shown();
 
   GtkWindow* window_ = nullptr;
   GtkWidget* overlay_ = nullptr;
-  WebKitWebView* view_;
+  // Holds the live view under the picture.
+  GtkWidget* holder_ = nullptr;
+  WebKitWebView* view_ = nullptr;
   std::filesystem::path path_;
   bool sized_ = false;
   GtkWidget* cover_ = nullptr;

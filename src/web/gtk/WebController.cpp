@@ -53,14 +53,40 @@ WebController::WebController(bool inMemory, bool hidden)
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
   setUpWindow(hidden);
-  // Hidden, the page starts as after a sleep, without even its view: no web
-  // process and no network process run until the window first shows.
+  // Hidden, the page starts as after a sleep, without even the engine: no
+  // web process and no network process run until the window first shows.
   if (hidden) {
     ended_ = true;
-  } else {
-    buildView();
-    page_.open("/today");
+    return;
   }
+  // The server's probe runs while the window and the engine are set up; the
+  // page loads once both are done.
+  page_.open("/today");
+  // With the last page's picture on screen, the engine is set up only once
+  // that picture has been drawn: it takes longer than the rest of the start.
+  if (cover_->covering())
+    cover_->onShown = [this] { makeEngine(); };
+  else
+    makeEngine();
+}
+
+void WebController::makeEngine() {
+  if (webView_) return;
+  setUpContext(inMemory_);
+  webView_ = makeView(nullptr);
+  cover_->setView(webView_);
+  gtk_widget_show(GTK_WIDGET(webView_));
+  connectNavigation();
+  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
+  downloads_ = std::make_unique<Downloads>(context_.get(), window());
+  // A crash reloads the page; an ended sleep waits for the window.
+  g_signal_connect(
+      webView_, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
+        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
+      }),
+      this);
+  if (auto url = std::exchange(pendingLoad_, std::nullopt)) pageView_.loadUrl(*url);
 }
 
 WebController::~WebController() {
@@ -153,9 +179,6 @@ void WebController::setUpWindow(bool hidden) {
   if (!WindowFrame::restore(window(), "VukoMainWindow"))
     gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
   WindowFrame::keep(window(), "VukoMainWindow");
-  place_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_container_add(GTK_CONTAINER(window_), place_);
-  gtk_widget_show(place_);
   // Closing hides: the page, hot keys and reminders live on.
   // No data: only the window itself is touched.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
@@ -164,6 +187,7 @@ void WebController::setUpWindow(bool hidden) {
                    }),
                    nullptr);
 
+  cover_ = std::make_unique<SnapshotCover>(window(), !hidden);
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->keepSnapshot([] {});
@@ -224,6 +248,7 @@ void WebController::present(const std::string& activationToken) {
 }
 
 void WebController::keepSnapshot(std::function<void()> done) {
+  // Nothing has loaded yet: the stored picture stays as it is.
   if (!webView_) return done();
   const auto keeping =
       Snapshot::onLeave(pageUrl(webView_), offline(), webkit_web_view_is_loading(webView_));
@@ -236,7 +261,7 @@ void WebController::keepSnapshot(std::function<void()> done) {
 }
 
 bool WebController::showsSnapshot() const {
-  return cover_ && cover_->covering();
+  return cover_->covering();
 }
 
 void WebController::reload() {
@@ -245,7 +270,7 @@ void WebController::reload() {
 
 Task<std::optional<std::string>> WebController::token() {
   auto alive = life_.guard();
-  if (hibernated()) co_return lastToken_;
+  if (hibernated() || !webView_) co_return lastToken_;
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
   if (value && value->is_string() && !value->get<std::string>().empty()) {
     auto token = value->get<std::string>();
@@ -265,8 +290,9 @@ Task<std::optional<std::string>> WebController::token() {
 }
 
 void WebController::evaluate(const std::string& script) {
-  // An ended page gets the client's state afresh when it loads again.
-  if (ended_) return;
+  // An ended or not yet made page gets the client's state afresh when it
+  // loads.
+  if (ended_ || !webView_) return;
   webkit_web_view_evaluate_javascript(webView_, script.c_str(), -1, nullptr, nullptr, nullptr,
                                       nullptr, nullptr);
 }
@@ -352,21 +378,24 @@ gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GErro
 }
 
 void WebController::PageView::loadUrl(const Url& url) {
-  owner_.buildView();
-  webkit_web_view_load_uri(owner_.webView_, url.str().c_str());
+  // The picture is drawn before the engine is made.
+  if (!owner_.webView_ && owner_.cover_->onShown) {
+    owner_.pendingLoad_ = url;
+    return;
+  }
+  webkit_web_view_load_uri(owner_.webView(), url.str().c_str());
 }
 
 void WebController::PageView::loadHtml(const std::string& html) {
-  owner_.buildView();
   // Only the offline page is loaded from text; it replaces the old picture
   // at once.
   owner_.cover_->uncover();
-  webkit_web_view_load_html(owner_.webView_, html.c_str(), nullptr);
+  owner_.pendingLoad_.reset();
+  webkit_web_view_load_html(owner_.webView(), html.c_str(), nullptr);
 }
 
 Future<std::optional<nlohmann::json>> WebController::PageView::evaluate(const std::string& script) {
-  owner_.buildView();
-  return evaluateJson(owner_.webView_, script);
+  return evaluateJson(owner_.webView(), script);
 }
 
 std::optional<Url> WebController::PageView::currentUrl() const {
@@ -374,13 +403,12 @@ std::optional<Url> WebController::PageView::currentUrl() const {
 }
 
 void WebController::PageView::stop() {
-  owner_.buildView();
-  webkit_web_view_stop_loading(owner_.webView_);
+  owner_.pendingLoad_.reset();
+  if (owner_.webView_) webkit_web_view_stop_loading(owner_.webView_);
 }
 
 void WebController::PageView::reload() {
-  owner_.buildView();
-  webkit_web_view_reload(owner_.webView_);
+  webkit_web_view_reload(owner_.webView());
 }
 
 }  // namespace vuko

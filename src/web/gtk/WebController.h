@@ -47,16 +47,16 @@ class WebConfig {
 class WebController {
  public:
   // inMemory: web data and cookies are not kept (a test run). hidden: the
-  // window starts hidden and its page asleep, loaded when it first shows.
+  // window starts hidden and its page asleep, made when it first shows.
   explicit WebController(bool inMemory = false, bool hidden = false);
   ~WebController();
   WebController(const WebController&) = delete;
   WebController& operator=(const WebController&) = delete;
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
-  // Made on first need (a hidden start makes none until the window shows).
+  // The main view, made now if the start has not made it yet.
   WebKitWebView* webView() {
-    buildView();
+    makeEngine();
     return webView_;
   }
   const WebConfig& sharedConfig() const { return sharedConfig_; }
@@ -118,9 +118,9 @@ class WebController {
   // the time of the user's last input.
   void present(const std::string& activationToken);
   void setUpContext(bool inMemory);
+  // Makes the engine's context and the main view; once.
+  void makeEngine();
   void setUpWindow(bool hidden);
-  // The web context, the view and what hangs on them; once.
-  void buildView();
   // The window was shown or hidden.
   void windowShown(bool shown);
   void setUpHibernation(bool asleep);
@@ -144,11 +144,10 @@ class WebController {
   void uriChanged();
   gboolean loadFailed(WebKitLoadEvent event, const char* uri, GError* error);
 
-  const bool inMemory_;
+  bool inMemory_;
+  // A page to load once the engine is made.
+  std::optional<Url> pendingLoad_;
   GtkWidget* window_ = nullptr;
-  // Where the view goes, made with the window: the menu bar may be put above
-  // it before the view exists.
-  GtkWidget* place_ = nullptr;
   WebKitWebView* webView_ = nullptr;
   GObjectPtr<WebKitWebContext> context_;
   GObjectPtr<WebKitSettings> settings_;

@@ -1,9 +1,8 @@
 // The main page's sleep: its web process ends while nothing needs the page,
-// and the page comes back behind its picture when the window shows. A
-// hidden start begins asleep, before even the view is made.
+// and the page comes back behind its picture when the window shows.
+#include <malloc.h>
+
 #include "platform/Defaults.h"
-#include "web/gtk/Downloads.h"
-#include "web/gtk/PageDialogs.h"
 #include "web/gtk/SnapshotCover.h"
 #include "web/gtk/WebController.h"
 
@@ -41,6 +40,8 @@ void WebController::setPomodoroOpen(bool open) {
 }
 
 void WebController::sleep() {
+  // A page never made has no process to end.
+  if (!webView_) return;
   auto alive = life_.guard();
   keepSnapshot([this, alive] {
     // The window may have shown while the picture was taken.
@@ -48,35 +49,26 @@ void WebController::sleep() {
     sleptAt_ = pageUrl(webView_);
     ended_ = true;
     webkit_web_view_terminate_web_process(webView_);
+    // What the page's side of the client freed goes back to the system, not
+    // to the allocator's free lists, while it waits all day in the tray.
+    malloc_trim(0);
   });
 }
 
 void WebController::wake() {
   if (!std::exchange(ended_, false)) return;
-  buildView();
   cover_->coverAgain();
+  // A hidden start makes the engine now, as a start does: after the picture.
+  if (!webView_) {
+    if (cover_->covering())
+      cover_->onShown = [this] { makeEngine(); };
+    else
+      makeEngine();
+  }
   if (sleptAt_ && !offline())
     pageView_.loadUrl(*sleptAt_);
   else
     page_.open("/today");
-}
-
-void WebController::buildView() {
-  if (webView_) return;
-  setUpContext(inMemory_);
-  webView_ = makeView(nullptr);
-  cover_ = std::make_unique<SnapshotCover>(window(), GTK_CONTAINER(place_), webView_);
-  gtk_widget_show(GTK_WIDGET(webView_));
-  connectNavigation();
-  dialogs_ = std::make_unique<PageDialogs>(webView_, window());
-  downloads_ = std::make_unique<Downloads>(context_.get(), window());
-  // A crash reloads the page; an ended sleep waits for the window.
-  g_signal_connect(
-      webView_, "web-process-terminated",
-      G_CALLBACK(+[](WebKitWebView* v, WebKitWebProcessTerminationReason, gpointer self) {
-        if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
-      }),
-      this);
 }
 
 }  // namespace vuko
