@@ -16,8 +16,12 @@ std::optional<std::string> SessionCopy::atStart(const std::string& server) {
 }
 
 void SessionCopy::pageToken(const std::string& token, const std::string& server) {
+  // Read at every use of the token: the login entry may come or go meanwhile.
+  if (!startsAtLogin_()) {
+    if (token_) forget();
+    return;
+  }
   if (token_ == token && server_ == server) return;
-  if (!startsAtLogin_()) return;
   if (!file_.seal(token, server)) return;
   token_ = token;
   server_ = server;

@@ -19,7 +19,8 @@ class SessionCopy {
   // At start, for the server in use: the kept token, none when there is none
   // for this server. A client that no longer starts at login keeps none.
   std::optional<std::string> atStart(const std::string& server);
-  // The page gave this token on the server in use; a new one is kept.
+  // The page gave this token on the server in use: a new one is kept, and
+  // none once the client no longer starts at login.
   void pageToken(const std::string& token, const std::string& server);
   // Signed out, another server, or the token refused: the copy goes.
   void forget();

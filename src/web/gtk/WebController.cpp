@@ -274,7 +274,7 @@ Task<std::optional<std::string>> WebController::token() {
   auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
   if (value && value->is_string() && !value->get<std::string>().empty()) {
     auto token = value->get<std::string>();
-    if (alive && lastToken_ != token) {
+    if (alive) {
       lastToken_ = token;
       if (onToken) onToken(token);
     }

@@ -108,7 +108,7 @@ class WebController {
       onNotify;
   std::function<void()> onAskPermission;
   std::function<void()> onLoggedOut;
-  // The page's token was read and differs from the last one read.
+  // The page's token, each time it is read.
   std::function<void(const std::string&)> onToken;
 
  private:
