@@ -8,7 +8,12 @@
 #
 # Usage: scripts/bench-start.sh [N]   (VUKO_BENCH_REST: seconds at rest, 5;
 #                                      VUKO_BENCH_SLEEP: hibernation delay, 3;
-#                                      VUKO_BENCH_KEEP: keep the temp folder)
+#                                      VUKO_BENCH_KEEP: keep the temp folder;
+#                                      VUKO_BENCH_BUILD: build folder, build;
+#                                      VUKO_BENCH_TRACE: each run's steps and
+#                                      processes; VUKO_BENCH_SMAPS=PATH: both
+#                                      main processes' maps at rest, PATH.bare
+#                                      and PATH.client)
 # The client prints its time stamps when VUKO_BENCH is set (platform/BenchMarks).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,14 +22,16 @@ n=${1:-3}
 rest=${VUKO_BENCH_REST:-5}
 delay=${VUKO_BENCH_SLEEP:-3}
 
-[ -d build ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build -j2 --target vuko vuko-devserver >/dev/null
-bare=build/bench-bare
+# The build users run (as scripts/test.sh makes it), not a debug one.
+build=${VUKO_BENCH_BUILD:-build}
+[ -d "$build" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target vuko vuko-devserver >/dev/null
+bare=$build/bench-bare
 gcc -O2 -Wall -Wextra -o "$bare" scripts/bench/bare.c $(pkg-config --cflags --libs webkit2gtk-4.1)
 
 root=$(mktemp -d /tmp/vuko-bench-XXXXXX)
 port=${VUKO_BENCH_PORT:-5310}
-build/devserver/vuko-devserver --port "$port" --db "$root/bench.db" --demo >"$root/server.log" 2>&1 &
+"$build/devserver/vuko-devserver" --port "$port" --db "$root/bench.db" --demo >"$root/server.log" 2>&1 &
 server=$!
 client=
 cleanup() {
@@ -79,7 +86,7 @@ hideClient() {
 runClient() {
   local log=$root/client.log
   : >"$log"
-  VUKO_BENCH=1 VUKO_TEST_SERVER=$url build/src/vuko 2>"$log" &
+  VUKO_BENCH=1 VUKO_TEST_SERVER=$url "$build/src/vuko" 2>"$log" &
   client=$!
 }
 endClient() {
@@ -101,10 +108,11 @@ clientRun() {
   sleep "$rest"
   p=$(treePss "$client")
   traceTree "$client"
+  [ -n "${VUKO_BENCH_SMAPS:-}" ] && cp "/proc/$client/smaps" "$VUKO_BENCH_SMAPS.client"
   hideClient "$client"
   # Reminders turn native at their first poll with the token; a task added
   # from the quick panel brings that poll forward, as a user's would.
-  VUKO_TEST_SERVER=$url build/src/vuko --quick 2>/dev/null
+  VUKO_TEST_SERVER=$url "$build/src/vuko" --quick 2>/dev/null
   sleep 1
   xdotool type --delay 20 "bench $(now)"
   xdotool key Return
@@ -135,7 +143,7 @@ clientRun
 bf=() bp=() cf=() cu=() cp=() ch=()
 for i in $(seq "$n"); do
   t0=$(now)
-  out=$("$bare" "$url/today" "$rest" "$XDG_DATA_HOME/vuko/web")
+  out=$(VUKO_BENCH_SMAPS=${VUKO_BENCH_SMAPS:+$VUKO_BENCH_SMAPS.bare} "$bare" "$url/today" "$rest" "$XDG_DATA_HOME/vuko/web")
   bf+=($(($(awk '/first-frame/ {print $3}' <<<"$out") - t0)))
   [ -n "${VUKO_BENCH_TRACE:-}" ] && awk -v t0="$t0" '/^bench t-|first-frame/ {printf "%s %d; ", $2, $3 - t0} END {print ""}' <<<"$out" >&2
   bp+=($(awk '/pss-kib/ {print $3}' <<<"$out"))

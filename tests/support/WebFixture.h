@@ -84,8 +84,9 @@ class WebFixture : public testing::Test {
     return "window.webkit.messageHandlers.vuko.postMessage(" + messageJs + "); true";
   }
 
-  void start() {
-    controller = std::make_unique<WebController>(true);
+  // inMemory false: the page's storage is kept in the test's data folder.
+  void start(bool inMemory = true) {
+    controller = std::make_unique<WebController>(inMemory);
     ASSERT_TRUE(waitForUri(server.url() + "/today")) << uri();
   }
 

@@ -80,6 +80,9 @@ void AppDelegate::didFinishLaunching(bool showMain) {
   hotkeys_ = std::make_unique<Hotkeys>(controller_.hotkeyActions(), HotkeyService::shared(),
                                        Defaults::standard(), ShortcutPortal::sessionBus());
   main_->hotkeys = hotkeys_.get();
+  main_->onEngineDropping = [this, alive] {
+    if (alive) mini_.reset();
+  };
   main_->onChooseServer = [this, alive] {
     if (alive) chooseServer(main_->window());
   };

@@ -25,6 +25,8 @@ class Downloads {
   Downloads(const Downloads&) = delete;
   Downloads& operator=(const Downloads&) = delete;
 
+  bool running() const { return !downloads_.empty(); }
+
  private:
   struct Entry {
     GObjectPtr<WebKitDownload> download;

@@ -90,7 +90,7 @@ SnapshotCover::SnapshotCover(GtkWindow* window, bool showNow)
 
 void SnapshotCover::setView(WebKitWebView* view) {
   view_ = view;
-  gtk_box_pack_start(GTK_BOX(holder_), GTK_WIDGET(view), TRUE, TRUE, 0);
+  if (view) gtk_box_pack_start(GTK_BOX(holder_), GTK_WIDGET(view), TRUE, TRUE, 0);
 }
 
 void SnapshotCover::shown() {

@@ -24,8 +24,8 @@ class SnapshotCover {
   SnapshotCover(const SnapshotCover&) = delete;
   SnapshotCover& operator=(const SnapshotCover&) = delete;
 
-  // Puts the live view under the picture; once, before anything else is
-  // asked of the cover.
+  // Puts the live view under the picture, before anything else is asked of
+  // the cover; none while the engine is away.
   void setView(WebKitWebView* view);
   bool covering() const { return cover_ != nullptr; }
   // Once, after the picture was first drawn, or when it was not shown after

@@ -110,6 +110,9 @@ class WebController {
   std::function<void()> onLoggedOut;
   // The page's token, each time it is read.
   std::function<void(const std::string&)> onToken;
+  // The engine is about to go while the page sleeps: views made from
+  // sharedConfig() must go first.
+  std::function<void()> onEngineDropping;
 
  private:
   friend class WebConfig;
@@ -120,6 +123,9 @@ class WebController {
   void setUpContext(bool inMemory);
   // Makes the engine's context and the main view; once.
   void makeEngine();
+  // Ends the engine's processes and frees its objects; the next need of the
+  // view makes them again.
+  void dropEngine();
   void setUpWindow(bool hidden);
   // The window was shown or hidden.
   void windowShown(bool shown);

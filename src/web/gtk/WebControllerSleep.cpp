@@ -3,6 +3,8 @@
 #include <malloc.h>
 
 #include "platform/Defaults.h"
+#include "web/gtk/Downloads.h"
+#include "web/gtk/PageDialogs.h"
 #include "web/gtk/SnapshotCover.h"
 #include "web/gtk/WebController.h"
 
@@ -48,23 +50,39 @@ void WebController::sleep() {
     if (!alive || !hibernated() || ended_) return;
     sleptAt_ = pageUrl(webView_);
     ended_ = true;
-    webkit_web_view_terminate_web_process(webView_);
+    // A running download lives in the engine's network process, and a test
+    // run's sign-in only in the engine's memory: only the page's process
+    // ends then.
+    if (downloads_->running() || inMemory_)
+      webkit_web_view_terminate_web_process(webView_);
+    else
+      dropEngine();
     // What the page's side of the client freed goes back to the system, not
     // to the allocator's free lists, while it waits all day in the tray.
     malloc_trim(0);
   });
 }
 
+void WebController::dropEngine() {
+  // The pomodoro page shares the engine; its owner lets it go first.
+  if (onEngineDropping) onEngineDropping();
+  downloads_.reset();
+  dialogs_.reset();
+  g_signal_handlers_disconnect_by_data(context_.get(), this);
+  for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
+  managers_.clear();
+  cover_->setView(nullptr);
+  gtk_widget_destroy(GTK_WIDGET(std::exchange(webView_, nullptr)));
+  // The last reference to the context: its web and network processes end.
+  settings_.reset();
+  context_.reset();
+}
+
 void WebController::wake() {
   if (!std::exchange(ended_, false)) return;
   cover_->coverAgain();
-  // A hidden start makes the engine now, as a start does: after the picture.
-  if (!webView_) {
-    if (cover_->covering())
-      cover_->onShown = [this] { makeEngine(); };
-    else
-      makeEngine();
-  }
+  // As at a start: the picture is drawn before the engine is made again.
+  if (!webView_ && cover_->covering()) cover_->onShown = [this] { makeEngine(); };
   if (sleptAt_ && !offline())
     pageView_.loadUrl(*sleptAt_);
   else
