@@ -268,27 +268,6 @@ void WebController::reload() {
   page_.reload();
 }
 
-Task<std::optional<std::string>> WebController::token() {
-  auto alive = life_.guard();
-  if (hibernated() || !webView_) co_return lastToken_;
-  auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
-  if (value && value->is_string() && !value->get<std::string>().empty()) {
-    auto token = value->get<std::string>();
-    if (alive) {
-      lastToken_ = token;
-      if (onToken) onToken(token);
-    }
-    co_return token;
-  }
-  // A page may sign out without loading the sign-in page. Only an answer of
-  // the server's own page counts: a failed read or a foreign page says nothing.
-  if (value && alive && lastToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
-    lastToken_.reset();
-    if (onLoggedOut) onLoggedOut();
-  }
-  co_return std::nullopt;
-}
-
 void WebController::evaluate(const std::string& script) {
   // An ended or not yet made page gets the client's state afresh when it
   // loads.
