@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "devserver/DevServer.h"
 #include "platform/Http.h"
@@ -29,24 +28,17 @@ json call(const std::string& base, const char* method, const char* path, const j
   return json::parse(response.body, nullptr, false);
 }
 
-// Whether a web process runs below the process pid.
+// Whether a web process runs as a child of the process pid.
 bool webProcessUnder(int pid) {
-  std::set<int> tree{pid};
-  bool grew = true, found = false;
-  while (grew) {
-    grew = false;
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-      std::ifstream stat(e.path() / "stat");
-      std::string line;
-      if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-      const int child = std::atoi(e.path().filename().c_str());
-      const int parent = std::atoi(line.substr(line.rfind(')') + 4).c_str());
-      if (!tree.count(parent) || !tree.insert(child).second) continue;
-      grew = true;
-      found |= line.find("(WebKitWebProces") != std::string::npos;
-    }
+  for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(e.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    if (std::atoi(line.substr(line.rfind(')') + 4).c_str()) == pid &&
+        line.find("(WebKitWebProces") != std::string::npos)
+      return true;
   }
-  return found;
+  return false;
 }
 
 }  // namespace
