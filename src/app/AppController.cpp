@@ -12,7 +12,7 @@ AppController::AppController(AppWindows& windows, SettingsLauncher& launcher)
 
 void AppController::reopen(std::uint32_t eventTime) {
   if (!windows_.launched()) {
-    windows_.launch();
+    windows_.launch(true);
     return;
   }
   // With no window on screen a new launch brings the main window back;
@@ -34,7 +34,7 @@ void AppController::toggleMain(std::uint32_t eventTime) {
 }
 
 void AppController::run(HotkeyAction action, std::uint32_t eventTime) {
-  if (!windows_.launched()) windows_.launch();
+  if (!windows_.launched()) windows_.launch(true);
   switch (action) {
     case HotkeyAction::quick:
       if (quick_) quick_->togglePanel(eventTime);
@@ -59,19 +59,24 @@ Hotkeys::Actions AppController::hotkeyActions() {
 
 AppController::Outcome AppController::commandLine(const CommandLine& line) {
   if (line.extraArguments > 0)
-    return {1, "vuko: лишние аргументы; программа принимает только --quick, --show и --focus\n"};
+    return {1,
+            "vuko: лишние аргументы; программа принимает только --quick, --show, --focus и "
+            "--background\n"};
   const std::uint32_t time = startupTime(line.startupId);
   // Wayland desktops hand the token over as XDG_ACTIVATION_TOKEN, some also
   // as the startup id; it is good for this launch's window only.
   const std::string& token = line.activationToken.empty() ? line.startupId : line.activationToken;
   if (!token.empty()) windows_.expectActivation(token);
+  // Started at login, the client waits out of sight; a running client has
+  // nothing to do for it.
+  if (line.background && !windows_.launched()) windows_.launch(false);
   bool any = false;
   for (const auto& row : kHotkeyActions) {
     if (std::find(line.options.begin(), line.options.end(), row.id) == line.options.end()) continue;
     any = true;
     run(row.action, time);
   }
-  if (!any) reopen(time);
+  if (!any && !line.background) reopen(time);
   if (!token.empty()) windows_.expectActivation({});
   return {};
 }

@@ -27,8 +27,9 @@ class AppWindows {
  public:
   virtual ~AppWindows() = default;
 
-  // Makes the long-lived components and shows the main window; once.
-  virtual void launch() = 0;
+  // Makes the long-lived components and, with showMain, shows the main
+  // window; once.
+  virtual void launch(bool showMain) = 0;
   virtual bool launched() const = 0;
   virtual bool anyWindowVisible() const = 0;
   virtual bool mainVisible() const = 0;
@@ -104,6 +105,8 @@ class AppController {
     std::size_t extraArguments = 0;
     std::string startupId;
     std::string activationToken;
+    // Start without a window (at login); nothing for a running client.
+    bool background = false;
   };
   struct Outcome {
     int status = 0;

@@ -148,6 +148,7 @@ Task<std::string> Reminders::syncSteps() {
   if (status == 401) {
     lastToken_.reset();
     clearScheduled();
+    if (onRefused) onRefused();
     co_return "вход истёк";
   }
   if (status == 404) {

@@ -90,6 +90,8 @@ class Reminders {
   std::function<void(Mode)> onMode;
   // After a poll the server answered, with the token it took.
   std::function<void(const std::string& token)> onReached;
+  // The server refused the token a poll sent.
+  std::function<void()> onRefused;
   // A reminder reached the user for the first time: shown, or gathered into
   // a notification of missed ones.
   std::function<void()> onDelivered;

@@ -34,6 +34,8 @@ class Hibernation {
   void windowShown(bool shown);
   void pomodoroOpen(bool open);
   void remindersNative(bool native);
+  // The page was never loaded: the window's first show wakes it.
+  void startAsleep() { asleep_ = true; }
 
   bool asleep() const { return asleep_; }
 

@@ -126,6 +126,8 @@ class ClientProcess {
     if (p) g_object_unref(p);
     return ok;
   }
+  std::string home() const { return home_; }
+  int pid() const { return main_ ? std::atoi(g_subprocess_get_identifier(main_)) : 0; }
   std::string configDir() const { return home_ + "/config/vuko"; }
   std::string stateDir() const { return home_ + "/state/vuko"; }
   // SIGKILL, as a crash ends the client; start() may run it again.

@@ -22,8 +22,8 @@ class RecordingAppWindows final : public AppWindows, public WindowCommands, publ
   bool mainShown = false;
   bool active = false;
 
-  void launch() override {
-    calls.push_back("launch");
+  void launch(bool showMain) override {
+    calls.push_back(showMain ? "launch" : "launch hidden");
     isLaunched = true;
   }
   bool launched() const override { return isLaunched; }

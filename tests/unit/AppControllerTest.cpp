@@ -81,8 +81,17 @@ TEST_F(AppControllerTest, CommandLineOptionsRunTheirHotKeyActionsAndNoneReopens)
   outcome = controller.commandLine({{"quick"}, 1, "", ""});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.error,
-            "vuko: лишние аргументы; программа принимает только --quick, --show и --focus\n");
+            "vuko: лишние аргументы; программа принимает только --quick, --show, --focus и "
+            "--background\n");
   EXPECT_TRUE(windows.calls.empty());
+}
+
+// Started at login, the client shows no window; a running one ignores it.
+TEST_F(AppControllerTest, BackgroundLaunchesHiddenAndLeavesARunningClientAlone) {
+  windows.isLaunched = false;
+  controller.commandLine({{}, 0, "", "", true});
+  controller.commandLine({{}, 0, "", "", true});
+  EXPECT_EQ(windows.calls, (Calls{"launch hidden"}));
 }
 
 // The launch's own activation token goes before its startup id, and only to

@@ -17,6 +17,7 @@
 #include "reminders/Reminders.h"
 #include "selftest/gtk/TestMode.h"
 #include "server/HttpTaskApi.h"
+#include "server/SessionCopy.h"
 #include "server/Settings.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
@@ -54,7 +55,7 @@ AppDelegate::~AppDelegate() {
   main_.reset();
 }
 
-void AppDelegate::didFinishLaunching() {
+void AppDelegate::didFinishLaunching(bool showMain) {
   if (launched_) return;
   launched_ = true;
   Settings::useTestServer(config_.server ? Url::parse(*config_.server) : std::nullopt);
@@ -66,8 +67,9 @@ void AppDelegate::didFinishLaunching() {
   // the status item keep working. Only the quit command ends it.
   g_application_hold(G_APPLICATION(app_));
 
-  main_ = std::make_unique<WebController>(config_.inMemory);
+  main_ = std::make_unique<WebController>(config_.inMemory, !showMain);
   gtk_application_add_window(app_, main_->window());
+  keepSession(!showMain);
   api_->setTokenSource(tokenProvider());
   startOutbox();
   startReminders();
@@ -91,7 +93,7 @@ void AppDelegate::didFinishLaunching() {
   buildMenus();
   updateWaiting();
   updateHotkeyMenus();
-  main_->show();
+  if (showMain) main_->show();
   reportSetAsideSettings();
   // The self-test run takes over here: no badge timer, no deferred refresh;
   // it refreshes the badge only when it asks to.
@@ -226,7 +228,9 @@ void AppDelegate::joinServerChange() {
     updateWaiting();
   };
   serverChange_.resetReminders = [this, alive] {
-    if (alive) reminders_->reset();
+    if (!alive) return;
+    reminders_->reset();
+    session_->forget();
   };
   serverChange_.syncReminders = [this, alive] {
     if (alive) reminders_->soon(0);

@@ -37,6 +37,7 @@ class WakeMonitor;
 class TaskApi;
 class Outbox;
 class OutboxStore;
+class SessionCopy;
 
 class AppDelegate final : public AppWindows {
  public:
@@ -46,8 +47,9 @@ class AppDelegate final : public AppWindows {
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
-  // The start-up sequence; runs once.
-  void didFinishLaunching();
+  // The start-up sequence; runs once. showMain: false for a start in the
+  // background, where the page loads when the window first shows.
+  void didFinishLaunching(bool showMain = true);
   AppController& controller() { return controller_; }
 
   // The key equivalents of the quick-task and pomodoro items follow the hot
@@ -77,7 +79,7 @@ class AppDelegate final : public AppWindows {
   void chooseServer(GtkWindow* over);
 
   // The views, as the controller sees them.
-  void launch() override { didFinishLaunching(); }
+  void launch(bool showMain) override { didFinishLaunching(showMain); }
   bool launched() const override { return launched_; }
   bool anyWindowVisible() const override;
   bool mainVisible() const override;
@@ -122,6 +124,9 @@ class AppDelegate final : public AppWindows {
   // The lines kept while the server is out of reach, and what sends them.
   void startOutbox();
   void updateWaiting();
+  // The kept copy of the token: lent to a page that starts asleep, renewed
+  // from the page's reads.
+  void keepSession(bool asleep);
   // Start-up steps of the reminder engine.
   void startReminders();
   Task<> askNotifyPermissionRoutine();
@@ -133,6 +138,7 @@ class AppDelegate final : public AppWindows {
   // outlives them all.
   std::unique_ptr<TaskApi> api_;
   std::unique_ptr<WebController> main_;
+  std::unique_ptr<SessionCopy> session_;
   std::unique_ptr<OutboxStore> outboxStore_;
   std::unique_ptr<Outbox> outbox_;
   std::unique_ptr<QuickPanel> quick_;

@@ -9,6 +9,7 @@
 #include "quick/Outbox.h"
 #include "reminders/Reminders.h"
 #include "reminders/gtk/BannerWindow.h"
+#include "server/SessionCopy.h"
 #include "settings/Autostart.h"
 #include "settings/gtk/SettingsWindow.h"
 #include "web/Bridge.h"
@@ -84,7 +85,12 @@ void AppDelegate::startReminders() {
     if (alive) askNotifyPermission();
   };
   main_->onLoggedOut = [this, alive] {
-    if (alive) reminders_->reset();
+    if (!alive) return;
+    reminders_->reset();
+    session_->forget();
+  };
+  reminders_->onRefused = [this, alive] {
+    if (alive) session_->forget();
   };
 
   reminders_->start();

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr const char* kBackground = "background";
+
 // Options for desktops where a global key cannot be grabbed: a desktop
 // shortcut runs "vuko --quick", and the running client does the hot key's
 // work. One option per hot-key action.
@@ -20,6 +22,8 @@ const std::vector<GOptionEntry>& options() {
     std::vector<GOptionEntry> out;
     for (const auto& row : vuko::kHotkeyActions)
       out.push_back({row.id, 0, 0, G_OPTION_ARG_NONE, nullptr, row.help, nullptr});
+    out.push_back({kBackground, 0, 0, G_OPTION_ARG_NONE, nullptr,
+                   "Запустить без окна (так клиент запускается при входе в систему)", nullptr});
     out.push_back({});
     return out;
   }();
@@ -78,6 +82,7 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
   GVariantDict* given = g_application_command_line_get_options_dict(line);
   for (const auto& row : vuko::kHotkeyActions)
     if (g_variant_dict_contains(given, row.id)) launch.options.push_back(row.id);
+  launch.background = g_variant_dict_contains(given, kBackground);
   launch.startupId = launchValue(line, "desktop-startup-id", "DESKTOP_STARTUP_ID");
   launch.activationToken = launchValue(line, "activation-token", "XDG_ACTIVATION_TOKEN");
   auto outcome = delegate->controller().commandLine(launch);
@@ -105,7 +110,9 @@ int main(int argc, char** argv) {
       "Без параметров запускает клиент Vuko или, если он уже запущен, показывает его.\n"
       "Параметр выполняет действие глобального сочетания клавиш в запущенном клиенте\n"
       "(или запускает клиент и выполняет его) и сразу завершается: так действие можно\n"
-      "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.");
+      "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.\n"
+      "С --background клиент запускается без окна: напоминания, значок и сочетания\n"
+      "клавиш работают, а страница загрузится, когда окно откроют впервые.");
   auto delegate = std::make_unique<vuko::AppDelegate>(app, vuko::RunConfig::fromEnvironment());
   // Every launch, the first and each later one, arrives here in the first
   // process. The delegate outlives the application's run, and with it both

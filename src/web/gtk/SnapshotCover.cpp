@@ -75,7 +75,7 @@ struct SnapshotCover::Saving {
   }
 };
 
-SnapshotCover::SnapshotCover(GtkWindow* window)
+SnapshotCover::SnapshotCover(GtkWindow* window, bool showNow)
     : cancellable_(GObjectPtr<GCancellable>::adopt(g_cancellable_new())) {
   GtkWidget* overlay = gtk_overlay_new();
   holder_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -85,7 +85,7 @@ SnapshotCover::SnapshotCover(GtkWindow* window)
   gtk_widget_show(overlay);
   overlay_ = overlay;
   window_ = window;
-  showStored();
+  if (showNow) showStored();
 }
 
 void SnapshotCover::setView(WebKitWebView* view) {

@@ -18,7 +18,8 @@ class SnapshotCover {
  public:
   // Fills window with the stored picture of the server in use when one fits
   // the window. A picture that cannot be read or does not fit is deleted.
-  explicit SnapshotCover(GtkWindow* window);
+  // Without showNow the picture waits for coverAgain().
+  explicit SnapshotCover(GtkWindow* window, bool showNow = true);
   ~SnapshotCover();
   SnapshotCover(const SnapshotCover&) = delete;
   SnapshotCover& operator=(const SnapshotCover&) = delete;

@@ -47,12 +47,18 @@ bool softwareRenderingOnly() {
 
 }  // namespace
 
-WebController::WebController(bool inMemory)
+WebController::WebController(bool inMemory, bool hidden)
     : inMemory_(inMemory),
       page_(
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
-  setUpWindow();
+  setUpWindow(hidden);
+  // Hidden, the page starts as after a sleep, without even the engine: no
+  // web process and no network process run until the window first shows.
+  if (hidden) {
+    ended_ = true;
+    return;
+  }
   // The server's probe runs while the window and the engine are set up; the
   // page loads once both are done.
   page_.open("/today");
@@ -162,7 +168,7 @@ WebKitWebView* WebConfig::createView() const {
   return owner_->makeView(owner_->webView());
 }
 
-void WebController::setUpWindow() {
+void WebController::setUpWindow(bool hidden) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), "Vuko");
   gtk_window_set_default_size(window(), kWidth, kHeight);
@@ -181,13 +187,13 @@ void WebController::setUpWindow() {
                    }),
                    nullptr);
 
-  cover_ = std::make_unique<SnapshotCover>(window());
+  cover_ = std::make_unique<SnapshotCover>(window(), !hidden);
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->keepSnapshot([] {});
                    }),
                    this);
-  setUpHibernation();
+  setUpHibernation(hidden);
   g_signal_connect(g_network_monitor_get_default(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, gpointer self) {
                      static_cast<WebController*>(self)->page_.networkChanged(available);
@@ -260,23 +266,6 @@ bool WebController::showsSnapshot() const {
 
 void WebController::reload() {
   page_.reload();
-}
-
-Task<std::optional<std::string>> WebController::token() {
-  auto alive = life_.guard();
-  if (hibernated() || !webView_) co_return lastToken_;
-  auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
-  if (value && value->is_string() && !value->get<std::string>().empty()) {
-    if (alive) lastToken_ = value->get<std::string>();
-    co_return value->get<std::string>();
-  }
-  // A page may sign out without loading the sign-in page. Only an answer of
-  // the server's own page counts: a failed read or a foreign page says nothing.
-  if (value && alive && lastToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
-    lastToken_.reset();
-    if (onLoggedOut) onLoggedOut();
-  }
-  co_return std::nullopt;
 }
 
 void WebController::evaluate(const std::string& script) {

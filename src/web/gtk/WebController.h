@@ -46,8 +46,9 @@ class WebConfig {
 
 class WebController {
  public:
-  // inMemory: web data and cookies are not kept (a test run).
-  explicit WebController(bool inMemory = false);
+  // inMemory: web data and cookies are not kept (a test run). hidden: the
+  // window starts hidden and its page asleep, made when it first shows.
+  explicit WebController(bool inMemory = false, bool hidden = false);
   ~WebController();
   WebController(const WebController&) = delete;
   WebController& operator=(const WebController&) = delete;
@@ -81,6 +82,8 @@ class WebController {
   // that has gone from the server's page is reported as a sign-out. While the
   // page sleeps, the one last read is given; it is kept in memory only.
   Task<std::optional<std::string>> token();
+  // What token() gives while the page sleeps, until the page is read.
+  void lendToken(std::string token) { lastToken_ = std::move(token); }
   // The pomodoro window shows a page of the main page's web process.
   void setPomodoroOpen(bool open);
   // Whether the web process has been ended until the window shows again.
@@ -105,6 +108,8 @@ class WebController {
       onNotify;
   std::function<void()> onAskPermission;
   std::function<void()> onLoggedOut;
+  // The page's token, each time it is read.
+  std::function<void(const std::string&)> onToken;
   // The engine is about to go while the page sleeps: views made from
   // sharedConfig() must go first.
   std::function<void()> onEngineDropping;
@@ -121,10 +126,10 @@ class WebController {
   // Ends the engine's processes and frees its objects; the next need of the
   // view makes them again.
   void dropEngine();
-  void setUpWindow();
+  void setUpWindow(bool hidden);
   // The window was shown or hidden.
   void windowShown(bool shown);
-  void setUpHibernation();
+  void setUpHibernation(bool asleep);
   void sleep();
   void wake();
   WebKitWebView* makeView(WebKitWebView* related);

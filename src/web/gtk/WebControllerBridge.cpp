@@ -1,11 +1,12 @@
 // The page bridge of the main window: the bootstrap script, messages from
-// the pages and the pushes back into the main page.
+// the pages, the pushes back into the main page and the page's token.
 #include "hotkeys/GlobalCombo.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/Defaults.h"
 #include "server/Settings.h"
 #include "web/Bridge.h"
 #include "web/BridgeFrames.h"
+#include "web/NavigationPolicy.h"
 #include "web/gtk/WebController.h"
 
 namespace vuko {
@@ -82,6 +83,27 @@ void WebController::sendHotkeys() {
       hotkeys->all(), [this](const std::string& id) { return hotkeys->registered(id); },
       [this](const std::string& id) { return hotkeys->boundTrigger(id); });
   if (auto script = Bridge::hotkeysScript(list)) evaluate(*script);
+}
+
+Task<std::optional<std::string>> WebController::token() {
+  auto alive = life_.guard();
+  if (hibernated() || !webView_) co_return lastToken_;
+  auto value = co_await evaluateJson(webView_, "localStorage.getItem('token')");
+  if (value && value->is_string() && !value->get<std::string>().empty()) {
+    auto token = value->get<std::string>();
+    if (alive) {
+      lastToken_ = token;
+      if (onToken) onToken(token);
+    }
+    co_return token;
+  }
+  // A page may sign out without loading the sign-in page. Only an answer of
+  // the server's own page counts: a failed read or a foreign page says nothing.
+  if (value && alive && lastToken_ && !offline() && Navigation::isServerHost(pageUrl(webView_))) {
+    lastToken_.reset();
+    if (onLoggedOut) onLoggedOut();
+  }
+  co_return std::nullopt;
 }
 
 }  // namespace vuko

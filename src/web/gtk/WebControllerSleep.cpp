@@ -10,7 +10,7 @@
 
 namespace vuko {
 
-void WebController::setUpHibernation() {
+void WebController::setUpHibernation(bool asleep) {
   hibernation_.delaySource = [] { return Hibernation::delay(Defaults::standard()); };
   hibernation_.onSleep = [this] { sleep(); };
   hibernation_.onWake = [this] { wake(); };
@@ -25,6 +25,10 @@ void WebController::setUpHibernation() {
                    }),
                    this);
   // A client started in the background has a window that was never shown.
+  if (asleep) {
+    hibernation_.startAsleep();
+    page_.setVisible(false);
+  }
   hibernation_.windowShown(gtk_widget_get_visible(window_));
 }
 
