@@ -1,4 +1,5 @@
 #include "platform/ConfigFile.h"
+#include "platform/FileText.h"
 
 #include <errno.h>
 #include <glib.h>
@@ -13,12 +14,7 @@ ConfigFile::ConfigFile(const std::string& relative) {
 }
 
 std::optional<std::string> ConfigFile::read() const {
-  char* contents = nullptr;
-  gsize length = 0;
-  if (!g_file_get_contents(path_.c_str(), &contents, &length, nullptr)) return std::nullopt;
-  std::string text(contents, length);
-  g_free(contents);
-  return text;
+  return fileText(path_);
 }
 
 std::optional<std::string> ConfigFile::write(const std::string& contents) const {

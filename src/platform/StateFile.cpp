@@ -1,4 +1,5 @@
 #include "platform/StateFile.h"
+#include "platform/FileText.h"
 
 #include <glib.h>
 
@@ -11,12 +12,7 @@ StateFile::StateFile(const std::string& name) {
 }
 
 std::optional<std::string> StateFile::read() const {
-  char* contents = nullptr;
-  gsize length = 0;
-  if (!g_file_get_contents(path_.c_str(), &contents, &length, nullptr)) return std::nullopt;
-  std::string text(contents, length);
-  g_free(contents);
-  return text;
+  return fileText(path_);
 }
 
 bool StateFile::write(const std::string& contents) const {
