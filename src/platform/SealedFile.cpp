@@ -1,4 +1,5 @@
 #include "platform/SealedFile.h"
+#include "platform/FileText.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -25,17 +26,10 @@ std::optional<std::string> readAll(const std::string& path) {
   return bytes;
 }
 
-// Written to a temporary file with the final mode and renamed over the old.
+// Mode 0600 from the start: the file is never readable by others.
 bool writeAll(const std::string& path, const unsigned char* data, std::size_t size) {
-  char* dir = g_path_get_dirname(path.c_str());
-  g_mkdir_with_parents(dir, 0700);
-  g_free(dir);
-  GError* error = nullptr;
-  if (!g_file_set_contents_full(path.c_str(), reinterpret_cast<const char*>(data),
-                                static_cast<gssize>(size), G_FILE_SET_CONTENTS_CONSISTENT, 0600,
-                                &error)) {
-    g_warning("cannot write %s: %s", path.c_str(), error->message);
-    g_error_free(error);
+  if (auto reason = replaceFile(path, {reinterpret_cast<const char*>(data), size}, 0600)) {
+    g_warning("cannot write %s: %s", path.c_str(), reason->c_str());
     return false;
   }
   return true;

@@ -16,15 +16,9 @@ std::optional<std::string> StateFile::read() const {
 }
 
 bool StateFile::write(const std::string& contents) const {
-  char* dir = g_path_get_dirname(path_.c_str());
-  g_mkdir_with_parents(dir, 0700);
-  g_free(dir);
-  GError* error = nullptr;
-  // Written to a temporary file and renamed over the old one.
-  if (!g_file_set_contents(path_.c_str(), contents.data(), static_cast<gssize>(contents.size()),
-                           &error)) {
-    g_warning("cannot write %s: %s", path_.c_str(), error->message);
-    g_error_free(error);
+  // As a plain write would make it: readable, as far as the user's mask allows.
+  if (auto reason = replaceFile(path_, contents, 0666)) {
+    g_warning("cannot write %s: %s", path_.c_str(), reason->c_str());
     return false;
   }
   return true;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/BenchMarks.h"
+#include "platform/FileText.h"
 #include "platform/gtk/LabelStyle.h"
 #include "server/Settings.h"
 #include "web/Snapshot.h"
@@ -63,12 +64,10 @@ struct SnapshotCover::Saving {
     gsize size = 0;
     if (gdk_pixbuf_save_to_buffer(pixbuf, &data, &size, "png", nullptr, kServerKey, server.c_str(),
                                   nullptr)) {
-      g_mkdir_with_parents(path.parent_path().c_str(), 0700);
-      // Written to a temporary file and renamed, so that a half-written
-      // picture is never what the next start finds; for the user's eyes
-      // only, as it shows their tasks.
-      g_file_set_contents_full(path.c_str(), data, static_cast<gssize>(size),
-                               G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+      // Replaced whole, so that a half-written picture is never what the
+      // next start finds; for the user's eyes only, as it shows their tasks.
+      // A picture not kept only means no picture at the next start.
+      replaceFile(path.string(), {data, size}, 0600);
     }
     g_free(data);
     g_object_unref(pixbuf);
