@@ -27,7 +27,7 @@ build=${VUKO_BENCH_BUILD:-build}
 [ -d "$build" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target vuko vuko-devserver desktop_data >/dev/null
 bare=$build/bench-bare
-gcc -O2 -Wall -Wextra -o "$bare" scripts/bench/bare.c $(pkg-config --cflags --libs webkit2gtk-4.1)
+gcc -O2 -Wall -Wextra -I src -o "$bare" scripts/bench/bare.c $(pkg-config --cflags --libs webkit2gtk-4.1)
 
 root=$(mktemp -d /tmp/vuko-bench-XXXXXX)
 port=${VUKO_BENCH_PORT:-5310}

@@ -13,16 +13,10 @@
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
-/* Two animation frames after the parsed document: the same mark of a painted
- * page as the client uses. */
-static const char *kPainted =
-    "await new Promise((painted) => {"
-    "  const frames = () => requestAnimationFrame(() => requestAnimationFrame(painted));"
-    "  if (document.readyState === 'loading')"
-    "    addEventListener('DOMContentLoaded', frames, {once: true});"
-    "  else frames();"
-    "});"
-    "return true;";
+#include "web/PaintedMark.h"
+
+/* The same mark of a painted page as the client's. */
+static const char *kPainted = VUKO_PAINTED_SCRIPT;
 
 /* With VUKO_BENCH_TRACE set, the steps' times too. */
 static void trace_stamp(const char *name) {

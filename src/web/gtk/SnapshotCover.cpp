@@ -8,25 +8,14 @@
 #include "platform/FileText.h"
 #include "platform/gtk/LabelStyle.h"
 #include "server/Settings.h"
+#include "web/PaintedMark.h"
 #include "web/Snapshot.h"
 
 namespace vuko {
 
 namespace {
 
-// The load's commit only says that the new document exists, and its first
-// frames may still be blank while the parser has not reached the body. Two
-// animation frames after the parsed document mean that a frame with it has
-// been drawn: the first runs before that frame is painted, the second only
-// once it has been. Scripts on the page are not waited for, nor are images.
-constexpr const char* kPainted =
-    "await new Promise((painted) => {"
-    "  const frames = () => requestAnimationFrame(() => requestAnimationFrame(painted));"
-    "  if (document.readyState === 'loading')"
-    "    addEventListener('DOMContentLoaded', frames, {once: true});"
-    "  else frames();"
-    "});"
-    "return true;";
+constexpr const char* kPainted = VUKO_PAINTED_SCRIPT;
 
 // A hidden view draws no frames: the picture then leaves after this long.
 constexpr Clock::Duration kPaintLimit{3000};
