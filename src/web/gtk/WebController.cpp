@@ -62,6 +62,10 @@ WebController::WebController(bool inMemory, bool hidden)
   // The server's probe runs while the window and the engine are set up; the
   // page loads once both are done.
   page_.open("/today");
+  makeEngineBehindPicture();
+}
+
+void WebController::makeEngineBehindPicture() {
   // With the last page's picture on screen, the engine is set up only once
   // that picture has been drawn: it takes longer than the rest of the start.
   if (cover_->covering())
@@ -91,12 +95,9 @@ void WebController::makeEngine() {
 
 WebController::~WebController() {
   // Everything that may still call back into this controller is cut off
-  // first: running downloads, the web context's signals, then the widgets.
-  downloads_.reset();
-  dialogs_.reset();
-  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
+  // first: the engine's side, the network monitor, then the widgets.
+  cutOffEngine();
   g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
-  for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
   if (window_) {
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(window_);

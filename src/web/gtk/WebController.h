@@ -123,6 +123,11 @@ class WebController {
   void setUpContext(bool inMemory);
   // Makes the engine's context and the main view; once.
   void makeEngine();
+  // Makes them once the stored picture, if one shows, has been drawn.
+  void makeEngineBehindPicture();
+  // Disconnects from the engine's objects and drops the downloads and
+  // dialogs that use them.
+  void cutOffEngine();
   // Ends the engine's processes and frees its objects; the next need of the
   // view makes them again.
   void dropEngine();

@@ -63,13 +63,17 @@ void WebController::sleep() {
   });
 }
 
+void WebController::cutOffEngine() {
+  downloads_.reset();
+  dialogs_.reset();
+  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
+  for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
+}
+
 void WebController::dropEngine() {
   // The pomodoro page shares the engine; its owner lets it go first.
   if (onEngineDropping) onEngineDropping();
-  downloads_.reset();
-  dialogs_.reset();
-  g_signal_handlers_disconnect_by_data(context_.get(), this);
-  for (auto& m : managers_) g_signal_handlers_disconnect_by_data(m.get(), this);
+  cutOffEngine();
   managers_.clear();
   cover_->setView(nullptr);
   gtk_widget_destroy(GTK_WIDGET(std::exchange(webView_, nullptr)));
@@ -82,7 +86,7 @@ void WebController::wake() {
   if (!std::exchange(ended_, false)) return;
   cover_->coverAgain();
   // As at a start: the picture is drawn before the engine is made again.
-  if (!webView_ && cover_->covering()) cover_->onShown = [this] { makeEngine(); };
+  if (!webView_) makeEngineBehindPicture();
   if (sleptAt_ && !offline())
     pageView_.loadUrl(*sleptAt_);
   else
