@@ -228,9 +228,7 @@ void AppDelegate::joinServerChange() {
     updateWaiting();
   };
   serverChange_.resetReminders = [this, alive] {
-    if (!alive) return;
-    reminders_->reset();
-    session_->forget();
+    if (alive) forgetAccount();
   };
   serverChange_.syncReminders = [this, alive] {
     if (alive) reminders_->soon(0);

@@ -127,6 +127,9 @@ class AppDelegate final : public AppWindows {
   // The kept copy of the token: lent to a page that starts asleep, renewed
   // from the page's reads.
   void keepSession(bool asleep);
+  // The account is gone (signed out, another server): its reminders and its
+  // kept token with it.
+  void forgetAccount();
   // Start-up steps of the reminder engine.
   void startReminders();
   Task<> askNotifyPermissionRoutine();

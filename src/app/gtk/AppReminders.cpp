@@ -85,9 +85,7 @@ void AppDelegate::startReminders() {
     if (alive) askNotifyPermission();
   };
   main_->onLoggedOut = [this, alive] {
-    if (!alive) return;
-    reminders_->reset();
-    session_->forget();
+    if (alive) forgetAccount();
   };
   reminders_->onRefused = [this, alive] {
     if (alive) session_->forget();

@@ -1,5 +1,6 @@
 // The delegate's part in the kept copy of the signed-in user's token.
 #include "app/gtk/AppDelegate.h"
+#include "reminders/Reminders.h"
 #include "server/SessionCopy.h"
 #include "server/Settings.h"
 #include "settings/Autostart.h"
@@ -17,6 +18,11 @@ void AppDelegate::keepSession(bool asleep) {
   main_->onToken = [this, alive = life_.guard()](const std::string& token) {
     if (alive) session_->pageToken(token, Settings::server().str());
   };
+}
+
+void AppDelegate::forgetAccount() {
+  reminders_->reset();
+  session_->forget();
 }
 
 }  // namespace vuko
