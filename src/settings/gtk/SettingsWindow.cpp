@@ -16,10 +16,11 @@ constexpr int kWidth = 500, kHeight = 320;
 constexpr int kInset = 20, kBottomInset = 16;
 constexpr int kSystemFont = 13;
 
+// signal: "clicked" of a button or "toggled" of a switch.
 template <void (SettingsWindow::*Action)()>
-void connectClick(GtkWidget* button, SettingsWindow* owner) {
+void connectAction(GtkWidget* widget, const char* signal, SettingsWindow* owner) {
   // The window destroys its widgets, and this handler with them.
-  g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
+  g_signal_connect(widget, signal, G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      (static_cast<SettingsWindow*>(self)->*Action)();
                    }),
                    owner);
@@ -80,7 +81,7 @@ SettingsWindow::SettingsWindow() {
   gtk_label_set_max_width_chars(GTK_LABEL(serverLabel_), 1);
   GtkWidget* change = gtk_button_new_with_label(SettingsLines::kChangeServer);
   gtk_widget_set_valign(change, GTK_ALIGN_CENTER);
-  connectClick<&SettingsWindow::changeServer>(change, this);
+  connectAction<&SettingsWindow::changeServer>(change, "clicked", this);
   row(serverLabel_, change, 6);
 
   add(heading(SettingsLines::kHotkeysHeading), 18);
@@ -88,26 +89,16 @@ SettingsWindow::SettingsWindow() {
   hotkeyLabel_ = LabelStyle::wrapping("", kSystemFont);
   GtkWidget* edit = gtk_button_new_with_label(SettingsLines::kEditHotkeys);
   gtk_widget_set_valign(edit, GTK_ALIGN_CENTER);
-  connectClick<&SettingsWindow::editHotkeys>(edit, this);
+  connectAction<&SettingsWindow::editHotkeys>(edit, "clicked", this);
   row(hotkeyLabel_, edit, 6);
 
   badgeBox_ = gtk_check_button_new_with_label(wording::badgeSwitch);
   add(badgeBox_, 22);
-  // The window destroys its widgets, and this handler with them.
-  g_signal_connect(badgeBox_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
-                     auto* w = static_cast<SettingsWindow*>(self);
-                     if (!w->filling_) w->badge();
-                   }),
-                   this);
+  connectAction<&SettingsWindow::badge>(badgeBox_, "toggled", this);
 
   autostartBox_ = gtk_check_button_new_with_label(Autostart::kSwitch);
   add(autostartBox_, 8);
-  // The window destroys its widgets, and this handler with them.
-  g_signal_connect(autostartBox_, "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
-                     auto* w = static_cast<SettingsWindow*>(self);
-                     if (!w->filling_) w->autostart();
-                   }),
-                   this);
+  connectAction<&SettingsWindow::autostart>(autostartBox_, "toggled", this);
   // Under the switch, in line with its text: the hint or why it failed.
   autostartLine_ = LabelStyle::wrapping("", 11);
   gtk_widget_set_margin_start(autostartLine_, 24);
@@ -120,7 +111,7 @@ SettingsWindow::SettingsWindow() {
   gtk_widget_set_margin_top(notifyLabel_, 4);
   systemButton_ = gtk_button_new_with_label(wording::notifySettingsButton);
   gtk_widget_set_valign(systemButton_, GTK_ALIGN_START);
-  connectClick<&SettingsWindow::notifySettings>(systemButton_, this);
+  connectAction<&SettingsWindow::notifySettings>(systemButton_, "clicked", this);
   row(notifyLabel_, systemButton_, 2);
 
   add(LabelStyle::wrapping(SettingsLines::kNote, 11), 8);
@@ -172,6 +163,7 @@ void SettingsWindow::notifySettings() {
 }
 
 void SettingsWindow::autostart() {
+  if (filling_) return;
   auto failed = Autostart::setStartsAtLogin(gtk_toggle_button_get_active(autostartBox()));
   autostartError_ = failed.value_or("");
   // The switch goes back to what the file says when the change failed.
@@ -179,6 +171,7 @@ void SettingsWindow::autostart() {
 }
 
 void SettingsWindow::badge() {
+  if (filling_) return;
   Settings::setDockBadge(gtk_toggle_button_get_active(badgeBox()));
   if (onBadge) onBadge();
 }

@@ -24,7 +24,7 @@ class SettingsWindow {
   // Fills the window from the current state.
   void refresh();
 
-  // The buttons and the switch.
+  // The buttons and the switches; a switch that refresh() moves does nothing.
   void changeServer();
   void editHotkeys();
   void notifySettings();
