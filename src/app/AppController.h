@@ -114,6 +114,10 @@ class AppController {
     std::string error;
   };
   Outcome commandLine(const CommandLine& line);
+  // Whether a first launch with this command line shows the main window.
+  static bool showsMainWindow(const CommandLine& line) {
+    return line.extraArguments == 0 && line.options.empty() && !line.background;
+  }
   // The time stamp a startup id carries ("…_TIME<n>"), 0 when it has none.
   static std::uint32_t startupTime(std::string_view startupId);
 

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "support/Desktop.h"
@@ -189,4 +190,35 @@ TEST_F(ClientTest, StatusItemReopensTheWindowShowsTheBadgeAndQuits) {
 
   click("Выйти из «Vuko»");
   EXPECT_TRUE(client.exitsCleanly(std::chrono::seconds(20)));
+}
+
+// A start shows the last page's picture before it even loads the engine,
+// then hands the window to the client, which goes on as after any start.
+TEST_F(ClientTest, AStartShowsTheLastPageBeforeLoadingTheEngine) {
+  FakeDesktop shell("shell");
+  client.start();
+  // The badge comes with the page's token: the page has loaded.
+  ASSERT_TRUE(waitUntil([&] { return !shell.calls("Badge").empty(); }, std::chrono::seconds(30)));
+  ASSERT_TRUE(activate(windowNamed("Vuko")));
+  runSync({"xdotool", "key", "ctrl+q"});
+  ASSERT_TRUE(client.exitsCleanly(std::chrono::seconds(20)));
+  const std::string log = client.home() + "/second.log";
+  client.setenv("VUKO_BENCH", "1");
+  client.stderrTo(log);
+  client.start();
+  std::string marks;
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        std::ifstream in(log);
+        marks.assign(std::istreambuf_iterator<char>(in), {});
+        return marks.find("bench first-frame") != std::string::npos;
+      },
+      std::chrono::seconds(30)))
+      << marks;
+  const auto shown = marks.find("bench cover-shown"), loaded = marks.find("bench client-loaded");
+  ASSERT_NE(shown, std::string::npos) << marks;
+  EXPECT_LT(shown, loaded) << marks;
+  const auto badges = shell.calls("Badge").size();
+  EXPECT_TRUE(
+      waitUntil([&] { return shell.calls("Badge").size() > badges; }, std::chrono::seconds(30)));
 }

@@ -4,7 +4,7 @@
 // what the bootstrap gives the page is in the end-to-end run).
 #include "support/WebFixture.h"
 #include "web/NavigationPolicy.h"
-#include "web/gtk/SnapshotCover.h"
+#include "web/gtk/PictureCover.h"
 
 #include <filesystem>
 #include <fstream>
@@ -222,7 +222,7 @@ TEST_F(WebControllerTest, TheLastPageShowsAtOnceUntilTheLivePageHasPainted) {
   GtkWidget* w = GTK_WIDGET(controller->window());
   controller->show();
   ASSERT_TRUE(waitUntil([&] { return gtk_widget_get_mapped(w); }));
-  const auto file = SnapshotCover::file(*Url::parse(server.url()));
+  const auto file = PictureCover::file(*Url::parse(server.url()));
   gtk_widget_hide(w);
   ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(file); }));
   controller.reset();
@@ -256,7 +256,7 @@ TEST_F(WebControllerTest, TheLastPageShowsAtOnceUntilTheLivePageHasPainted) {
 }
 
 TEST_F(WebControllerTest, AnUnreadablePictureIsDeleted) {
-  const auto file = SnapshotCover::file(*Url::parse(server.url()));
+  const auto file = PictureCover::file(*Url::parse(server.url()));
   std::filesystem::create_directories(file.parent_path());
   std::ofstream(file) << "not a picture";
   start();

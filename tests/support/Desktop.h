@@ -105,8 +105,17 @@ class ClientProcess {
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
 
-  // Starts the long-running client.
+  // For the launches after this call.
+  void setenv(const char* name, const std::string& value) {
+    g_subprocess_launcher_setenv(launcher_, name, value.c_str(), TRUE);
+  }
+  void stderrTo(const std::string& path) {
+    g_subprocess_launcher_set_stderr_file_path(launcher_, path.c_str());
+  }
+  // Starts the long-running client, again once it has ended.
   void start(const std::vector<std::string>& args = {}) {
+    g_clear_object(&main_);
+    done_ = false;
     main_ = spawn(args);
     ASSERT_TRUE(main_) << "vuko did not start";
     g_subprocess_wait_async(

@@ -67,7 +67,9 @@ void AppDelegate::didFinishLaunching(bool showMain) {
   // the status item keep working. Only the quit command ends it.
   g_application_hold(G_APPLICATION(app_));
 
-  main_ = std::make_unique<WebController>(config_.inMemory, !showMain);
+  // A start in the background shows no window at all.
+  if (!showMain && shown_) gtk_widget_destroy(std::exchange(shown_, nullptr)->window);
+  main_ = std::make_unique<WebController>(config_.inMemory, !showMain, std::move(shown_));
   gtk_application_add_window(app_, main_->window());
   keepSession(!showMain);
   api_->setTokenSource(tokenProvider());

@@ -12,6 +12,7 @@
 
 #include "app/AppController.h"
 #include "app/ServerChange.h"
+#include "app/gtk/AppHost.h"
 #include "platform/Clock.h"
 #include "platform/Task.h"
 #include "quick/QuickEntry.h"
@@ -39,7 +40,7 @@ class Outbox;
 class OutboxStore;
 class SessionCopy;
 
-class AppDelegate final : public AppWindows {
+class AppDelegate final : public AppWindows, public AppHost {
  public:
   explicit AppDelegate(GtkApplication* app, RunConfig config = {},
                        SettingsLauncher& launcher = SettingsLauncher::desktop());
@@ -50,7 +51,10 @@ class AppDelegate final : public AppWindows {
   // The start-up sequence; runs once. showMain: false for a start in the
   // background, where the page loads when the window first shows.
   void didFinishLaunching(bool showMain = true);
-  AppController& controller() { return controller_; }
+  AppController& controller() override { return controller_; }
+  // The window a start already shows with the last page's picture: the
+  // main window when the start shows it.
+  void takeShownWindow(std::unique_ptr<MainWindow> shown) { shown_ = std::move(shown); }
 
   // The key equivalents of the quick-task and pomodoro items follow the hot
   // keys in force.
@@ -141,6 +145,7 @@ class AppDelegate final : public AppWindows {
   // outlives them all.
   std::unique_ptr<TaskApi> api_;
   std::unique_ptr<WebController> main_;
+  std::unique_ptr<MainWindow> shown_;
   std::unique_ptr<SessionCopy> session_;
   std::unique_ptr<OutboxStore> outboxStore_;
   std::unique_ptr<Outbox> outbox_;

@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include "hotkeys/Hotkeys.h"
+#include "web/gtk/MainWindow.h"
 
 namespace vuko {
 
@@ -37,6 +38,18 @@ struct Activation {
 
 }  // namespace
 
+void AppMenus::placeMenuBar() {
+  // The window's frame holds the bar's place with its titles only, so that
+  // the window has its final layout before the client is loaded.
+  GtkWidget* frame = gtk_bin_get_child(GTK_BIN(mainWindow_));
+  g_return_if_fail(frame && g_object_get_data(G_OBJECT(frame), MainWindow::kMenuFrame));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(frame));
+  gtk_widget_destroy(GTK_WIDGET(children->data));
+  g_list_free(children);
+  gtk_box_pack_start(GTK_BOX(frame), menuBar_, FALSE, FALSE, 0);
+  gtk_box_reorder_child(GTK_BOX(frame), menuBar_, 0);
+}
+
 AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch,
                    Available available)
     : app_(app),
@@ -65,19 +78,8 @@ AppMenus::AppMenus(GtkApplication* app, GtkWindow* mainWindow, Dispatch dispatch
   gtk_widget_show_all(bar);
   menuBar_ = bar;
 
-  // The menu bar goes above whatever the window shows.
   g_object_add_weak_pointer(G_OBJECT(mainWindow_), reinterpret_cast<gpointer*>(&mainWindow_));
-  GtkWidget* content = gtk_bin_get_child(GTK_BIN(mainWindow_));
-  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
-  if (content) {
-    g_object_ref(content);
-    gtk_container_remove(GTK_CONTAINER(mainWindow_), content);
-    gtk_box_pack_start(GTK_BOX(box), content, TRUE, TRUE, 0);
-    g_object_unref(content);
-  }
-  gtk_widget_show(box);
-  gtk_container_add(GTK_CONTAINER(mainWindow_), box);
+  placeMenuBar();
   gtk_window_add_accel_group(mainWindow_, mainGroup_.get());
   // Disconnected by the destructor (by data).
   g_signal_connect(mainWindow_, "key-press-event", G_CALLBACK(pageFirst), this);

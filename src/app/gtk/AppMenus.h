@@ -59,6 +59,8 @@ class AppMenus {
   static GtkWidget* find(GtkWidget* shell, const std::string& title);
 
  private:
+  // Puts the menu bar in the place the main window keeps for it.
+  void placeMenuBar();
   // The page sees a key press before the menus do, as it would in a web
   // view that hands only the keys its page leaves to the menus.
   static gboolean pageFirst(GtkWidget* window, GdkEventKey* event, gpointer self);

@@ -1,11 +1,11 @@
-// Process entry: one application object, one delegate, the main loop.
+// Process entry: one application object, its front, the main loop.
 #include <gtk/gtk.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/gtk/AppDelegate.h"
+#include "app/gtk/Front.h"
 #include "hotkeys/HotkeyActions.h"
 #include "platform/AppId.h"
 #include "platform/WindowFocus.h"
@@ -72,8 +72,8 @@ void vuko_application_class_init(VukoApplicationClass* type) {
 }
 
 // Runs in the first instance, for its own launch and for every later one.
-int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
-  auto* delegate = static_cast<vuko::AppDelegate*>(d);
+int commandLine(GApplication*, GApplicationCommandLine* line, gpointer f) {
+  auto* front = static_cast<vuko::Front*>(f);
   vuko::AppController::CommandLine launch;
   int argc = 0;
   gchar** argv = g_application_command_line_get_arguments(line, &argc);
@@ -85,7 +85,7 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer d) {
   launch.background = g_variant_dict_contains(given, kBackground);
   launch.startupId = launchValue(line, "desktop-startup-id", "DESKTOP_STARTUP_ID");
   launch.activationToken = launchValue(line, "activation-token", "XDG_ACTIVATION_TOKEN");
-  auto outcome = delegate->controller().commandLine(launch);
+  auto outcome = front->commandLine(launch);
   if (!outcome.error.empty())
     g_application_command_line_printerr(line, "%s", outcome.error.c_str());
   return outcome.status;
@@ -113,22 +113,22 @@ int main(int argc, char** argv) {
       "назначить сочетанию клавиш рабочего стола, где глобальные сочетания недоступны.\n"
       "С --background клиент запускается без окна: напоминания, значок и сочетания\n"
       "клавиш работают, а страница загрузится, когда окно откроют впервые.");
-  auto delegate = std::make_unique<vuko::AppDelegate>(app, vuko::RunConfig::fromEnvironment());
+  auto front = std::make_unique<vuko::Front>(app, vuko::RunConfig::fromEnvironment());
   // Every launch, the first and each later one, arrives here in the first
-  // process. The delegate outlives the application's run, and with it both
+  // process. The front outlives the application's run, and with it both
   // handlers.
-  g_signal_connect(app, "command-line", G_CALLBACK(commandLine), delegate.get());
+  g_signal_connect(app, "command-line", G_CALLBACK(commandLine), front.get());
   // The toolkit sets the class from the program name when it starts; this
   // handler runs after it. No data.
   g_signal_connect(app, "startup",
                    G_CALLBACK(+[](GApplication*, gpointer) { gdk_set_program_class("Vuko"); }),
                    nullptr);
-  g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer d) {
-                     static_cast<vuko::AppDelegate*>(d)->controller().reopen();
+  g_signal_connect(app, "activate", G_CALLBACK(+[](GApplication*, gpointer f) {
+                     static_cast<vuko::Front*>(f)->activate();
                    }),
-                   delegate.get());
+                   front.get());
   int status = g_application_run(G_APPLICATION(app), argc, argv);
-  delegate.reset();
+  front.reset();
   g_object_unref(app);
   return status;
 }

@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "platform/ActivationToken.h"
+#include "platform/BenchMarks.h"
 #include "platform/Http.h"
 #include "platform/WindowFocus.h"
-#include "platform/gtk/WindowFrame.h"
 #include "server/HttpTaskApi.h"
 #include "server/NetworkText.h"
 #include "server/Settings.h"
@@ -14,6 +14,7 @@
 #include "web/NavigationPolicy.h"
 #include "web/Snapshot.h"
 #include "web/gtk/Downloads.h"
+#include "web/gtk/MainWindow.h"
 #include "web/gtk/PageDialogs.h"
 #include "web/gtk/SnapshotCover.h"
 
@@ -25,9 +26,6 @@
 namespace vuko {
 
 namespace {
-
-constexpr int kWidth = 1280, kHeight = 820;
-constexpr int kMinWidth = 420, kMinHeight = 520;
 
 std::string describeLoadError(GError* error) {
   if (error->domain == WEBKIT_POLICY_ERROR) return "Этот адрес не удаётся открыть в программе.";
@@ -47,12 +45,12 @@ bool softwareRenderingOnly() {
 
 }  // namespace
 
-WebController::WebController(bool inMemory, bool hidden)
+WebController::WebController(bool inMemory, bool hidden, std::unique_ptr<MainWindow> shown)
     : inMemory_(inMemory),
       page_(
           pageView_, [](Url u) { return HttpTaskApi::checkServer(std::move(u)); },
           networkFailureText(TransportError::Kind::timedOut)) {
-  setUpWindow(hidden);
+  setUpWindow(hidden, std::move(shown));
   // Hidden, the page starts as after a sleep, without even the engine: no
   // web process and no network process run until the window first shows.
   if (hidden) {
@@ -69,7 +67,7 @@ void WebController::makeEngineBehindPicture() {
   // With the last page's picture on screen, the engine is set up only once
   // that picture has been drawn: it takes longer than the rest of the start.
   if (cover_->covering())
-    cover_->onShown = [this] { makeEngine(); };
+    cover_->picture().whenShown([this] { makeEngine(); });
   else
     makeEngine();
 }
@@ -90,6 +88,7 @@ void WebController::makeEngine() {
         if (!static_cast<WebController*>(self)->ended_) webkit_web_view_reload(v);
       }),
       this);
+  BenchMarks::mark("engine-made");
   if (auto url = std::exchange(pendingLoad_, std::nullopt)) pageView_.loadUrl(*url);
 }
 
@@ -169,26 +168,10 @@ WebKitWebView* WebConfig::createView() const {
   return owner_->makeView(owner_->webView());
 }
 
-void WebController::setUpWindow(bool hidden) {
-  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(window(), "Vuko");
-  gtk_window_set_default_size(window(), kWidth, kHeight);
-  GdkGeometry geometry{};
-  geometry.min_width = kMinWidth;
-  geometry.min_height = kMinHeight;
-  gtk_window_set_geometry_hints(window(), nullptr, &geometry, GDK_HINT_MIN_SIZE);
-  if (!WindowFrame::restore(window(), "VukoMainWindow"))
-    gtk_window_set_position(window(), GTK_WIN_POS_CENTER);
-  WindowFrame::keep(window(), "VukoMainWindow");
-  // Closing hides: the page, hot keys and reminders live on.
-  // No data: only the window itself is touched.
-  g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
-                     gtk_widget_hide(w);
-                     return TRUE;
-                   }),
-                   nullptr);
-
-  cover_ = std::make_unique<SnapshotCover>(window(), !hidden);
+void WebController::setUpWindow(bool hidden, std::unique_ptr<MainWindow> shown) {
+  MainWindow made = shown ? std::move(*shown) : MainWindow::make(!hidden);
+  window_ = made.window;
+  cover_ = std::make_unique<SnapshotCover>(std::move(made.cover));
   // The page as the user left it is what the next start shows first.
   g_signal_connect(window_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      static_cast<WebController*>(self)->keepSnapshot([] {});
@@ -257,7 +240,7 @@ void WebController::keepSnapshot(std::function<void()> done) {
     cover_->save(std::move(done));
     return;
   }
-  if (keeping == Snapshot::Keeping::forget) cover_->forget();
+  if (keeping == Snapshot::Keeping::forget) cover_->picture().forget();
   done();
 }
 
@@ -317,6 +300,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
       page_.loadStarted();
       break;
     case WEBKIT_LOAD_COMMITTED:
+      BenchMarks::mark("page-committed");
       page_.loadCommitted();
       cover_->pageCommitted();
       break;
@@ -359,17 +343,18 @@ gboolean WebController::loadFailed(WebKitLoadEvent event, const char* uri, GErro
 
 void WebController::PageView::loadUrl(const Url& url) {
   // The picture is drawn before the engine is made.
-  if (!owner_.webView_ && owner_.cover_->onShown) {
+  if (!owner_.webView_ && owner_.cover_->picture().awaitingDraw()) {
     owner_.pendingLoad_ = url;
     return;
   }
+  BenchMarks::mark("load-started");
   webkit_web_view_load_uri(owner_.webView(), url.str().c_str());
 }
 
 void WebController::PageView::loadHtml(const std::string& html) {
   // Only the offline page is loaded from text; it replaces the old picture
   // at once.
-  owner_.cover_->uncover();
+  owner_.cover_->picture().uncover();
   owner_.pendingLoad_.reset();
   webkit_web_view_load_html(owner_.webView(), html.c_str(), nullptr);
 }

@@ -22,6 +22,7 @@
 #include "web/MainPage.h"
 #include "web/PageMessages.h"
 #include "web/WebView.h"
+#include "web/gtk/MainWindow.h"
 
 namespace vuko {
 
@@ -48,7 +49,10 @@ class WebController {
  public:
   // inMemory: web data and cookies are not kept (a test run). hidden: the
   // window starts hidden and its page asleep, made when it first shows.
-  explicit WebController(bool inMemory = false, bool hidden = false);
+  // shown: the window a start already put on screen with the last page's
+  // picture; made here when there is none.
+  explicit WebController(bool inMemory = false, bool hidden = false,
+                         std::unique_ptr<MainWindow> shown = nullptr);
   ~WebController();
   WebController(const WebController&) = delete;
   WebController& operator=(const WebController&) = delete;
@@ -131,7 +135,7 @@ class WebController {
   // Ends the engine's processes and frees its objects; the next need of the
   // view makes them again.
   void dropEngine();
-  void setUpWindow(bool hidden);
+  void setUpWindow(bool hidden, std::unique_ptr<MainWindow> shown);
   // The window was shown or hidden.
   void windowShown(bool shown);
   void setUpHibernation(bool asleep);

@@ -84,7 +84,7 @@ void WebController::dropEngine() {
 
 void WebController::wake() {
   if (!std::exchange(ended_, false)) return;
-  cover_->coverAgain();
+  cover_->picture().coverAgain();
   // As at a start: the picture is drawn before the engine is made again.
   if (!webView_) makeEngineBehindPicture();
   if (sleptAt_ && !offline())
