@@ -12,18 +12,21 @@ namespace vuko {
 
 namespace {
 
-// Next to the program in a build tree, in the library folder once installed.
+// Next to the program in a build tree; once installed, in the library
+// folder of the prefix the program is installed under.
 std::string clientLibrary() {
-  if (gchar* self = g_file_read_link("/proc/self/exe", nullptr)) {
-    gchar* folder = g_path_get_dirname(self);
-    gchar* beside = g_build_filename(folder, VUKO_CLIENT_LIBRARY, nullptr);
-    std::string path = beside;
-    g_free(beside);
-    g_free(folder);
-    g_free(self);
-    if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return path;
+  gchar* self = g_file_read_link("/proc/self/exe", nullptr);
+  gchar* folder = g_path_get_dirname(self ? self : "/usr/bin/vuko");
+  std::string path;
+  for (const char* place : {".", VUKO_CLIENT_LIBRARY_DIR}) {
+    gchar* file = g_build_filename(folder, place, VUKO_CLIENT_LIBRARY, nullptr);
+    path = file;
+    g_free(file);
+    if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) break;
   }
-  return VUKO_CLIENT_LIBRARY_DIR "/" VUKO_CLIENT_LIBRARY;
+  g_free(folder);
+  g_free(self);
+  return path;
 }
 
 void report(const AppController::Outcome& outcome) {
