@@ -85,8 +85,15 @@ class PrivateBus {
     std::string display = g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "";
     g_test_dbus_up(bus_);
     if (!display.empty()) g_setenv("DISPLAY", display.c_str(), TRUE);
+    // The test's own shared connection, held while the bus runs: by default
+    // its worker thread raises SIGTERM when the bus goes, which could end the
+    // test between the bus's stop and the test's end.
+    connection_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (connection_) g_dbus_connection_set_exit_on_close(connection_, FALSE);
   }
   ~PrivateBus() {
+    // Let go first: stopping waits for the last reference to the connection.
+    if (connection_) g_object_unref(connection_);
     // Stop rather than down: the client's shared connection may outlive the test.
     g_test_dbus_stop(bus_);
     g_object_unref(bus_);
@@ -96,6 +103,7 @@ class PrivateBus {
 
  private:
   GTestDBus* bus_;
+  GDBusConnection* connection_ = nullptr;
 };
 
 }  // namespace vuko::test
