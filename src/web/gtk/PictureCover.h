@@ -27,7 +27,8 @@ class PictureCover {
   void setView(GtkWidget* view);
   bool covering() const { return cover_ != nullptr; }
   // Runs next once, soon after the picture has been drawn, or when it was
-  // not shown after all; at once when it has been drawn already.
+  // not shown after all; at once when it has been drawn already or none
+  // shows.
   void whenShown(std::function<void()> next);
   // Whether something waits for the picture to be drawn.
   bool awaitingDraw() const { return static_cast<bool>(onShown_); }

@@ -65,11 +65,9 @@ WebController::WebController(bool inMemory, bool hidden, std::unique_ptr<MainWin
 
 void WebController::makeEngineBehindPicture() {
   // With the last page's picture on screen, the engine is set up only once
-  // that picture has been drawn: it takes longer than the rest of the start.
-  if (cover_->covering())
-    cover_->picture().whenShown([this] { makeEngine(); });
-  else
-    makeEngine();
+  // that picture has been drawn (at once without one): it takes longer than
+  // the rest of the start.
+  cover_->picture().whenShown([this] { makeEngine(); });
 }
 
 void WebController::makeEngine() {
