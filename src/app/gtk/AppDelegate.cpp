@@ -18,7 +18,6 @@
 #include "selftest/gtk/TestMode.h"
 #include "server/HttpTaskApi.h"
 #include "server/SessionCopy.h"
-#include "server/Settings.h"
 #include "server/gtk/ServerSheet.h"
 #include "settings/SettingsLines.h"
 #include "settings/gtk/SettingsWindow.h"
@@ -58,7 +57,6 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::didFinishLaunching(bool showMain) {
   if (launched_) return;
   launched_ = true;
-  Settings::useTestServer(config_.server ? Url::parse(*config_.server) : std::nullopt);
   if (config_.inMemory)
     NotificationCenter::setCurrent(
         std::make_shared<DesktopNotificationCenter>(DesktopNotificationCenter::Options{}));

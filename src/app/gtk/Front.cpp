@@ -35,17 +35,14 @@ void report(const AppController::Outcome& outcome) {
 
 }  // namespace
 
-Front::Front(GtkApplication* app, RunConfig config) : app_(app), config_(std::move(config)) {}
-
-// The client goes first: it may still hold the shown window.
-Front::~Front() {
-  client_.reset();
+Front::Front(GtkApplication* app, RunConfig config) : app_(app), config_(std::move(config)) {
+  // For the whole process, before the picture is looked for.
+  Settings::useTestServer(config_.server ? Url::parse(*config_.server) : std::nullopt);
 }
 
 AppController::Outcome Front::commandLine(const AppController::CommandLine& line) {
   BenchMarks::mark("command-line");
   if (!client_ && !waiting_ && AppController::showsMainWindow(line)) {
-    Settings::useTestServer(config_.server ? Url::parse(*config_.server) : std::nullopt);
     shown_ = std::make_unique<MainWindow>(MainWindow::make(true));
     if (shown_->cover->covering()) {
       // Until the client holds the application, the front does.

@@ -19,7 +19,6 @@ namespace vuko {
 class Front {
  public:
   explicit Front(GtkApplication* app, RunConfig config);
-  ~Front();
   Front(const Front&) = delete;
   Front& operator=(const Front&) = delete;
 
