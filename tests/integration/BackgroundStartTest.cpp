@@ -11,6 +11,7 @@
 #include "platform/Url.h"
 #include "support/Desktop.h"
 #include "support/FakeDesktop.h"
+#include "support/Processes.h"
 
 using namespace vuko::test;
 using namespace std::chrono_literals;
@@ -30,14 +31,8 @@ json call(const std::string& base, const char* method, const char* path, const j
 
 // Whether a web process runs as a child of the process pid.
 bool webProcessUnder(int pid) {
-  for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-    std::ifstream stat(e.path() / "stat");
-    std::string line;
-    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-    if (std::atoi(line.substr(line.rfind(')') + 4).c_str()) == pid &&
-        line.find("(WebKitWebProces") != std::string::npos)
-      return true;
-  }
+  for (const auto& child : childrenOf(pid))
+    if (child.name == "WebKitWebProces") return true;
   return false;
 }
 

@@ -2,6 +2,7 @@
 // engine does on failures and crashes, and which pages and frames may drive
 // the client through the page bridge (what each message does is unit-tested,
 // what the bootstrap gives the page is in the end-to-end run).
+#include "support/Processes.h"
 #include "support/WebFixture.h"
 #include "web/NavigationPolicy.h"
 #include "web/gtk/PictureCover.h"
@@ -269,15 +270,8 @@ TEST_F(WebControllerTest, AnUnreadablePictureIsDeleted) {
 // The engine's processes this test process runs (web page, network).
 int engineProcesses() {
   int n = 0;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
-    std::ifstream stat(e.path() / "stat");
-    std::string pid, comm, state;
-    long parent = 0;
-    if (stat >> pid >> comm >> state >> parent && parent == getpid() && state != "Z" &&
-        comm.rfind("(WebKit", 0) == 0)
-      ++n;
-  }
+  for (const auto& child : childrenOf(getpid()))
+    if (child.state != "Z" && child.name.rfind("WebKit", 0) == 0) ++n;
   return n;
 }
 
